@@ -1,0 +1,76 @@
+#include "CJoinThread.h"
+
+#include "JoinFiles.h"
+#include "MessageBox.h"
+#include "SendMessage.h"
+#include "UiThread.h"
+#include "resource.h"
+
+#include <mutex>
+#include <set>
+
+QMutex g_csJoin;
+
+namespace {
+std::mutex s_liveMutex;
+std::set<CJoinThread*> s_live;
+} // namespace
+
+CJoinThread::CJoinThread() {
+    {
+        std::lock_guard lock(s_liveMutex);
+        s_live.insert(this);
+    }
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+}
+
+CJoinThread::~CJoinThread() {
+    std::lock_guard lock(s_liveMutex);
+    s_live.erase(this);
+}
+
+BOOL CJoinThread::InitInstance() {
+    return TRUE;
+}
+
+int CJoinThread::ExitInstance() {
+    return 0;
+}
+
+void CJoinThread::run() {
+    if (InitInstance())
+        Run();
+    ExitInstance();
+}
+
+int CJoinThread::Run() {
+    g_csJoin.lock();
+    const JoinResult result = JoinFiles(m_strOutputPath, m_lstInputPaths);
+    if (!result.ok())
+        AfxMessageBox(QString::fromStdString(result.message()), MB_OK | MB_ICONEXCLAMATION);
+    else
+        SendMessage(m_hNotifyWnd, WM_COMMAND, MAKEWPARAM(ID_JOIN_COMPLETED, 0), 0);
+    g_csJoin.unlock();
+    return 0;
+}
+
+int CJoinThread::LiveCount() {
+    std::lock_guard lock(s_liveMutex);
+    return static_cast<int>(s_live.size());
+}
+
+void CJoinThread::WaitForAll() {
+    // First release any worker waiting on this thread, or waiting below would deadlock.
+    ShutdownUiThreadCalls();
+    for (;;) {
+        CJoinThread* worker = nullptr;
+        {
+            std::lock_guard lock(s_liveMutex);
+            if (s_live.empty())
+                return;
+            worker = *s_live.begin();
+        }
+        worker->wait();
+        delete worker; // its pending deleteLater goes with it
+    }
+}

@@ -1,0 +1,232 @@
+#include "JoinFiles.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#include <vector>
+
+#ifndef O_BINARY
+#define O_BINARY 0 // POSIX never translates newlines
+#endif
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
+
+namespace {
+
+#ifdef PATH_MAX
+constexpr std::size_t kMaxPath = PATH_MAX;
+#else
+constexpr std::size_t kMaxPath = 260;
+#endif
+
+// strerror_r comes in a GNU and a POSIX flavour; these pick the text out of either.
+[[maybe_unused]] const char* ErrorTextOf(int rc, const char* buf) {
+    return rc == 0 ? buf : "unknown error";
+}
+[[maybe_unused]] const char* ErrorTextOf(const char* text, const char*) { return text; }
+
+std::string ErrorText(int err) {
+    char buf[256] = {};
+#ifdef _WIN32
+    strerror_s(buf, sizeof buf, err);
+    return buf;
+#else
+    return ErrorTextOf(strerror_r(err, buf, sizeof buf), buf);
+#endif
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The texts users know from earlier versions, for the reasons they cover.
+const char* KnownOpenError(int err) {
+    switch (err) {
+    case EACCES:
+        return "Access violation";
+    case EEXIST:
+        return "File already exists";
+    case EINVAL:
+        return "Invalid arguments";
+    case EMFILE:
+        return "No handles available";
+    case ENOENT:
+        return "File not found";
+    default:
+        return nullptr;
+    }
+}
+
+std::string OutputOpenError(int err, const std::string& path) {
+    if (const char* known = KnownOpenError(err))
+        return known;
+    return "The output file " + Quoted(path) + " cannot be opened: " + ErrorText(err) +
+           ". Nothing was written.";
+}
+
+// Empty when the path can be handed to the system as it is.
+std::string PathProblem(const std::string& path, const char* what) {
+    if (path.find('\0') != std::string::npos)
+        return std::string("The ") + what + " path contains a zero byte. Nothing was joined.";
+    if (path.size() >= kMaxPath)
+        return std::string("The ") + what + " path is too long (" + std::to_string(path.size()) +
+               " bytes; the system allows " + std::to_string(kMaxPath - 1) +
+               "). Nothing was joined.\n" + path.substr(0, 200) + "...";
+    return {};
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Writes all n bytes with as few writes as the system allows: one, unless it writes short.
+bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
+    while (n > 0) {
+        const ssize_t written = ::write(fd, data, n);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            err = errno;
+            return false;
+        }
+        if (written == 0) { // no progress and no reason given
+            err = EIO;
+            return false;
+        }
+        data += written;
+        n -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+struct FileId {
+    dev_t dev;
+    ino_t ino;
+};
+
+} // namespace
+
+JoinResult JoinResult::Failure(std::string message) {
+    JoinResult result;
+    result.m_bOk = false;
+    result.m_strMessage = std::move(message);
+    if (result.m_strMessage.empty())
+        result.m_strMessage = "The join failed.";
+    return result;
+}
+
+JoinResult CheckJoinRequest(const std::string& outputPath,
+                            const std::list<std::string>& inputPaths) {
+    if (std::string problem = PathProblem(outputPath, "output file"); !problem.empty())
+        return JoinResult::Failure(problem);
+
+    std::vector<FileId> inputIds;
+    for (const std::string& path : inputPaths) {
+        if (std::string problem = PathProblem(path, "input file"); !problem.empty())
+            return JoinResult::Failure(problem);
+
+        // Opening is the only honest test of readability; non-blocking so a pipe cannot hang us.
+        const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            const int err = errno;
+            if (err == ENOENT || err == ENOTDIR)
+                return JoinResult::Failure("The input file " + Quoted(path) +
+                                           " does not exist. Nothing was joined.");
+            return JoinResult::Failure("The input file " + Quoted(path) +
+                                       " cannot be read: " + ErrorText(err) +
+                                       ". Nothing was joined.");
+        }
+        struct stat st {};
+        const bool statOk = ::fstat(fd, &st) == 0;
+        const int err = errno;
+        ::close(fd);
+        if (!statOk)
+            return JoinResult::Failure("The input file " + Quoted(path) +
+                                       " cannot be read: " + ErrorText(err) +
+                                       ". Nothing was joined.");
+        if (S_ISDIR(st.st_mode))
+            return JoinResult::Failure(Quoted(path) +
+                                       " is a folder, not a file. Nothing was joined.");
+        inputIds.push_back({st.st_dev, st.st_ino});
+    }
+
+    // Opening the output empties it, so an output that is also an input would lose its data
+    // before it is read. Compare files, not names: links and relative paths reach the same.
+    struct stat out {};
+    if (!outputPath.empty() && ::stat(outputPath.c_str(), &out) == 0) {
+        for (const FileId& id : inputIds) {
+            if (id.dev == out.st_dev && id.ino == out.st_ino)
+                return JoinResult::Failure(
+                    "The output file " + Quoted(outputPath) +
+                    " is also one of the files to join. Choose another output file; nothing "
+                    "was joined.");
+        }
+    }
+    return JoinResult::Success();
+}
+
+JoinResult CopyJoinInputs(const std::string& outputPath,
+                          const std::list<std::string>& inputPaths) {
+    const int fdOut =
+        OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
+    if (fdOut < 0)
+        return JoinResult::Failure(OutputOpenError(errno, outputPath));
+
+    const auto incomplete = [&](const std::string& what) {
+        ::close(fdOut);
+        return JoinResult::Failure(what + " The output file " + Quoted(outputPath) +
+                                   " is incomplete.");
+    };
+
+    char block[kJoinBlockSize];
+    for (const std::string& path : inputPaths) {
+        const int fdIn = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
+        if (fdIn < 0)
+            return incomplete("The input file " + Quoted(path) +
+                              " could not be opened: " + ErrorText(errno) + ".");
+        for (;;) {
+            const ssize_t n = ::read(fdIn, block, sizeof block);
+            if (n == 0)
+                break;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                const int err = errno;
+                ::close(fdIn);
+                return incomplete("Reading the input file " + Quoted(path) +
+                                  " failed: " + ErrorText(err) + ".");
+            }
+            int err = 0;
+            if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err)) {
+                ::close(fdIn);
+                return incomplete("Writing the output file failed: " + ErrorText(err) + ".");
+            }
+        }
+        ::close(fdIn);
+    }
+
+    if (::close(fdOut) != 0) {
+        const int err = errno;
+        return JoinResult::Failure("Closing the output file " + Quoted(outputPath) +
+                                   " failed: " + ErrorText(err) +
+                                   ". The output file is incomplete.");
+    }
+    return JoinResult::Success();
+}
+
+JoinResult JoinFiles(const std::string& outputPath, const std::list<std::string>& inputPaths) {
+    JoinResult checked = CheckJoinRequest(outputPath, inputPaths);
+    if (!checked.ok())
+        return checked;
+    return CopyJoinInputs(outputPath, inputPaths);
+}

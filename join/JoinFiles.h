@@ -1,0 +1,36 @@
+// The copy routine of a join: writes the inputs, in order and byte for byte, into the output.
+// Uses the standard library and POSIX file calls only.
+#pragma once
+
+#include <list>
+#include <string>
+
+struct JoinResult {
+    bool ok() const { return m_bOk; }              // true when every input was copied whole
+    std::string message() const { return m_strMessage; } // empty when ok()
+
+    static JoinResult Success() { return JoinResult(); }
+    static JoinResult Failure(std::string message);
+
+private:
+    bool m_bOk = true;
+    std::string m_strMessage;
+};
+
+// Checks the request, then copies. Paths are UTF-8 byte strings. Nothing is written, and an
+// existing output is left as it was, when the request is refused: an output that cannot be
+// opened, a path that is too long, an input that is missing, unreadable or a folder, or an
+// output that is one of the inputs.
+JoinResult JoinFiles(const std::string& outputPath, const std::list<std::string>& inputPaths);
+
+// The checks JoinFiles makes before it opens the output.
+JoinResult CheckJoinRequest(const std::string& outputPath,
+                            const std::list<std::string>& inputPaths);
+
+// The copy alone, without those checks: opens (creating or emptying) the output, copies the
+// inputs in 4096-byte blocks and closes it. Stops at the first failure; the output is then
+// incomplete and the result says so.
+JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths);
+
+// The size of the block each read asks for.
+constexpr std::size_t kJoinBlockSize = 4096;

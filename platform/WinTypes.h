@@ -1,0 +1,34 @@
+// The handful of Windows types and macros the program's code is written with.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+
+using BOOL = int;
+using UINT = unsigned int;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+// A window handle that can be handed to another thread: it notices when the window is
+// destroyed, and is only dereferenced on the user-interface thread.
+using HWND = QPointer<QWidget>;
+
+constexpr WORD LOWORD(WPARAM w) { return static_cast<WORD>(w & 0xFFFF); }
+constexpr WORD HIWORD(WPARAM w) { return static_cast<WORD>((w >> 16) & 0xFFFF); }
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
+    return static_cast<WPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
+}
+
+constexpr UINT WM_COMMAND = 0x0111;

@@ -1,0 +1,65 @@
+// A process that closes its window while joins are running and then ends as the application
+// does. Arguments: out1 out2 input... ; joins the inputs into out1, then the last input
+// into out2.
+#include "CJoinThread.h"
+#include "MessageBox.h"
+#include "SendMessage.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int s_nBoxes = 0;
+
+class CWindow : public QWidget, public ICommandTarget {
+public:
+    BOOL OnCommand(WPARAM, LPARAM) override {
+        ++commands;
+        return TRUE;
+    }
+    int commands = 0;
+};
+
+void Start(QWidget* window, const QString& output, const QStringList& inputs) {
+    auto* worker = new CJoinThread;
+    for (const QString& input : inputs)
+        worker->m_lstInputPaths.push_back(input.toStdString());
+    worker->m_hNotifyWnd = window;
+    worker->m_strOutputPath = output.toStdString();
+    worker->ResumeThread();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 3)
+        return 2;
+    SetMessageBoxHook([](const MessageBoxCall&) {
+        ++s_nBoxes;
+        return IDOK;
+    });
+
+    int commands = 0;
+    {
+        CWindow window;
+        AfxSetMainWnd(&window);
+        window.show();
+        Start(&window, args[0], args.mid(2));
+        Start(&window, args[1], {args.last()});
+        QTimer::singleShot(200, &window, &QWidget::close);
+        QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+        app.exec();
+        commands = window.commands;
+    }
+    std::printf("window closed\n");
+    std::fflush(stdout);
+
+    CJoinThread::WaitForAll();
+    std::printf("boxes %d commands %d\n", s_nBoxes, commands);
+    return 0;
+}

@@ -1,0 +1,122 @@
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
+#include <QTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+QByteArray PatternBytes(qsizetype size, quint32 seed) {
+    QByteArray data(size, Qt::Uninitialized);
+    quint32 x = seed * 2654435761u + 1;
+    for (qsizetype i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        data[i] = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<cannot read>");
+    return file.readAll();
+}
+
+std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        qFatal("pipe failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string result;
+        if (asNobody && getuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            const uid_t uid = nobody ? nobody->pw_uid : 65534;
+            const gid_t gid = nobody ? nobody->pw_gid : 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                result = "<cannot drop privileges>";
+        }
+        if (result.empty())
+            result = fn();
+        const ssize_t written = ::write(fds[1], result.data(), result.size());
+        _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        result.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "<child failed>";
+    return result;
+}
+
+CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
+    SetMessageBoxHook([this](const MessageBoxCall& call) {
+        calls.append(call);
+        if (onCall)
+            onCall(call);
+        return this->answer;
+    });
+}
+
+CMessageBoxRecorder::~CMessageBoxRecorder() {
+    SetMessageBoxHook({});
+}
+
+QMessageBox* FindOpenBox() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs) {
+    auto* timer = new QTimer(qApp);
+    auto* elapsed = new QElapsedTimer;
+    elapsed->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, fn, timeoutMs] {
+        QMessageBox* box = FindOpenBox();
+        if (box == nullptr && elapsed->elapsed() < timeoutMs)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete elapsed;
+        if (box == nullptr)
+            return;
+        QPointer<QMessageBox> guard(box);
+        fn(box);
+        if (guard && guard->isVisible())
+            guard->reject();
+    });
+    timer->start(10);
+}
+
+void ClickThroughWindow(QWidget* widget) {
+    QWidget* top = widget->window();
+    const QPoint pos = widget->mapTo(top, widget->rect().center());
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, pos);
+}

@@ -1,0 +1,47 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include "MessageBox.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+// Deterministic bytes of every value, different for each seed.
+QByteArray PatternBytes(qsizetype size, quint32 seed);
+
+void WriteFile(const QString& path, const QByteArray& data);
+QByteArray ReadFile(const QString& path);
+
+// Runs fn in a child process and returns what it returned. With asNobody the child first
+// drops to the unprivileged user, so permission checks apply even when tests run as root.
+std::string RunInChild(const std::function<std::string()>& fn, bool asNobody = false);
+
+// Answers message boxes instead of showing them and records what was asked.
+class CMessageBoxRecorder {
+public:
+    explicit CMessageBoxRecorder(int answer = IDOK);
+    ~CMessageBoxRecorder();
+    CMessageBoxRecorder(const CMessageBoxRecorder&) = delete;
+    CMessageBoxRecorder& operator=(const CMessageBoxRecorder&) = delete;
+
+    QList<MessageBoxCall> calls;
+    int answer;
+    std::function<void(const MessageBoxCall&)> onCall; // runs while the box is "up"
+};
+
+class QMessageBox;
+
+// Polls for the next visible message box and hands it to fn, from inside whatever event loop
+// is running then (a box blocks its caller). A box that fn leaves open is closed afterwards,
+// so a failed check cannot hang the test.
+void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs = 5000);
+
+// The visible message box, if there is one.
+QMessageBox* FindOpenBox();
+
+// A click that goes through the window system, where modality is enforced.
+void ClickThroughWindow(QWidget* widget);

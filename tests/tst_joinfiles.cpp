@@ -1,0 +1,349 @@
+// The copy routine on real files: byte-exact joins, the refusals that protect data, and the
+// failures that must never be reported as success.
+#include "JoinFiles.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Std(const QString& s) {
+    return s.toStdString();
+}
+
+std::list<std::string> StdList(const QStringList& paths) {
+    std::list<std::string> result;
+    for (const QString& p : paths)
+        result.push_back(Std(p));
+    return result;
+}
+
+} // namespace
+
+class TestJoinFiles : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void joinsInputsByteForByte_data();
+    void joinsInputsByteForByte();
+    void longerExistingOutputHoldsOnlyTheJoinedData();
+
+    void outputOpenFailures_data();
+    void outputOpenFailures();
+    void readOnlyOutputIsAccessViolation();
+    void tooManyOpenFilesIsNoHandlesAvailable();
+
+    void refusedInputsLeaveOutputUntouched_data();
+    void refusedInputsLeaveOutputUntouched();
+    void unreadableInputIsRefused();
+    void outputThatIsAnInputIsRefused_data();
+    void outputThatIsAnInputIsRefused();
+
+    void fullDiskReportsIncompleteOutput();
+    void fileSizeLimitStopsAtWhatWasWritten();
+    void readErrorStopsAndNamesTheInput();
+    void inputVanishedDuringTheCopy();
+
+    void inputsLargerThanFourGiB();
+};
+
+void TestJoinFiles::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    // Readable by the unprivileged user of the permission tests.
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ExeOwner | QFile::ReadOther |
+                                                    QFile::ExeOther | QFile::ReadGroup |
+                                                    QFile::ExeGroup));
+}
+
+void TestJoinFiles::init() {
+    QDir dir(m_dir.path());
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        QFileInfo info(dir.filePath(name));
+        if (info.isDir() && !info.isSymLink())
+            QDir(info.filePath()).removeRecursively();
+        else
+            QFile::remove(info.filePath());
+    }
+}
+
+void TestJoinFiles::joinsInputsByteForByte_data() {
+    QTest::addColumn<QList<QByteArray>>("contents");
+    QTest::addColumn<QList<int>>("order"); // which content each listed path holds
+
+    const QByteArray a = PatternBytes(10, 1), b = PatternBytes(20, 2);
+    QTest::newRow("no inputs") << QList<QByteArray>{} << QList<int>{};
+    QTest::newRow("one empty input") << QList<QByteArray>{""} << QList<int>{0};
+    QTest::newRow("empty input between two") << QList<QByteArray>{a, "", b} << QList<int>{0, 1, 2};
+    for (int size : {1, 4095, 4096, 4097, 8192, 8193})
+        QTest::addRow("%d bytes", size) << QList<QByteArray>{PatternBytes(size, 3)} << QList<int>{0};
+    QTest::newRow("several megabytes")
+        << QList<QByteArray>{PatternBytes(3 * 1024 * 1024 + 123, 4), PatternBytes(1024 * 1024 + 1, 5)}
+        << QList<int>{0, 1};
+    QByteArray lineEnds;
+    for (int i = 0; i < 3000; ++i)
+        lineEnds += QByteArray("\x1a\n\r\r\n\x00", 6);
+    QTest::newRow("line ends, ctrl-Z and zero bytes")
+        << QList<QByteArray>{lineEnds, QByteArray("\n"), QByteArray("\x1a")} << QList<int>{0, 1, 2};
+    QTest::newRow("same path listed twice") << QList<QByteArray>{PatternBytes(5000, 6), b}
+                                            << QList<int>{0, 1, 0};
+}
+
+void TestJoinFiles::joinsInputsByteForByte() {
+    QFETCH(QList<QByteArray>, contents);
+    QFETCH(QList<int>, order);
+
+    QStringList inputs;
+    QByteArray expected;
+    for (int index : order) {
+        const QString path = Path(QString("in%1.bin").arg(index));
+        WriteFile(path, contents[index]);
+        inputs << path;
+        expected += contents[index];
+    }
+    const QString output = Path("out.bin");
+
+    const JoinResult result = JoinFiles(Std(output), StdList(inputs));
+    QVERIFY2(result.ok(), result.message().c_str());
+    QCOMPARE(result.message(), std::string());
+    QVERIFY(QFile::exists(output));
+    QCOMPARE(ReadFile(output), expected);
+}
+
+void TestJoinFiles::longerExistingOutputHoldsOnlyTheJoinedData() {
+    const QString input = Path("in.bin"), output = Path("out.bin");
+    WriteFile(input, PatternBytes(100, 7));
+    WriteFile(output, PatternBytes(100000, 8));
+    QVERIFY(JoinFiles(Std(output), {Std(input)}).ok());
+    QCOMPARE(ReadFile(output), PatternBytes(100, 7));
+}
+
+void TestJoinFiles::outputOpenFailures_data() {
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("exact");
+
+    QTest::newRow("folder that does not exist")
+        << Path("missing/out.bin") << "File not found" << true;
+    QTest::newRow("empty path") << QString() << "File not found" << true;
+    QTest::newRow("output is a folder") << m_dir.path() << "Is a directory" << false;
+    QTest::newRow("path too long") << Path(QString(5000, 'x')) << "too long" << false;
+    QTest::newRow("zero byte in path") << Path("a") + QChar(0) + "b" << "zero byte" << false;
+}
+
+void TestJoinFiles::outputOpenFailures() {
+    QFETCH(QString, output);
+    QFETCH(QString, expected);
+    QFETCH(bool, exact);
+
+    const QString input = Path("in.bin");
+    WriteFile(input, "data");
+    const JoinResult result = JoinFiles(Std(output), {Std(input)});
+    QVERIFY(!result.ok());
+    if (exact)
+        QCOMPARE(QString::fromStdString(result.message()), expected);
+    else
+        QVERIFY2(QString::fromStdString(result.message()).contains(expected),
+                 result.message().c_str());
+    QCOMPARE(ReadFile(input), QByteArray("data"));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"in.bin"});
+}
+
+void TestJoinFiles::readOnlyOutputIsAccessViolation() {
+    const QString input = Path("in.bin"), output = Path("out.bin");
+    WriteFile(input, "new");
+    WriteFile(output, "keep");
+    QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::ReadOther | QFile::ReadGroup));
+    const std::string message =
+        RunInChild([&] { return JoinFiles(Std(output), {Std(input)}).message(); }, true);
+    QCOMPARE(QString::fromStdString(message), QString("Access violation"));
+    QCOMPARE(ReadFile(output), QByteArray("keep"));
+}
+
+void TestJoinFiles::tooManyOpenFilesIsNoHandlesAvailable() {
+    const QString output = Path("out.bin");
+    const std::string message = RunInChild([&] {
+        rlimit limit{32, 32};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        while (::open("/dev/null", O_RDONLY) >= 0) {
+        }
+        return JoinFiles(Std(output), {}).message();
+    });
+    QCOMPARE(QString::fromStdString(message), QString("No handles available"));
+    QVERIFY(!QFile::exists(output));
+}
+
+void TestJoinFiles::refusedInputsLeaveOutputUntouched_data() {
+    QTest::addColumn<QString>("badInput");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("missing input") << Path("gone.bin") << "does not exist";
+    QTest::newRow("folder as input") << m_dir.path() << "is a folder";
+    QTest::newRow("input path too long") << Path(QString(5000, 'y')) << "too long";
+    QTest::newRow("zero byte in input path") << Path("in") + QChar(0) + "x" << "zero byte";
+}
+
+void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
+    QFETCH(QString, badInput);
+    QFETCH(QString, expected);
+
+    const QString good = Path("good.bin"), output = Path("out.bin");
+    WriteFile(good, "good");
+    WriteFile(output, "previous output");
+    const JoinResult result = JoinFiles(Std(output), {Std(good), Std(badInput)});
+    QVERIFY(!result.ok());
+    const QString message = QString::fromStdString(result.message());
+    QVERIFY2(message.contains(expected), qPrintable(message));
+    QVERIFY2(message.contains("Nothing was joined"), qPrintable(message));
+    QCOMPARE(ReadFile(output), QByteArray("previous output"));
+}
+
+void TestJoinFiles::unreadableInputIsRefused() {
+    const QString secret = Path("secret.bin"), output = Path("out.bin");
+    WriteFile(secret, "secret");
+    QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+    WriteFile(output, "previous output");
+    QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner |
+                                              QFile::ReadOther | QFile::WriteOther));
+    const std::string message =
+        RunInChild([&] { return JoinFiles(Std(output), {Std(secret)}).message(); }, true);
+    QVERIFY2(QString::fromStdString(message).contains("cannot be read: Permission denied"),
+             message.c_str());
+    QVERIFY(QString::fromStdString(message).contains(secret));
+    QCOMPARE(ReadFile(output), QByteArray("previous output"));
+}
+
+void TestJoinFiles::outputThatIsAnInputIsRefused_data() {
+    QTest::addColumn<QString>("outputName"); // how the output reaches the input "in.bin"
+    QTest::newRow("same path") << "in.bin";
+    QTest::newRow("relative path") << "./sub/../in.bin";
+    QTest::newRow("symbolic link") << "link.bin";
+    QTest::newRow("hard link") << "hard.bin";
+    QTest::newRow("through a linked folder") << "linkdir/in.bin";
+}
+
+void TestJoinFiles::outputThatIsAnInputIsRefused() {
+    QFETCH(QString, outputName);
+
+    const QString input = Path("in.bin"), other = Path("other.bin");
+    WriteFile(input, "precious");
+    WriteFile(other, "other");
+    QVERIFY(QDir(m_dir.path()).mkdir("sub"));
+    QVERIFY(QFile::link(input, Path("link.bin")));
+    QVERIFY(::link(Std(input).c_str(), Std(Path("hard.bin")).c_str()) == 0);
+    QVERIFY(QFile::link(m_dir.path(), Path("linkdir")));
+
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    const JoinResult result = JoinFiles(Std(outputName), {Std(other), Std(input)});
+    QDir::setCurrent(oldCurrent);
+
+    QVERIFY(!result.ok());
+    QVERIFY2(result.message().find("is also one of the files to join") != std::string::npos,
+             result.message().c_str());
+    QCOMPARE(ReadFile(input), QByteArray("precious"));
+}
+
+void TestJoinFiles::fullDiskReportsIncompleteOutput() {
+    if (!QFile::exists("/dev/full"))
+        QSKIP("no /dev/full on this system");
+    const QString input = Path("in.bin");
+    WriteFile(input, PatternBytes(10000, 9));
+    const JoinResult result = JoinFiles("/dev/full", {Std(input)});
+    QVERIFY(!result.ok());
+    const QString message = QString::fromStdString(result.message());
+    QVERIFY2(message.contains("No space left on device"), qPrintable(message));
+    QVERIFY2(message.contains("is incomplete"), qPrintable(message));
+}
+
+void TestJoinFiles::fileSizeLimitStopsAtWhatWasWritten() {
+    // The system accepts part of the second block, then refuses: the join must stop and say
+    // so rather than report success with a short file.
+    const QString input = Path("in.bin"), output = Path("out.bin");
+    const QByteArray data = PatternBytes(10000, 10);
+    WriteFile(input, data);
+    const std::string message = RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{6000, 6000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const JoinResult result = JoinFiles(Std(output), {Std(input)});
+        return result.ok() ? std::string("<reported success>") : result.message();
+    });
+    QVERIFY2(QString::fromStdString(message).contains("File too large"), message.c_str());
+    QVERIFY2(QString::fromStdString(message).contains("is incomplete"), message.c_str());
+    QCOMPARE(ReadFile(output), data.left(6000));
+}
+
+void TestJoinFiles::readErrorStopsAndNamesTheInput() {
+    // Reading a process's memory at address 0 fails with an I/O error.
+    const QString first = Path("first.bin"), last = Path("last.bin"), output = Path("out.bin");
+    WriteFile(first, "first");
+    WriteFile(last, "last");
+    const JoinResult result = JoinFiles(Std(output), {Std(first), "/proc/self/mem", Std(last)});
+    QVERIFY(!result.ok());
+    const QString message = QString::fromStdString(result.message());
+    QVERIFY2(message.contains("Reading the input file \"/proc/self/mem\" failed"),
+             qPrintable(message));
+    QVERIFY2(message.contains("is incomplete"), qPrintable(message));
+    QCOMPARE(ReadFile(output), QByteArray("first"));
+}
+
+void TestJoinFiles::inputVanishedDuringTheCopy() {
+    const QString first = Path("first.bin"), gone = Path("gone.bin"), output = Path("out.bin");
+    WriteFile(first, "first");
+    const JoinResult result = CopyJoinInputs(Std(output), {Std(first), Std(gone)});
+    QVERIFY(!result.ok());
+    const QString message = QString::fromStdString(result.message());
+    QVERIFY2(message.contains(gone) && message.contains("could not be opened"), qPrintable(message));
+    QVERIFY2(message.contains("is incomplete"), qPrintable(message));
+    QCOMPARE(ReadFile(output), QByteArray("first"));
+}
+
+void TestJoinFiles::inputsLargerThanFourGiB() {
+    const qint64 big = (qint64(4) << 30) + 1000; // past every 32-bit offset
+    struct statvfs fs {};
+    if (statvfs(Std(m_dir.path()).c_str(), &fs) != 0 ||
+        qint64(fs.f_bavail) * qint64(fs.f_frsize) < big + (qint64(1) << 30))
+        QSKIP("not enough free disk space for a 4 GiB output");
+
+    // A sparse input: only its last bytes are written.
+    const QString small = Path("small.bin"), large = Path("large.bin"), output = Path("out.bin");
+    WriteFile(small, "head");
+    const QByteArray tail = PatternBytes(1000, 11);
+    {
+        QFile file(large);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.seek(big - tail.size()));
+        QCOMPARE(file.write(tail), tail.size());
+    }
+    const JoinResult result = JoinFiles(Std(output), {Std(small), Std(large), Std(small)});
+    QVERIFY2(result.ok(), result.message().c_str());
+
+    QFile out(output);
+    QCOMPARE(out.size(), big + 8);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QVERIFY(out.seek(4 + big - tail.size()));
+    QCOMPARE(out.read(tail.size() + 4), tail + "head");
+    out.close();
+    QFile::remove(output);
+    QFile::remove(large);
+}
+
+QTEST_GUILESS_MAIN(TestJoinFiles)
+#include "tst_joinfiles.moc"

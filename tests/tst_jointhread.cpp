@@ -1,0 +1,260 @@
+// The join worker with a window to report to: completion, failure boxes, one join at a time,
+// and a process that ends while a join is still running.
+#include "CJoinThread.h"
+#include "JoinFiles.h"
+#include "SendMessage.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+#include "resource.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+class CTestWindow : public QWidget, public ICommandTarget {
+public:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+        commands.append({wParam, lParam});
+        allOnUiThread = allOnUiThread && IsUiThread();
+        if (onCompleted)
+            onCompleted();
+        return TRUE;
+    }
+    QList<QPair<WPARAM, LPARAM>> commands;
+    bool allOnUiThread = true;
+    std::function<void()> onCompleted;
+};
+
+QPointer<CJoinThread> StartJoin(QWidget* window, const QString& output, const QStringList& inputs) {
+    auto* worker = new CJoinThread;
+    for (const QString& input : inputs)
+        worker->m_lstInputPaths.push_back(input.toStdString());
+    worker->m_hNotifyWnd = window;
+    worker->m_strOutputPath = output.toStdString();
+    QPointer<CJoinThread> guard(worker);
+    worker->ResumeThread();
+    return guard;
+}
+
+} // namespace
+
+class TestJoinThread : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void completionIsSentOnceTheJoinIsDone_data();
+    void completionIsSentOnceTheJoinIsDone();
+    void failureShowsBoxOwnedByMainWindowAndNoCompletion();
+    void failureBoxIsARealBoxOnTheWindow();
+    void joinAfterAFailedOneRunsNormally();
+    void secondJoinWritesOnlyAfterFirstCompletionWasHandled();
+    void completionForADestroyedWindowIsDropped();
+    void processEndsCleanlyWhileAJoinRuns();
+};
+
+void TestJoinThread::init() {
+    QVERIFY(m_dir.isValid());
+}
+
+void TestJoinThread::cleanup() {
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    AfxSetMainWnd(nullptr);
+}
+
+void TestJoinThread::completionIsSentOnceTheJoinIsDone_data() {
+    QTest::addColumn<QList<QByteArray>>("contents");
+    QTest::newRow("no inputs") << QList<QByteArray>{};
+    QTest::newRow("empty input") << QList<QByteArray>{""};
+    QTest::newRow("4097 and 3 MiB bytes")
+        << QList<QByteArray>{PatternBytes(4097, 1), PatternBytes(3 << 20, 2)};
+}
+
+void TestJoinThread::completionIsSentOnceTheJoinIsDone() {
+    QFETCH(QList<QByteArray>, contents);
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder boxes;
+
+    QStringList inputs;
+    QByteArray expected;
+    for (int i = 0; i < contents.size(); ++i) {
+        inputs << Path(QString("in%1").arg(i));
+        WriteFile(inputs.last(), contents[i]);
+        expected += contents[i];
+    }
+    const QString output = Path("out");
+    QByteArray outputAtCompletion = "<not completed>";
+    window.onCompleted = [&] { outputAtCompletion = ReadFile(output); };
+
+    QPointer<CJoinThread> worker = StartJoin(&window, output, inputs);
+    QTRY_VERIFY(worker.isNull()); // it deleted itself when its thread ended
+    QCOMPARE(window.commands.size(), 1);
+    QCOMPARE(LOWORD(window.commands[0].first), WORD(ID_JOIN_COMPLETED));
+    QCOMPARE(HIWORD(window.commands[0].first), WORD(0));
+    QCOMPARE(window.commands[0].second, LPARAM(0));
+    QVERIFY(window.allOnUiThread);
+    QCOMPARE(outputAtCompletion, expected); // whole and closed before the notice
+    QVERIFY(boxes.calls.isEmpty());
+}
+
+void TestJoinThread::failureShowsBoxOwnedByMainWindowAndNoCompletion() {
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder boxes;
+    bool lockHeldWhileBoxUp = false;
+    boxes.onCall = [&](const MessageBoxCall&) {
+        lockHeldWhileBoxUp = !g_csJoin.tryLock();
+        if (!lockHeldWhileBoxUp)
+            g_csJoin.unlock();
+    };
+
+    QPointer<CJoinThread> worker = StartJoin(&window, Path("missing/out"), {});
+    QTRY_VERIFY(worker.isNull());
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("File not found"));
+    QCOMPARE(boxes.calls[0].caption, QString("tst_jointhread"));
+    QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
+    QCOMPARE(boxes.calls[0].owner.data(), &window);
+    QVERIFY(lockHeldWhileBoxUp);
+    QVERIFY(window.commands.isEmpty());
+}
+
+void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
+    CTestWindow window;
+    window.resize(300, 200);
+    window.show();
+    AfxSetMainWnd(&window);
+
+    bool answered = false;
+    QPointer<CJoinThread> worker;
+    WhenBoxShown([&](QMessageBox* box) {
+        QCOMPARE(box->parentWidget(), &window);
+        QCOMPARE(box->text(), QString("File not found"));
+        QCOMPARE(box->windowTitle(), QString("tst_jointhread"));
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QTest::qWait(100);
+        QVERIFY(!worker.isNull()); // waits for the user
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        answered = true;
+    });
+    worker = StartJoin(&window, Path("missing/out"), {});
+    QTRY_VERIFY(answered);
+    QTRY_VERIFY(worker.isNull());
+    QVERIFY(window.commands.isEmpty());
+}
+
+void TestJoinThread::joinAfterAFailedOneRunsNormally() {
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder boxes;
+    const QString input = Path("in");
+    WriteFile(input, "abc");
+
+    QPointer<CJoinThread> failed = StartJoin(&window, Path("missing/out"), {input});
+    QTRY_VERIFY(failed.isNull());
+    QPointer<CJoinThread> next = StartJoin(&window, Path("out"), {input, input});
+    QTRY_VERIFY(next.isNull());
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(window.commands.size(), 1);
+    QCOMPARE(ReadFile(Path("out")), QByteArray("abcabc"));
+}
+
+void TestJoinThread::secondJoinWritesOnlyAfterFirstCompletionWasHandled() {
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder boxes;
+    const QByteArray data = PatternBytes(8 << 20, 3);
+    const QString input = Path("in"), out1 = Path("out1"), out2 = Path("out2");
+    WriteFile(input, data);
+    WriteFile(out1, "sentinel");
+    WriteFile(out2, "sentinel");
+
+    // Which waiting worker takes the lock first is not promised; whichever reports first,
+    // the other must not have touched its output while the report is being handled.
+    QList<QByteArray> othersOutputDuringHandling;
+    window.onCompleted = [&] {
+        if (window.commands.size() != 1)
+            return;
+        const bool firstWasOut1 = ReadFile(out1) == data;
+        const QString other = firstWasOut1 ? out2 : out1;
+        QTest::qWait(300); // the other join had every chance to start
+        othersOutputDuringHandling << ReadFile(other);
+    };
+    QPointer<CJoinThread> w1 = StartJoin(&window, out1, {input});
+    QPointer<CJoinThread> w2 = StartJoin(&window, out2, {input});
+    QTRY_VERIFY(w1.isNull() && w2.isNull());
+
+    QCOMPARE(window.commands.size(), 2);
+    QCOMPARE(othersOutputDuringHandling.value(0), QByteArray("sentinel"));
+    QCOMPARE(ReadFile(out1), data);
+    QCOMPARE(ReadFile(out2), data);
+    QVERIFY(boxes.calls.isEmpty());
+}
+
+void TestJoinThread::completionForADestroyedWindowIsDropped() {
+    auto* window = new CTestWindow;
+    const QString input = Path("in");
+    WriteFile(input, "xyz");
+    auto* worker = new CJoinThread;
+    worker->m_lstInputPaths.push_back(input.toStdString());
+    worker->m_strOutputPath = Path("out").toStdString();
+    worker->m_hNotifyWnd = window;
+    delete window;
+    QPointer<CJoinThread> guard(worker);
+    worker->ResumeThread();
+    QTRY_VERIFY(guard.isNull());
+    QCOMPARE(ReadFile(Path("out")), QByteArray("xyz"));
+}
+
+void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
+    // The helper joins [head, pipe, tail] into out1 and [tail] into out2, closes its window
+    // while the first join waits on the pipe, and ends the way the application does. Only
+    // then does this test feed the pipe.
+    const QString head = Path("head"), tail = Path("tail"), pipe = Path("pipe");
+    const QByteArray headData = PatternBytes(100000, 4), tailData = PatternBytes(5000, 5);
+    const QByteArray pipeData = PatternBytes(300000, 6);
+    WriteFile(head, headData);
+    WriteFile(tail, tailData);
+    QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::SeparateChannels);
+    helper.start(JOINEXIT_HELPER, {Path("out1"), Path("out2"), head, pipe, tail});
+    QVERIFY(helper.waitForStarted());
+    QByteArray early;
+    QTRY_VERIFY_WITH_TIMEOUT((early += helper.readAllStandardOutput()).contains("window closed"),
+                             10000);
+    QCOMPARE(helper.state(), QProcess::Running); // still joining, without a window
+
+    QFile fifo(pipe);
+    QVERIFY(fifo.open(QIODevice::WriteOnly));
+    QCOMPARE(fifo.write(pipeData), pipeData.size());
+    fifo.close();
+
+    QVERIFY(helper.waitForFinished(20000));
+    const QByteArray out = early + helper.readAllStandardOutput();
+    const QByteArray err = helper.readAllStandardError();
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(helper.exitCode() == 0, out + err);
+    QVERIFY2(!err.contains("Destroyed while"), err);
+    QVERIFY2(out.contains("boxes 0 commands 0"), out);
+    QCOMPARE(ReadFile(Path("out1")), headData + pipeData + tailData);
+    QCOMPARE(ReadFile(Path("out2")), tailData);
+}
+
+QTEST_MAIN(TestJoinThread)
+#include "tst_jointhread.moc"

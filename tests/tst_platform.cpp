@@ -1,0 +1,211 @@
+// The stand-ins for Windows message boxes and SendMessage: who may use a window while a box
+// is up, what reaches the user-interface thread, and that nothing waits forever at exit.
+#include "MessageBox.h"
+#include "SendMessage.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+namespace {
+
+class CTestWindow : public QWidget, public ICommandTarget {
+public:
+    CTestWindow() {
+        button = new QPushButton("Press", this);
+        button->setGeometry(10, 10, 80, 30);
+        resize(200, 100);
+    }
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+        commands.append({wParam, lParam});
+        onUiThread = IsUiThread();
+        return TRUE;
+    }
+    QPushButton* button;
+    QList<QPair<WPARAM, LPARAM>> commands;
+    bool onUiThread = false;
+};
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void boxButtonsAndIcons_data();
+    void boxButtonsAndIcons();
+    void ownerlessBoxLeavesWindowsUsable();
+    void ownedBoxBlocksItsOwner();
+    void afxMessageBoxFromWorkerIsOwnedByMainWindow();
+    void boxesAfterShutdownAreNotShown();
+
+    void sendMessageRunsHandlerOnUiThread();
+    void sendMessageToDestroyedWindowIsDropped();
+    void shutdownReleasesWaitingWorker();
+};
+
+void TestPlatform::cleanup() {
+    ResetUiThreadCallsForTesting();
+    AfxSetMainWnd(nullptr);
+    QTRY_VERIFY(FindOpenBox() == nullptr);
+}
+
+void TestPlatform::boxButtonsAndIcons_data() {
+    QTest::addColumn<UINT>("type");
+    QTest::addColumn<int>("button"); // pressed, or -1 for Esc
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("icon");
+
+    QTest::newRow("OK") << MB_OK << int(QMessageBox::Ok) << IDOK << int(QMessageBox::NoIcon);
+    QTest::newRow("Yes") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::Yes) << IDYES
+                         << int(QMessageBox::Question);
+    QTest::newRow("No") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::No) << IDNO
+                        << int(QMessageBox::Question);
+    QTest::newRow("Esc on a question") << (MB_YESNO | MB_ICONQUESTION) << -1 << IDNO
+                                       << int(QMessageBox::Question);
+    QTest::newRow("exclamation") << (MB_OK | MB_ICONEXCLAMATION) << int(QMessageBox::Ok) << IDOK
+                                 << int(QMessageBox::Warning);
+}
+
+void TestPlatform::boxButtonsAndIcons() {
+    QFETCH(UINT, type);
+    QFETCH(int, button);
+    QFETCH(int, answer);
+    QFETCH(int, icon);
+
+    bool checked = false;
+    WhenBoxShown([&](QMessageBox* box) {
+        QCOMPARE(box->windowTitle(), QString("Caption"));
+        QCOMPARE(box->text(), QString("Text"));
+        QCOMPARE(int(box->icon()), icon);
+        if (button < 0)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            QTest::mouseClick(box->button(QMessageBox::StandardButton(button)), Qt::LeftButton);
+        checked = true;
+    });
+    QCOMPARE(MessageBox(nullptr, "Text", "Caption", type), answer);
+    QVERIFY(checked);
+}
+
+void TestPlatform::ownerlessBoxLeavesWindowsUsable() {
+    CTestWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int presses = 0;
+    connect(window.button, &QPushButton::clicked, [&] { ++presses; });
+
+    WhenBoxShown([&](QMessageBox* box) {
+        QCOMPARE(box->windowModality(), Qt::NonModal);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        ClickThroughWindow(window.button);
+        QCOMPARE(presses, 1); // the window took the click while the box was up
+        box->button(QMessageBox::Ok)->click();
+    });
+    QCOMPARE(MessageBox(nullptr, "Notice", "Vantrel", MB_OK), IDOK);
+    QCOMPARE(presses, 1);
+}
+
+void TestPlatform::ownedBoxBlocksItsOwner() {
+    CTestWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int presses = 0;
+    connect(window.button, &QPushButton::clicked, [&] { ++presses; });
+
+    WhenBoxShown([&](QMessageBox* box) {
+        QCOMPARE(box->parentWidget(), &window);
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        ClickThroughWindow(window.button);
+        QCOMPARE(presses, 0);
+        box->button(QMessageBox::Ok)->click();
+    });
+    QCOMPARE(MessageBox(&window, "Blocked", "Vantrel", MB_OK | MB_ICONEXCLAMATION), IDOK);
+}
+
+void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder recorder(IDYES);
+    bool hookOnUiThread = false;
+    recorder.onCall = [&](const MessageBoxCall&) { hookOnUiThread = IsUiThread(); };
+
+    auto answer = std::async(std::launch::async,
+                             [] { return AfxMessageBox("From a worker", MB_YESNO); });
+    QTRY_COMPARE(answer.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    QCOMPARE(answer.get(), IDYES);
+    QCOMPARE(recorder.calls.size(), 1);
+    QCOMPARE(recorder.calls[0].owner.data(), &window);
+    QCOMPARE(recorder.calls[0].caption, QString("tst_platform"));
+    QCOMPARE(recorder.calls[0].text, QString("From a worker"));
+    QVERIFY(hookOnUiThread);
+}
+
+void TestPlatform::boxesAfterShutdownAreNotShown() {
+    CMessageBoxRecorder recorder(IDYES);
+    ShutdownUiThreadCalls();
+    auto answer = std::async(std::launch::async,
+                             [] { return AfxMessageBox("Too late", MB_YESNO); });
+    QCOMPARE(answer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    QCOMPARE(answer.get(), IDNO);
+    QCOMPARE(MessageBox(nullptr, "Too late", "Vantrel", MB_OK), IDOK);
+    QVERIFY(recorder.calls.isEmpty());
+}
+
+void TestPlatform::sendMessageRunsHandlerOnUiThread() {
+    CTestWindow window;
+    const HWND target(&window);
+    auto result = std::async(std::launch::async, [&] {
+        return SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
+    });
+    QTRY_COMPARE(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    QCOMPARE(result.get(), LRESULT(TRUE));
+    QCOMPARE(window.commands.size(), 1);
+    QCOMPARE(LOWORD(window.commands[0].first), WORD(1124));
+    QCOMPARE(HIWORD(window.commands[0].first), WORD(0));
+    QVERIFY(window.onUiThread);
+}
+
+void TestPlatform::sendMessageToDestroyedWindowIsDropped() {
+    auto* window = new CTestWindow;
+    const HWND target(window);
+    delete window;
+    auto result = std::async(std::launch::async, [&] {
+        return SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
+    });
+    QTRY_COMPARE(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    QCOMPARE(result.get(), LRESULT(0));
+}
+
+void TestPlatform::shutdownReleasesWaitingWorker() {
+    // The worker waits for a user-interface thread that is busy; the application then ends
+    // without ever getting to the request.
+    CTestWindow window;
+    const HWND target(&window);
+    std::atomic<bool> sending{false};
+    std::thread worker([&] {
+        sending = true;
+        SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
+    });
+    while (!sending)
+        QThread::msleep(1);
+    QThread::msleep(50); // the request is queued by now, and no events are processed
+    ShutdownUiThreadCalls();
+    worker.join(); // would hang if the request were still waited for
+    QCoreApplication::processEvents();
+    QVERIFY(window.commands.isEmpty());
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
