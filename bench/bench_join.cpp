@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -113,8 +113,8 @@ int main(int argc, char* argv[]) {
         }
     }
     for (int k = 0; k < 3; ++k)
-        std::printf("%-22s %8.1f MB/s  (best of %d: %.3f s)\n", names[k],
-                    bytes / best[k] / 1e6, kRounds, best[k]);
+        std::printf("%-22s %8.1f MB/s  (best of %d: %.3f s)\n", names[k], bytes / best[k] / 1e6,
+                    kRounds, best[k]);
     std::printf("JoinFiles / bare loop: %.3f\n", best[1] / best[0]);
     std::printf("JoinFiles / cat:       %.3f\n", best[2] / best[0]);
 

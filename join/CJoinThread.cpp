@@ -2,9 +2,9 @@
 
 #include "JoinFiles.h"
 #include "MessageBox.h"
+#include "resource.h"
 #include "SendMessage.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <mutex>
 #include <set>

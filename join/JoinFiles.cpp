@@ -31,7 +31,9 @@ constexpr std::size_t kMaxPath = 260;
 [[maybe_unused]] const char* ErrorTextOf(int rc, const char* buf) {
     return rc == 0 ? buf : "unknown error";
 }
-[[maybe_unused]] const char* ErrorTextOf(const char* text, const char*) { return text; }
+[[maybe_unused]] const char* ErrorTextOf(const char* text, const char*) {
+    return text;
+}
 
 std::string ErrorText(int err) {
     char buf[256] = {};
@@ -43,7 +45,9 @@ std::string ErrorText(int err) {
 #endif
 }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
 
 // The texts users know from earlier versions, for the reasons they cover.
 const char* KnownOpenError(int err) {
@@ -142,18 +146,16 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
             if (err == ENOENT || err == ENOTDIR)
                 return JoinResult::Failure("The input file " + Quoted(path) +
                                            " does not exist. Nothing was joined.");
-            return JoinResult::Failure("The input file " + Quoted(path) +
-                                       " cannot be read: " + ErrorText(err) +
-                                       ". Nothing was joined.");
+            return JoinResult::Failure("The input file " + Quoted(path) + " cannot be read: " +
+                                       ErrorText(err) + ". Nothing was joined.");
         }
         struct stat st {};
         const bool statOk = ::fstat(fd, &st) == 0;
         const int err = errno;
         ::close(fd);
         if (!statOk)
-            return JoinResult::Failure("The input file " + Quoted(path) +
-                                       " cannot be read: " + ErrorText(err) +
-                                       ". Nothing was joined.");
+            return JoinResult::Failure("The input file " + Quoted(path) + " cannot be read: " +
+                                       ErrorText(err) + ". Nothing was joined.");
         if (S_ISDIR(st.st_mode))
             return JoinResult::Failure(Quoted(path) +
                                        " is a folder, not a file. Nothing was joined.");
@@ -175,8 +177,7 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
     return JoinResult::Success();
 }
 
-JoinResult CopyJoinInputs(const std::string& outputPath,
-                          const std::list<std::string>& inputPaths) {
+JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths) {
     const int fdOut =
         OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
     if (fdOut < 0)
@@ -217,9 +218,8 @@ JoinResult CopyJoinInputs(const std::string& outputPath,
 
     if (::close(fdOut) != 0) {
         const int err = errno;
-        return JoinResult::Failure("Closing the output file " + Quoted(outputPath) +
-                                   " failed: " + ErrorText(err) +
-                                   ". The output file is incomplete.");
+        return JoinResult::Failure("Closing the output file " + Quoted(outputPath) + " failed: " +
+                                   ErrorText(err) + ". The output file is incomplete.");
     }
     return JoinResult::Success();
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 struct JoinResult {
-    bool ok() const { return m_bOk; }              // true when every input was copied whole
+    bool ok() const { return m_bOk; }                    // true when every input was copied whole
     std::string message() const { return m_strMessage; } // empty when ok()
 
     static JoinResult Success() { return JoinResult(); }

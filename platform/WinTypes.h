@@ -25,8 +25,12 @@ using LRESULT = std::intptr_t;
 // destroyed, and is only dereferenced on the user-interface thread.
 using HWND = QPointer<QWidget>;
 
-constexpr WORD LOWORD(WPARAM w) { return static_cast<WORD>(w & 0xFFFF); }
-constexpr WORD HIWORD(WPARAM w) { return static_cast<WORD>((w >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(WPARAM w) {
+    return static_cast<WORD>(w & 0xFFFF);
+}
+constexpr WORD HIWORD(WPARAM w) {
+    return static_cast<WORD>((w >> 16) & 0xFFFF);
+}
 constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
     return static_cast<WPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
 }

@@ -66,15 +66,15 @@ private slots:
 void TestJoinFiles::initTestCase() {
     QVERIFY(m_dir.isValid());
     // Readable by the unprivileged user of the permission tests.
-    QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                    QFile::ExeOwner | QFile::ReadOther |
-                                                    QFile::ExeOther | QFile::ReadGroup |
-                                                    QFile::ExeGroup));
+    QVERIFY(QFile::setPermissions(
+        m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                          QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
 }
 
 void TestJoinFiles::init() {
     QDir dir(m_dir.path());
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
         QFileInfo info(dir.filePath(name));
         if (info.isDir() && !info.isSymLink())
             QDir(info.filePath()).removeRecursively();
@@ -92,17 +92,18 @@ void TestJoinFiles::joinsInputsByteForByte_data() {
     QTest::newRow("one empty input") << QList<QByteArray>{""} << QList<int>{0};
     QTest::newRow("empty input between two") << QList<QByteArray>{a, "", b} << QList<int>{0, 1, 2};
     for (int size : {1, 4095, 4096, 4097, 8192, 8193})
-        QTest::addRow("%d bytes", size) << QList<QByteArray>{PatternBytes(size, 3)} << QList<int>{0};
-    QTest::newRow("several megabytes")
-        << QList<QByteArray>{PatternBytes(3 * 1024 * 1024 + 123, 4), PatternBytes(1024 * 1024 + 1, 5)}
-        << QList<int>{0, 1};
+        QTest::addRow("%d bytes", size)
+            << QList<QByteArray>{PatternBytes(size, 3)} << QList<int>{0};
+    QTest::newRow("several megabytes") << QList<QByteArray>{PatternBytes(3 * 1024 * 1024 + 123, 4),
+                                                            PatternBytes(1024 * 1024 + 1, 5)}
+                                       << QList<int>{0, 1};
     QByteArray lineEnds;
     for (int i = 0; i < 3000; ++i)
         lineEnds += QByteArray("\x1a\n\r\r\n\x00", 6);
     QTest::newRow("line ends, ctrl-Z and zero bytes")
         << QList<QByteArray>{lineEnds, QByteArray("\n"), QByteArray("\x1a")} << QList<int>{0, 1, 2};
-    QTest::newRow("same path listed twice") << QList<QByteArray>{PatternBytes(5000, 6), b}
-                                            << QList<int>{0, 1, 0};
+    QTest::newRow("same path listed twice")
+        << QList<QByteArray>{PatternBytes(5000, 6), b} << QList<int>{0, 1, 0};
 }
 
 void TestJoinFiles::joinsInputsByteForByte() {
@@ -144,7 +145,8 @@ void TestJoinFiles::outputOpenFailures_data() {
     QTest::newRow("empty path") << QString() << "File not found" << true;
     QTest::newRow("output is a folder") << m_dir.path() << "Is a directory" << false;
     QTest::newRow("path too long") << Path(QString(5000, 'x')) << "too long" << false;
-    QTest::newRow("zero byte in path") << Path("a") + QChar(0) + "b" << "zero byte" << false;
+    QTest::newRow("zero byte in path") << Path("a") + QChar(0) + "b"
+                                       << "zero byte" << false;
 }
 
 void TestJoinFiles::outputOpenFailures() {
@@ -196,7 +198,8 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched_data() {
     QTest::newRow("missing input") << Path("gone.bin") << "does not exist";
     QTest::newRow("folder as input") << m_dir.path() << "is a folder";
     QTest::newRow("input path too long") << Path(QString(5000, 'y')) << "too long";
-    QTest::newRow("zero byte in input path") << Path("in") + QChar(0) + "x" << "zero byte";
+    QTest::newRow("zero byte in input path") << Path("in") + QChar(0) + "x"
+                                             << "zero byte";
 }
 
 void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
@@ -219,8 +222,8 @@ void TestJoinFiles::unreadableInputIsRefused() {
     WriteFile(secret, "secret");
     QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
     WriteFile(output, "previous output");
-    QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner |
-                                              QFile::ReadOther | QFile::WriteOther));
+    QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                              QFile::WriteOther));
     const std::string message =
         RunInChild([&] { return JoinFiles(Std(output), {Std(secret)}).message(); }, true);
     QVERIFY2(QString::fromStdString(message).contains("cannot be read: Permission denied"),
@@ -310,7 +313,8 @@ void TestJoinFiles::inputVanishedDuringTheCopy() {
     const JoinResult result = CopyJoinInputs(Std(output), {Std(first), Std(gone)});
     QVERIFY(!result.ok());
     const QString message = QString::fromStdString(result.message());
-    QVERIFY2(message.contains(gone) && message.contains("could not be opened"), qPrintable(message));
+    QVERIFY2(message.contains(gone) && message.contains("could not be opened"),
+             qPrintable(message));
     QVERIFY2(message.contains("is incomplete"), qPrintable(message));
     QCOMPARE(ReadFile(output), QByteArray("first"));
 }

@@ -2,10 +2,10 @@
 // and a process that ends while a join is still running.
 #include "CJoinThread.h"
 #include "JoinFiles.h"
+#include "resource.h"
 #include "SendMessage.h"
 #include "TestSupport.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QApplication>
 #include <QMessageBox>

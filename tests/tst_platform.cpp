@@ -72,8 +72,8 @@ void TestPlatform::boxButtonsAndIcons_data() {
                          << int(QMessageBox::Question);
     QTest::newRow("No") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::No) << IDNO
                         << int(QMessageBox::Question);
-    QTest::newRow("Esc on a question") << (MB_YESNO | MB_ICONQUESTION) << -1 << IDNO
-                                       << int(QMessageBox::Question);
+    QTest::newRow("Esc on a question")
+        << (MB_YESNO | MB_ICONQUESTION) << -1 << IDNO << int(QMessageBox::Question);
     QTest::newRow("exclamation") << (MB_OK | MB_ICONEXCLAMATION) << int(QMessageBox::Ok) << IDOK
                                  << int(QMessageBox::Warning);
 }
@@ -141,8 +141,8 @@ void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
     bool hookOnUiThread = false;
     recorder.onCall = [&](const MessageBoxCall&) { hookOnUiThread = IsUiThread(); };
 
-    auto answer = std::async(std::launch::async,
-                             [] { return AfxMessageBox("From a worker", MB_YESNO); });
+    auto answer =
+        std::async(std::launch::async, [] { return AfxMessageBox("From a worker", MB_YESNO); });
     QTRY_COMPARE(answer.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     QCOMPARE(answer.get(), IDYES);
     QCOMPARE(recorder.calls.size(), 1);
@@ -155,8 +155,8 @@ void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
 void TestPlatform::boxesAfterShutdownAreNotShown() {
     CMessageBoxRecorder recorder(IDYES);
     ShutdownUiThreadCalls();
-    auto answer = std::async(std::launch::async,
-                             [] { return AfxMessageBox("Too late", MB_YESNO); });
+    auto answer =
+        std::async(std::launch::async, [] { return AfxMessageBox("Too late", MB_YESNO); });
     QCOMPARE(answer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     QCOMPARE(answer.get(), IDNO);
     QCOMPARE(MessageBox(nullptr, "Too late", "Vantrel", MB_OK), IDOK);

@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <QTest>
 
 #include <grp.h>
 #include <pwd.h>
