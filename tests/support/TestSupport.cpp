@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -86,33 +88,71 @@ CMessageBoxRecorder::~CMessageBoxRecorder() {
     SetMessageBoxHook({});
 }
 
-QMessageBox* FindOpenBox() {
+QWidget* FindTopLevel(const char* className) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
+        if (w->isVisible() && w->inherits(className))
+            return w;
     }
     return nullptr;
 }
 
-void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs) {
+QMessageBox* FindOpenBox() {
+    return static_cast<QMessageBox*>(FindTopLevel("QMessageBox"));
+}
+
+void WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
+                       int timeoutMs) {
     auto* timer = new QTimer(qApp);
     auto* elapsed = new QElapsedTimer;
     elapsed->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, fn, timeoutMs] {
-        QMessageBox* box = FindOpenBox();
-        if (box == nullptr && elapsed->elapsed() < timeoutMs)
+    const QByteArray name(className);
+    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, fn, timeoutMs, name] {
+        QWidget* widget = FindTopLevel(name.constData());
+        if (widget == nullptr && elapsed->elapsed() < timeoutMs)
             return;
         timer->stop();
         timer->deleteLater();
         delete elapsed;
-        if (box == nullptr)
+        if (widget == nullptr)
             return;
-        QPointer<QMessageBox> guard(box);
-        fn(box);
+        QPointer<QWidget> guard(widget);
+        fn(widget);
         if (guard && guard->isVisible())
-            guard->reject();
+            guard->close();
     });
     timer->start(10);
+}
+
+void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs) {
+    WhenTopLevelShown(
+        "QMessageBox",
+        [fn](QWidget* box) {
+            QPointer<QWidget> guard(box);
+            fn(static_cast<QMessageBox*>(box));
+            if (guard && guard->isVisible())
+                static_cast<QMessageBox*>(guard.data())->reject();
+        },
+        timeoutMs);
+}
+
+void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStringList& names) {
+    auto* dialog = qobject_cast<QFileDialog*>(fileDialog);
+    if (dialog == nullptr)
+        qFatal("not a file dialog");
+    dialog->setDirectory(folder);
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (edit == nullptr)
+        qFatal("the file dialog has no file name field");
+    QString text;
+    if (names.size() == 1) {
+        text = names.first();
+    } else {
+        for (const QString& name : names)
+            text += QStringLiteral("\"%1\" ").arg(name);
+    }
+    edit->setFocus();
+    edit->setText(text.trimmed());
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 void ClickThroughWindow(QWidget* widget) {

@@ -40,6 +40,18 @@ class QMessageBox;
 // so a failed check cannot hang the test.
 void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs = 5000);
 
+// The same for the next visible top-level widget that inherits className (a QFileDialog, a
+// help window); fn gets it as it is, and it is closed afterwards if still open.
+void WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
+                       int timeoutMs = 5000);
+
+// The visible top-level widget that inherits className, if there is one.
+QWidget* FindTopLevel(const char* className);
+
+// Answers a file dialog as a user would: types the names (quoted when there are several)
+// into its file name field, relative to folder, and presses Enter.
+void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStringList& names);
+
 // The visible message box, if there is one.
 QMessageBox* FindOpenBox();
 

@@ -1,0 +1,23 @@
+#include "CVantrelApp.h"
+
+#include "CJoinThread.h"
+#include "CVantrelDlg.h"
+#include "MessageBox.h"
+
+CVantrelApp::CVantrelApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // Joins outlive the window; the process ends only after them (ExitInstance).
+    setQuitOnLastWindowClosed(false);
+}
+
+BOOL CVantrelApp::InitInstance() {
+    CVantrelDlg dlg;
+    AfxSetMainWnd(&dlg);
+    dlg.DoModal();
+    AfxSetMainWnd(nullptr);
+    return FALSE;
+}
+
+int CVantrelApp::ExitInstance() {
+    CJoinThread::WaitForAll();
+    return 0;
+}

@@ -1,0 +1,19 @@
+// The application object: runs the main window and ends with it.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <QApplication>
+
+class CVantrelApp : public QApplication {
+    Q_OBJECT
+
+public:
+    CVantrelApp(int& argc, char** argv);
+
+    // Runs the main window to its end; always FALSE, as no further message loop follows.
+    BOOL InitInstance();
+
+    // Once the window has gone: lets every started join finish writing its output.
+    int ExitInstance();
+};

@@ -1,0 +1,229 @@
+#include "CVantrelDlg.h"
+
+#include "CFlatListCtrl.h"
+#include "CStatusBarCtrl.h"
+#include "CTextToolBar.h"
+#include "DialogUnits.h"
+#include "MessageBox.h"
+#include "ModalLoop.h"
+#include "Resources.h"
+#include "UiThread.h"
+#include "resource.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace {
+
+// Template 102, in dialog units.
+const QSize kClientDlu(328, 239);
+const QRect kFileListDlu(5, 37, 317, 139);
+const QRect kEtchedLineDlu(0, 31, 328, 1);
+const QRect kOutputGroupDlu(5, 180, 317, 31);
+const QRect kOutputEditDlu(15, 192, 272, 13);
+const QRect kBrowseButtonDlu(293, 192, 15, 12);
+const QRect kBannerDlu(285, 8, 37, 15);
+
+constexpr int kFileColumnWidth = 470;
+
+} // namespace
+
+CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
+    // Its own taskbar entry, minimisable, never resizable or maximisable.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Vantrel"));
+    m_hIcon = LoadIcon(IDR_MAINFRAME);
+    CreateControls();
+    OnInitDialog();
+}
+
+CVantrelDlg::~CVantrelDlg() = default;
+
+void CVantrelDlg::CreateControls() {
+    const DialogBaseUnits base = GetDialogBaseUnits(font());
+    setFixedSize(MapDialogSize(kClientDlu, base));
+
+    m_ctlFileList = new CFlatListCtrl(this);
+    m_ctlFileList->setObjectName(QStringLiteral("IDC_FILE_LIST"));
+    m_ctlFileList->setGeometry(MapDialogRect(kFileListDlu, base));
+
+    m_pEtchedLine = new QFrame(this);
+    m_pEtchedLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    m_pEtchedLine->setGeometry(MapDialogRect(kEtchedLineDlu, base).adjusted(0, 0, 0, 1));
+
+    m_pOutputGroup = new QGroupBox(QStringLiteral("Output file name and path"), this);
+    m_pOutputGroup->setGeometry(MapDialogRect(kOutputGroupDlu, base));
+
+    m_pOutputEdit = new QLineEdit(this);
+    m_pOutputEdit->setObjectName(QStringLiteral("IDC_OUTPUT_FILE"));
+    m_pOutputEdit->setReadOnly(true);
+    m_pOutputEdit->setGeometry(MapDialogRect(kOutputEditDlu, base));
+
+    m_pBrowseButton = new QPushButton(QStringLiteral("..."), this);
+    m_pBrowseButton->setObjectName(QStringLiteral("IDC_BROWSE_OUTPUT"));
+    // Enter ends the dialog; it must not press this button.
+    m_pBrowseButton->setAutoDefault(false);
+    m_pBrowseButton->setGeometry(MapDialogRect(kBrowseButtonDlu, base));
+    connect(m_pBrowseButton, &QPushButton::clicked, this,
+            [this] { OnCommand(MAKEWPARAM(IDC_BROWSE_OUTPUT, 0), 0); });
+
+    m_wndBanner = new QWidget(this);
+    m_wndBanner->setObjectName(QStringLiteral("IDC_BANNER"));
+    m_wndBanner->setGeometry(MapDialogRect(kBannerDlu, base));
+
+    setTabOrder(m_ctlFileList, m_pOutputEdit);
+    setTabOrder(m_pOutputEdit, m_pBrowseButton);
+}
+
+BOOL CVantrelDlg::OnInitDialog() {
+    UpdateData(FALSE);
+    CreateMenu();
+    CreateStatusBar();
+    CreateToolBar();
+    setWindowIcon(m_hIcon);
+
+    m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT,
+                                kFileColumnWidth);
+    if (m_wndStatusBar != nullptr)
+        m_wndStatusBar->SetText(
+            QStringLiteral("Drag and drop files from Windows Explorer or click Add Files button"),
+            0);
+    m_ctlFileList->setFocus();
+    return TRUE;
+}
+
+QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
+    auto* action = new QAction(text, this);
+    action->setData(nID);
+    connect(action, &QAction::triggered, this,
+            [this, nID] { OnCommand(MAKEWPARAM(WORD(nID), 0), 0); });
+    m_actions.insert(nID, action);
+    return action;
+}
+
+void CVantrelDlg::CreateMenu() {
+    // The menu bar sits in the client area, above the controls, which keep their places
+    // relative to it; the window's size does not change.
+    m_pMenuBar = new QMenuBar(this);
+    for (const MenuPopup& popup : LoadMenuResource(IDR_MAINMENU)) {
+        QMenu* menu = m_pMenuBar->addMenu(popup.text);
+        for (const MenuItem& item : popup.items) {
+            if (item.nID == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(AddCommand(item.nID, item.text));
+        }
+    }
+    const int menuHeight = m_pMenuBar->sizeHint().height();
+    m_pMenuBar->setGeometry(0, 0, width(), menuHeight);
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != m_pMenuBar)
+            child->move(child->x(), child->y() + menuHeight);
+    }
+}
+
+void CVantrelDlg::CreateStatusBar() {
+    if (m_wndStatusBar == nullptr) {
+        m_wndStatusBar = new CStatusBarCtrl(this);
+        m_wndStatusBar->setObjectName(QStringLiteral("IDC_STATUS_BAR"));
+    }
+    const int barHeight = m_wndStatusBar->sizeHint().height();
+    m_wndStatusBar->setGeometry(0, height() - barHeight, width(), barHeight);
+    m_aStatusParts[0] = width() / 4 * 3;
+    m_aStatusParts[1] = -1;
+    m_wndStatusBar->SetParts(2, m_aStatusParts);
+    m_wndStatusBar->SetText(LoadString(IDS_TOOLBAR_MESSAGE), 0);
+}
+
+void CVantrelDlg::CreateToolBar() {
+    m_wndToolBar = new CTextToolBar(this);
+    m_wndToolBar->SetActionLookup([this](UINT nID) { return GetCommandAction(nID); });
+    if (!m_wndToolBar->LoadToolBarWithLabels(IDR_TOOLBAR)) {
+        delete m_wndToolBar; // the window works without it
+        m_wndToolBar = nullptr;
+        return;
+    }
+    m_wndToolBar->SetImageLists(LoadBitmap(IDB_TOOLBAR), LoadBitmap(IDB_TOOLBAR_HOT));
+    const int top = m_pMenuBar != nullptr ? m_pMenuBar->height() : 0;
+    const QSize size = m_wndToolBar->sizeHint();
+    m_wndToolBar->setGeometry(0, top, qMin(size.width(), m_wndBanner->x()), size.height());
+    m_wndToolBar->show();
+}
+
+BOOL CVantrelDlg::UpdateData(BOOL bSaveAndValidate) {
+    if (bSaveAndValidate)
+        m_strOutputFile = m_pOutputEdit->text();
+    else
+        m_pOutputEdit->setText(m_strOutputFile);
+    return TRUE;
+}
+
+int CVantrelDlg::DoModal() {
+    return RunModalLoop(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+BOOL CVantrelDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    Q_UNUSED(lParam);
+    switch (LOWORD(wParam)) {
+    case ID_JOIN_COMPLETED:
+        MessageBox(nullptr, QStringLiteral("Joining files was successfully completed!"),
+                   QStringLiteral("Vantrel"), MB_OK);
+        return TRUE;
+    case ID_FILE_NEWLIST:
+        OnNewList();
+        return TRUE;
+    case ID_FILE_ADDFILES:
+        OnAddFiles();
+        return TRUE;
+    case ID_FILE_REMOVEFILES:
+        OnRemoveFiles();
+        return TRUE;
+    case ID_FILE_EXIT:
+        OnExit();
+        return TRUE;
+    case ID_ACTION_JOIN:
+        OnJoin();
+        return TRUE;
+    case ID_HELP_ABOUT:
+        OnAbout();
+        return TRUE;
+    case ID_HELP_CONTENTS:
+        OnHelpContents();
+        return TRUE;
+    case IDC_BROWSE_OUTPUT:
+        OnBrowseOutput();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CVantrelDlg::OnOK() {
+    UpdateData(TRUE);
+    accept();
+}
+
+void CVantrelDlg::keyPressEvent(QKeyEvent* event) {
+    // The list claims every key, so these only arrive from the other controls.
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            OnOK();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CVantrelDlg::done(int r) {
+    QDialog::done(r);
+    // The window is gone: no box or completion notice may appear from now on, and any box
+    // still up goes with it.
+    ShutdownUiThreadCalls();
+}

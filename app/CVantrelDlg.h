@@ -1,0 +1,87 @@
+// The program's only window: the file list, the output field, menu, toolbar and status bar.
+#pragma once
+
+#include "SendMessage.h"
+#include "WinTypes.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QIcon>
+#include <QString>
+
+class CFlatListCtrl;
+class CStatusBarCtrl;
+class CTextToolBar;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+
+class CVantrelDlg : public QDialog, public ICommandTarget {
+    Q_OBJECT
+
+public:
+    explicit CVantrelDlg(QWidget* pParent = nullptr);
+    ~CVantrelDlg() override;
+
+    // Runs the window until it ends; the result is IDOK or IDCANCEL.
+    int DoModal();
+
+    // Every command of menu, toolbar and buttons arrives here, and so does the join worker's
+    // completion notice.
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+    // Transfers the output path between m_strOutputFile and its field.
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+    void CreateStatusBar();
+    void CreateToolBar();
+
+    // The QAction of a command id, shared by menu and toolbar.
+    QAction* GetCommandAction(UINT nID) const { return m_actions.value(nID); }
+    QMenuBar* GetMenuBar() const { return m_pMenuBar; }
+
+    CTextToolBar* m_wndToolBar = nullptr;
+    CStatusBarCtrl* m_wndStatusBar = nullptr;
+    int m_aStatusParts[2] = {0, -1};
+    CFlatListCtrl* m_ctlFileList = nullptr;
+    QString m_strOutputFile;
+    QIcon m_hIcon;
+    QWidget* m_wndBanner = nullptr;
+
+protected:
+    BOOL OnInitDialog();
+    void OnOK();
+
+    // List commands.
+    void OnNewList();
+    void OnAddFiles();
+    void OnRemoveFiles();
+    void OnExit();
+
+    // The join and its output.
+    void OnJoin();
+    void OnBrowseOutput();
+    BOOL ChooseOutputFile();
+    void StartJoin();
+
+    void OnAbout();
+    void OnHelpContents();
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void done(int r) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    QAction* AddCommand(UINT nID, const QString& text);
+
+    QHash<UINT, QAction*> m_actions;
+    QMenuBar* m_pMenuBar = nullptr;
+    QFrame* m_pEtchedLine = nullptr;
+    QGroupBox* m_pOutputGroup = nullptr;
+    QLineEdit* m_pOutputEdit = nullptr;
+    QPushButton* m_pBrowseButton = nullptr;
+};

@@ -1,0 +1,45 @@
+// The application closed while its join runs: builds the main window as the application does,
+// lists the inputs, joins into the output, closes the window by File > Exit while the join is
+// still running, and ends through the application's own exit path.
+// Arguments: output input...
+#include "CFlatListCtrl.h"
+#include "CVantrelApp.h"
+#include "CVantrelDlg.h"
+#include "MessageBox.h"
+#include "resource.h"
+
+#include <QAction>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    CVantrelApp app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 2)
+        return 2;
+    int boxes = 0;
+    SetMessageBoxHook([&](const MessageBoxCall&) {
+        ++boxes;
+        return IDOK;
+    });
+    {
+        CVantrelDlg dlg;
+        AfxSetMainWnd(&dlg);
+        for (const QString& input : args.mid(1)) {
+            if (dlg.m_ctlFileList->AddFileRow(input) < 0)
+                return 3;
+        }
+        dlg.m_strOutputFile = args[0];
+        dlg.UpdateData(FALSE);
+        QTimer::singleShot(100, &dlg, [&] { dlg.GetCommandAction(ID_ACTION_JOIN)->trigger(); });
+        QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
+        dlg.DoModal();
+        AfxSetMainWnd(nullptr);
+    }
+    std::printf("window closed\n");
+    std::fflush(stdout);
+    const int rc = app.ExitInstance();
+    std::printf("boxes shown %d\n", boxes);
+    return rc;
+}

@@ -1,0 +1,429 @@
+// The whole road through the real main window, driven as a user drives it: the menu and
+// toolbar commands, the real file dialogs and message boxes, and the files on disk.
+#include "CFlatListCtrl.h"
+#include "CJoinThread.h"
+#include "CTextToolBar.h"
+#include "CVantrelDlg.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+#include "resource.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kSuccess = QStringLiteral("Joining files was successfully completed!");
+
+void ClickToolButton(CVantrelDlg& dlg, UINT nID) {
+    for (QToolButton* button : dlg.m_wndToolBar->findChildren<QToolButton*>()) {
+        if (button->defaultAction() && button->defaultAction()->data().toUInt() == nID) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    QFAIL("no such toolbar button");
+}
+
+QStringList Rows(CFlatListCtrl* list) {
+    QStringList rows;
+    for (int i = 0; i < list->GetItemCount(); ++i)
+        rows << QFileInfo(list->GetItemText(i, 0)).fileName();
+    return rows;
+}
+
+} // namespace
+
+class TestJoinRoad : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    CVantrelDlg* m_dlg = nullptr;
+
+    // Chooses the output through the "..." button and its real dialog.
+    void ChooseOutput(const QString& name);
+
+private slots:
+    void init();
+    void cleanup();
+
+    void wholeRoad();
+    void joinWithEmptyListSaysSoEvenWithAnOutput();
+    void joinWithoutOutputAnsweredNo();
+    void joinWithoutOutputAnsweredYesThenCancelled();
+    void chooserNamesTheOutput_data();
+    void chooserNamesTheOutput();
+    void chooserCancelKeepsAndOkReplacesWhileAJoinRuns();
+    void addFilesStopsAtTheCap_data();
+    void addFilesStopsAtTheCap();
+    void newList();
+    void removeFiles();
+    void twoJoinsInQuickSuccession();
+    void failingJoinThenAWorkingOne();
+    void closingDuringALongJoin();
+};
+
+void TestJoinRoad::init() {
+    QVERIFY(m_dir.isValid());
+    ResetUiThreadCallsForTesting();
+    m_dlg = new CVantrelDlg;
+    AfxSetMainWnd(m_dlg);
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg));
+}
+
+void TestJoinRoad::cleanup() {
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    AfxSetMainWnd(nullptr);
+    delete m_dlg;
+    m_dlg = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            w->close();
+    }
+    ResetUiThreadCallsForTesting();
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+}
+
+void TestJoinRoad::ChooseOutput(const QString& name) {
+    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) { TypeIntoFileDialog(fd, m_dir.path(), {name}); });
+    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+}
+
+void TestJoinRoad::wholeRoad() {
+    const QByteArray a = PatternBytes(5000, 1), b = PatternBytes(4096, 2), c = PatternBytes(70000, 3);
+    WriteFile(Path("c.bin"), c);
+    WriteFile(Path("a.bin"), a);
+    WriteFile(Path("b.bin"), b);
+
+    QString addTitle;
+    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+        addTitle = fd->windowTitle();
+        TypeIntoFileDialog(fd, m_dir.path(), {"c.bin", "a.bin", "b.bin"});
+    });
+    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    QCOMPARE(addTitle, QString("Add Files to Join"));
+    QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"c.bin", "a.bin", "b.bin"}));
+
+    QHeaderView* header = m_dlg->m_ctlFileList->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionSize(0) / 2, header->height() / 2));
+    QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"a.bin", "b.bin", "c.bin"}));
+
+    ChooseOutput("joined.bin");
+    QCOMPARE(m_dlg->m_strOutputFile, Path("joined.bin"));
+    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("joined.bin"));
+
+    for (int round = 0; round < 2; ++round) { // the same join again at once
+        WriteFile(Path("joined.bin"), "stale");
+        QString seen;
+        WhenBoxShown([&](QMessageBox* box) {
+            seen = box->text();
+            QCOMPARE(box->windowTitle(), QString("Vantrel"));
+            QCOMPARE(box->windowModality(), Qt::NonModal);
+            QCOMPARE(ReadFile(Path("joined.bin")), a + b + c);
+            box->button(QMessageBox::Ok)->click();
+        }, 20000);
+        ClickToolButton(*m_dlg, ID_ACTION_JOIN);
+        QTRY_COMPARE_WITH_TIMEOUT(seen, kSuccess, 20000);
+        QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    }
+}
+
+void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
+    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->UpdateData(FALSE);
+    CMessageBoxRecorder boxes;
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text,
+             QString("Please select or drag and drop files that you would like to join."));
+    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
+    QCOMPARE(boxes.calls[0].type, MB_OK);
+    QVERIFY(boxes.calls[0].owner.isNull());
+    QCOMPARE(CJoinThread::LiveCount(), 0);
+    QVERIFY(!QFile::exists(Path("out.bin")));
+}
+
+void TestJoinRoad::joinWithoutOutputAnsweredNo() {
+    WriteFile(Path("in.bin"), "x");
+    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    CMessageBoxRecorder boxes(IDNO);
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("Output file name was not specified. Would you like to "
+                                          "set output file name now and join files?"));
+    QCOMPARE(boxes.calls[0].type, MB_YESNO | MB_ICONQUESTION);
+    QCOMPARE(CJoinThread::LiveCount(), 0);
+    QVERIFY(FindTopLevel("QFileDialog") == nullptr);
+}
+
+void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
+    WriteFile(Path("in.bin"), "x");
+    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    CMessageBoxRecorder boxes(IDYES);
+    bool chooserShown = false;
+    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+        chooserShown = true;
+        static_cast<QFileDialog*>(fd)->reject();
+    });
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QVERIFY(chooserShown);
+    QCOMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text, QString("Output file was not selected, join operation canceled."));
+    QCOMPARE(m_dlg->m_strOutputFile, QString());
+    QCOMPARE(CJoinThread::LiveCount(), 0);
+}
+
+void TestJoinRoad::chooserNamesTheOutput_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("no extension") << "part" << "part.txt";
+    QTest::newRow("three-letter extension") << "whole.bin" << "whole.bin";
+    QTest::newRow("four-letter extension") << "photo.jpeg" << "photo.jpeg.txt";
+    QTest::newRow("two-letter extension") << "a.7z" << "a.7z.txt";
+    QTest::newRow("period in the folder") << "d.e/f" << "d.e/f";
+    QTest::newRow("existing file") << "exists.dat" << "exists.dat";
+}
+
+void TestJoinRoad::chooserNamesTheOutput() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QVERIFY(QDir(m_dir.path()).mkpath("d.e"));
+    WriteFile(Path("exists.dat"), "keep");
+
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    QString startFolder;
+    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+        startFolder = static_cast<QFileDialog*>(fd)->directory().absolutePath();
+        TypeIntoFileDialog(fd, m_dir.path(), {typed});
+    });
+    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QDir::setCurrent(oldCurrent);
+
+    QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath()); // starts in the current folder
+    QCOMPARE(m_dlg->m_strOutputFile, Path(stored));
+    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path(stored));
+    QCOMPARE(ReadFile(Path("exists.dat")), QByteArray("keep")); // choosing writes nothing
+}
+
+void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
+    // A join that waits on a pipe is running while the user picks another output.
+    const QString pipe = Path("pipe");
+    QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+    if (m_dlg->m_ctlFileList->AddFileRow(pipe) < 0)
+        QSKIP("the shell gives no icon for a pipe, so it cannot be listed");
+    ChooseOutput("first.bin");
+    CMessageBoxRecorder boxes;
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QCOMPARE(CJoinThread::LiveCount(), 1);
+
+    WhenTopLevelShown("QFileDialog", [](QWidget* fd) { static_cast<QFileDialog*>(fd)->reject(); });
+    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QCOMPARE(m_dlg->m_strOutputFile, Path("first.bin"));
+
+    ChooseOutput("second.bin");
+    QCOMPARE(m_dlg->m_strOutputFile, Path("second.bin"));
+
+    QFile fifo(pipe);
+    QVERIFY(fifo.open(QIODevice::WriteOnly));
+    fifo.write("through the pipe");
+    fifo.close();
+    QTRY_COMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, kSuccess);
+    QCOMPARE(ReadFile(Path("first.bin")), QByteArray("through the pipe")); // the request was a copy
+    QVERIFY(!QFile::exists(Path("second.bin")));
+}
+
+void TestJoinRoad::addFilesStopsAtTheCap_data() {
+    QTest::addColumn<int>("rowsBefore");
+    QTest::addColumn<int>("rowsAfter");
+    QTest::newRow("499 rows, two chosen") << 499 << 500;
+    QTest::newRow("500 rows, one chosen") << 500 << 500;
+}
+
+void TestJoinRoad::addFilesStopsAtTheCap() {
+    QFETCH(int, rowsBefore);
+    QFETCH(int, rowsAfter);
+    WriteFile(Path("filler.bin"), "f");
+    WriteFile(Path("one.bin"), "1");
+    WriteFile(Path("two.bin"), "2");
+    for (int i = 0; i < rowsBefore; ++i)
+        QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("filler.bin")) >= 0);
+
+    CMessageBoxRecorder boxes;
+    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+        TypeIntoFileDialog(fd, m_dir.path(),
+                           rowsBefore == 499 ? QStringList{"one.bin", "two.bin"} : QStringList{"one.bin"});
+    });
+    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+
+    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    QCOMPARE(list->GetItemCount(), rowsAfter);
+    if (rowsBefore == 499)
+        QCOMPARE(QFileInfo(list->GetItemText(499, 0)).fileName(), QString("one.bin"));
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text,
+             QString("This version does not allow joining more than 500 files at once \nPlease "
+                     "join files in batches not exceeding 500 count."));
+    QCOMPARE(boxes.calls[0].caption, QString("tst_joinroad"));
+    QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
+    QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
+}
+
+void TestJoinRoad::newList() {
+    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CMessageBoxRecorder boxes(IDYES);
+    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    QVERIFY(boxes.calls.isEmpty()); // nothing to lose, nothing asked
+
+    WriteFile(Path("a.bin"), "a");
+    WriteFile(Path("b.txt"), "b");
+    QVERIFY(list->AddFileRow(Path("a.bin")) >= 0);
+    QVERIFY(list->AddFileRow(Path("b.txt")) >= 0);
+    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->UpdateData(FALSE);
+
+    boxes.answer = IDNO;
+    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    QCOMPARE(list->GetItemCount(), 2);
+
+    boxes.answer = IDYES;
+    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    QCOMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text, QString("Would you like to create a new list of files to join?"));
+    QCOMPARE(boxes.calls[1].type, MB_YESNO | MB_ICONQUESTION);
+    QCOMPARE(list->GetItemCount(), 0);
+    QCOMPARE(m_dlg->m_strOutputFile, Path("out.bin"));
+    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("out.bin"));
+    const int row = list->AddFileRow(Path("b.txt"));
+    QCOMPARE(list->GetItemImage(row), 0);
+}
+
+void TestJoinRoad::removeFiles() {
+    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CMessageBoxRecorder boxes(IDYES);
+    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+    QCOMPARE(boxes.calls[0].type, MB_OK);
+
+    QStringList names;
+    for (int i = 0; i < 9; ++i) {
+        names << QString("f%1.bin").arg(i);
+        WriteFile(Path(names.last()), "x");
+        QVERIFY(list->AddFileRow(Path(names.last())) >= 0);
+    }
+    list->clearSelection();
+    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger(); // Yes with nothing selected
+    QCOMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text, QString("Would you like to remove selected files from the list?"));
+    QCOMPARE(Rows(list), names);
+
+    for (int row : {2, 5, 7})
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    boxes.answer = IDNO;
+    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    QCOMPARE(Rows(list), names);
+    boxes.answer = IDYES;
+    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    QCOMPARE(Rows(list), QStringList({"f0.bin", "f1.bin", "f3.bin", "f4.bin", "f6.bin", "f8.bin"}));
+}
+
+void TestJoinRoad::twoJoinsInQuickSuccession() {
+    const QByteArray data = PatternBytes(6 << 20, 4);
+    WriteFile(Path("in.bin"), data);
+    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    WriteFile(Path("out1.bin"), "sentinel");
+    WriteFile(Path("out2.bin"), "sentinel");
+    ChooseOutput("out1.bin");
+
+    QList<QByteArray> secondOutputWhileFirstBoxUp;
+    int successes = 0;
+    std::function<void(QMessageBox*)> answer = [&](QMessageBox* box) {
+        if (box->text() != kSuccess)
+            return;
+        if (++successes == 1) {
+            QTest::qWait(300); // the second join had every chance to start
+            secondOutputWhileFirstBoxUp << ReadFile(Path("out2.bin"));
+            WhenBoxShown(answer, 20000);
+        }
+        box->button(QMessageBox::Ok)->click();
+    };
+    WhenBoxShown(answer, 20000);
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    ChooseOutput("out2.bin");
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(successes, 2, 20000);
+    QCOMPARE(secondOutputWhileFirstBoxUp, QList<QByteArray>{"sentinel"});
+    QCOMPARE(ReadFile(Path("out1.bin")), data);
+    QCOMPARE(ReadFile(Path("out2.bin")), data);
+}
+
+void TestJoinRoad::failingJoinThenAWorkingOne() {
+    WriteFile(Path("in.bin"), "abc");
+    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    m_dlg->m_strOutputFile = Path("missing/out.bin");
+    CMessageBoxRecorder boxes;
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("File not found"));
+    QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
+    QCOMPARE(boxes.calls[0].caption, QString("tst_joinroad"));
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    QCOMPARE(boxes.calls.size(), 1); // no success box
+
+    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text, kSuccess);
+    QCOMPARE(ReadFile(Path("out.bin")), QByteArray("abc"));
+}
+
+void TestJoinRoad::closingDuringALongJoin() {
+    // The application's own exit path, in a process of its own: see appexit_helper.
+    const QString pipe = Path("pipe");
+    QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+    const QByteArray head = PatternBytes(50000, 5), piped = PatternBytes(200000, 6);
+    WriteFile(Path("head.bin"), head);
+
+    QProcess helper;
+    helper.start(APPEXIT_HELPER, {Path("out.bin"), Path("head.bin"), pipe});
+    QVERIFY(helper.waitForStarted());
+    QByteArray early;
+    QTRY_VERIFY_WITH_TIMEOUT((early += helper.readAllStandardOutput()).contains("window closed"),
+                             15000);
+    QCOMPARE(helper.state(), QProcess::Running);
+
+    QFile fifo(pipe);
+    QVERIFY(fifo.open(QIODevice::WriteOnly));
+    QCOMPARE(fifo.write(piped), piped.size());
+    fifo.close();
+    QVERIFY(helper.waitForFinished(20000));
+    const QByteArray out = early + helper.readAllStandardOutput();
+    const QByteArray err = helper.readAllStandardError();
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(helper.exitCode() == 0, out + err);
+    QVERIFY2(!err.contains("Destroyed while"), err);
+    QVERIFY2(out.contains("boxes shown 0"), out);
+    QCOMPARE(ReadFile(Path("out.bin")), head + piped);
+}
+
+QTEST_MAIN(TestJoinRoad)
+#include "tst_joinroad.moc"
