@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHelpContentItem>
 #include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
@@ -16,6 +17,7 @@
 
 namespace {
 
+const QString kNamespace = QStringLiteral("com.tessalysoftware.vantrel");
 const QUrl kStartPage(QStringLiteral("qthelp://com.tessalysoftware.vantrel/doc/index.html"));
 
 QPointer<CHelpWindow> s_pHelpWindow;
@@ -59,6 +61,11 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     // The engine comes first among the children, so it goes first: whether or not it deletes
     // its contents tree, the tree is never deleted twice.
     const bool bLoaded = LoadHelp();
+    if (!bLoaded) {
+        // Nothing may go on reading the files in the background once they were refused.
+        delete m_pEngine;
+        m_pEngine = nullptr;
+    }
 
     auto* layout = new QVBoxLayout(this);
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
@@ -88,8 +95,13 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     m_pSplitter->setSizes({220, 640});
     m_pBrowser->SetHelpEngine(m_pEngine);
 
+    // A single click opens a topic, as Enter does.
     connect(tree, &QHelpContentWidget::linkActivated, m_pBrowser,
             [this](const QUrl& url) { m_pBrowser->setSource(url); });
+    connect(tree, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (QHelpContentItem* item = m_pEngine->contentModel()->contentItemAt(index))
+            m_pBrowser->setSource(item->url());
+    });
     connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &CHelpWindow::SyncContents);
     connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
         ContentsTree()->expandAll();
@@ -116,6 +128,11 @@ bool CHelpWindow::LoadHelp() {
     if (!m_pEngine->setupData()) {
         m_strError = tr("The help file \"%1\" cannot be read: %2")
                          .arg(QDir::toNativeSeparators(collection), m_pEngine->error());
+        return false;
+    }
+    if (!m_pEngine->registeredDocumentations().contains(kNamespace)) {
+        m_strError = tr("The help file \"%1\" cannot be read, or it is not Vantrel's help.")
+                         .arg(QDir::toNativeSeparators(collection));
         return false;
     }
     if (m_pEngine->fileData(kStartPage).isEmpty()) {
