@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -31,9 +32,10 @@ int main(int argc, char** argv) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
+    QTest::mouseMove(window.windowHandle(), QPoint(window.width() - 1, window.height() - 1));
     const QImage plain = window.grab().toImage();
     QToolButton* button = toolbar->GetButton(2);
-    QTest::mouseMove(button, button->rect().center());
+    QTest::mouseMove(window.windowHandle(), button->mapTo(&window, button->rect().center()));
     QTest::qWait(50);
     const QImage hover = window.grab().toImage();
 
