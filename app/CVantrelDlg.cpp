@@ -112,7 +112,7 @@ void CVantrelDlg::CreateMenu() {
     // The menu bar sits in the client area, above the controls, which keep their places
     // relative to it; the window's size does not change.
     m_pMenuBar = new QMenuBar(this);
-    for (const MenuPopup& popup : LoadMenuResource(IDR_MAINMENU)) {
+    for (const MenuPopup& popup : LoadMenu(IDR_MAINMENU)) {
         QMenu* menu = m_pMenuBar->addMenu(popup.text);
         for (const MenuItem& item : popup.items) {
             if (item.nID == 0)
@@ -150,7 +150,8 @@ void CVantrelDlg::CreateToolBar() {
         m_wndToolBar = nullptr;
         return;
     }
-    m_wndToolBar->SetImageLists(LoadBitmap(IDB_TOOLBAR), LoadBitmap(IDB_TOOLBAR_HOT));
+    m_wndToolBar->SetImageList(LoadBitmap(IDB_TOOLBAR));
+    m_wndToolBar->SetHotImageList(LoadBitmap(IDB_TOOLBAR_HOT));
     const int top = m_pMenuBar != nullptr ? m_pMenuBar->height() : 0;
     const QSize size = m_wndToolBar->sizeHint();
     m_wndToolBar->setGeometry(0, top, qMin(size.width(), m_wndBanner->x()), size.height());

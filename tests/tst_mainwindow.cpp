@@ -94,13 +94,20 @@ void TestMainWindow::menuEntriesAndIds() {
                        "Action: Join=32775",
                        "Help: Contents=32779, About...=32777",
                    }));
-    // Menu and toolbar share one action per command, always enabled.
+    // A toolbar button triggers the same action as its menu entry; all are always enabled.
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    CMessageBoxRecorder boxes(IDNO);
     for (UINT id : {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES, ID_ACTION_JOIN,
                     ID_HELP_ABOUT}) {
         QToolButton* button = ToolButtonFor(dlg.m_wndToolBar, id);
         QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
-        QCOMPARE(button->defaultAction(), dlg.GetCommandAction(id));
-        QVERIFY(button->defaultAction()->isEnabled());
+        QVERIFY(button->isEnabled() && dlg.GetCommandAction(id)->isEnabled());
+        QSignalSpy triggered(dlg.GetCommandAction(id), &QAction::triggered);
+        if (id == ID_FILE_ADDFILES)
+            WhenTopLevelShown("QFileDialog", [](QWidget* fd) { fd->close(); });
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(triggered.count(), 1);
     }
 }
 

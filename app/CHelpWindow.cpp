@@ -1,0 +1,168 @@
+#include "CHelpWindow.h"
+
+#include "CHelpBrowser.h"
+#include "resource.h"
+#include "Resources.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHelpContentItem>
+#include <QHelpContentModel>
+#include <QHelpContentWidget>
+#include <QHelpEngine>
+#include <QLabel>
+#include <QPointer>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNamespace = QStringLiteral("com.tessalysoftware.vantrel");
+const QUrl kStartPage(QStringLiteral("qthelp://com.tessalysoftware.vantrel/doc/index.html"));
+
+QPointer<CHelpWindow> s_pHelpWindow;
+
+QString MissingFileText(const QString& path, const QString& folder) {
+    return CHelpWindow::tr("The help file \"%1\" was not found.\n\nVantrel looks for its help "
+                           "next to the program, in \"%2\". Installing Vantrel again puts it "
+                           "back.")
+        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folder));
+}
+
+} // namespace
+
+CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
+    const QString folder = QDir(exeFolder).absolutePath();
+    // A window that could not load its help tries again, as the files may be back.
+    if (s_pHelpWindow && (s_pHelpWindow->HelpFolder() != folder || !s_pHelpWindow->IsHelpLoaded()))
+        delete s_pHelpWindow.data();
+    if (s_pHelpWindow) {
+        s_pHelpWindow->ShowStartPage();
+    } else {
+        s_pHelpWindow = new CHelpWindow(folder);
+        s_pHelpWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    s_pHelpWindow->show();
+    s_pHelpWindow->raise();
+    s_pHelpWindow->activateWindow();
+    return s_pHelpWindow;
+}
+
+void ShowHelpContents(const QString& exeFolder) {
+    CHelpWindow::ShowHelpContents(exeFolder);
+}
+
+CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
+    : QWidget(parent), m_strFolder(QDir(exeFolder).absolutePath()) {
+    setWindowTitle(tr("Vantrel Help"));
+    setWindowIcon(LoadIcon(IDR_MAINFRAME));
+    resize(860, 580);
+
+    // The engine comes first among the children, so it goes first: whether or not it deletes
+    // its contents tree, the tree is never deleted twice.
+    const bool bLoaded = LoadHelp();
+    if (!bLoaded) {
+        // Nothing may go on reading the files in the background once they were refused.
+        delete m_pEngine;
+        m_pEngine = nullptr;
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pBrowser = new CHelpBrowser(m_pSplitter);
+    m_pBrowser->setObjectName(QStringLiteral("helpPage"));
+    m_pError = new QLabel(this);
+    m_pError->setObjectName(QStringLiteral("helpError"));
+    m_pError->setWordWrap(true);
+    m_pError->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pError->setMargin(12);
+    layout->addWidget(m_pSplitter);
+    layout->addWidget(m_pError);
+
+    if (!bLoaded) {
+        m_pSplitter->hide();
+        m_pError->setText(m_strError);
+        return;
+    }
+    m_pError->hide();
+
+    QHelpContentWidget* tree = m_pEngine->contentWidget();
+    tree->setObjectName(QStringLiteral("helpContents"));
+    m_pSplitter->insertWidget(0, tree);
+    m_pSplitter->setStretchFactor(0, 0);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pSplitter->setSizes({220, 640});
+    m_pBrowser->SetHelpEngine(m_pEngine);
+
+    // A single click opens a topic, as Enter does.
+    connect(tree, &QHelpContentWidget::linkActivated, m_pBrowser,
+            [this](const QUrl& url) { m_pBrowser->setSource(url); });
+    connect(tree, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (QHelpContentItem* item = m_pEngine->contentModel()->contentItemAt(index))
+            m_pBrowser->setSource(item->url());
+    });
+    connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &CHelpWindow::SyncContents);
+    connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
+        ContentsTree()->expandAll();
+        SyncContents(m_pBrowser->source());
+    });
+    ShowStartPage();
+}
+
+bool CHelpWindow::LoadHelp() {
+    const QDir dir(m_strFolder);
+    const QString collection = dir.filePath(QLatin1String(kHelpCollectionFile));
+    const QString documentation = dir.filePath(QLatin1String(kHelpDocumentationFile));
+    // Checked first, as opening a collection that is not there would create an empty one.
+    if (!QFileInfo(collection).isFile()) {
+        m_strError = MissingFileText(collection, m_strFolder);
+        return false;
+    }
+    if (!QFileInfo(documentation).isFile()) {
+        m_strError = MissingFileText(documentation, m_strFolder);
+        return false;
+    }
+    m_pEngine = new QHelpEngine(collection, this);
+    m_pEngine->setReadOnly(true); // the program's folder may not be writable
+    if (!m_pEngine->setupData()) {
+        m_strError = tr("The help file \"%1\" cannot be read: %2")
+                         .arg(QDir::toNativeSeparators(collection), m_pEngine->error());
+        return false;
+    }
+    if (!m_pEngine->registeredDocumentations().contains(kNamespace)) {
+        m_strError = tr("The help file \"%1\" cannot be read, or it is not Vantrel's help.")
+                         .arg(QDir::toNativeSeparators(collection));
+        return false;
+    }
+    if (m_pEngine->fileData(kStartPage).isEmpty()) {
+        m_strError = tr("The help file \"%1\" cannot be read, or it is not Vantrel's help.")
+                         .arg(QDir::toNativeSeparators(documentation));
+        return false;
+    }
+    m_bLoaded = true;
+    return true;
+}
+
+void CHelpWindow::ShowStartPage() {
+    if (!m_bLoaded)
+        return;
+    m_pBrowser->setSource(kStartPage);
+}
+
+QUrl CHelpWindow::CurrentPage() const {
+    return m_bLoaded ? m_pBrowser->source() : QUrl();
+}
+
+QHelpContentWidget* CHelpWindow::ContentsTree() const {
+    return m_bLoaded ? m_pEngine->contentWidget() : nullptr;
+}
+
+void CHelpWindow::SyncContents(const QUrl& url) {
+    QHelpContentWidget* tree = ContentsTree();
+    if (!tree)
+        return;
+    const QModelIndex index = tree->indexOf(url);
+    if (index.isValid())
+        tree->setCurrentIndex(index);
+}

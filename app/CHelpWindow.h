@@ -1,0 +1,56 @@
+// The program's help window: the table of contents of the compiled help beside the page it
+// shows. When the help files are missing or unreadable, the window says so itself.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class CHelpBrowser;
+class QHelpEngine;
+class QHelpContentWidget;
+class QLabel;
+class QSplitter;
+
+// The help files, expected in the executable's folder.
+inline constexpr const char* kHelpCollectionFile = "vantrel.qhc";
+inline constexpr const char* kHelpDocumentationFile = "vantrel.qch";
+
+class CHelpWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Opens the help of the executable in exeFolder at its first page with the contents
+    // shown; the help files are looked for in exeFolder only. One window serves the whole
+    // program: it is raised and sent back to the first page when already open.
+    static CHelpWindow* ShowHelpContents(const QString& exeFolder);
+
+    explicit CHelpWindow(const QString& exeFolder, QWidget* parent = nullptr);
+
+    QString HelpFolder() const { return m_strFolder; }
+    bool IsHelpLoaded() const { return m_bLoaded; }
+    // Empty while the help is loaded.
+    QString ErrorText() const { return m_strError; }
+    QUrl CurrentPage() const;
+    QHelpContentWidget* ContentsTree() const;
+
+    void ShowStartPage();
+
+private:
+    bool LoadHelp();
+    void ShowError(const QString& text);
+    void SyncContents(const QUrl& url);
+
+    QString m_strFolder;
+    QHelpEngine* m_pEngine = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+    CHelpBrowser* m_pBrowser = nullptr;
+    QLabel* m_pError = nullptr;
+    bool m_bLoaded = false;
+    QString m_strError;
+};
+
+// What the main window's Help > Contents calls, with the executable's folder.
+void ShowHelpContents(const QString& exeFolder);

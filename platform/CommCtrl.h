@@ -1,0 +1,14 @@
+// Notification headers of the common controls, as the toolbar receives them.
+#pragma once
+
+#include "WinTypes.h"
+
+struct NMHDR {
+    HWND hwndFrom;
+    std::uintptr_t idFrom = 0;
+    UINT code = 0;
+};
+
+constexpr UINT TBN_FIRST = 0u - 700u;
+// A drop-down button's arrow was pressed.
+constexpr UINT TBN_DROPDOWN = TBN_FIRST - 10u;

@@ -1,0 +1,92 @@
+#include "Resources.h"
+
+#include "ResourceTables.h"
+
+#include <QImage>
+
+#include <map>
+
+namespace {
+
+std::map<UINT, QString> s_testStrings;
+std::map<UINT, std::vector<UINT>> s_testToolBars;
+
+} // namespace
+
+QString LoadString(UINT nID) {
+    if (auto it = s_testStrings.find(nID); it != s_testStrings.end())
+        return it->second;
+    for (const ResString& entry : ResStringTable()) {
+        if (entry.nID == nID)
+            return QString::fromUtf8(entry.pszText);
+    }
+    return {};
+}
+
+QPixmap LoadBitmap(UINT nID) {
+    for (const ResFile& entry : ResBitmapTable()) {
+        if (entry.nID != nID)
+            continue;
+        QImage image(QString::fromLatin1(entry.pszPath));
+        if (image.isNull())
+            return {};
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb magenta = qRgb(255, 0, 255);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if ((line[x] & 0x00FFFFFF) == (magenta & 0x00FFFFFF))
+                    line[x] = qRgba(0, 0, 0, 0);
+            }
+        }
+        return QPixmap::fromImage(image);
+    }
+    return {};
+}
+
+QIcon LoadIcon(UINT nID) {
+    QIcon icon;
+    for (const ResFile& entry : ResIconTable()) {
+        if (entry.nID == nID)
+            icon.addFile(QString::fromLatin1(entry.pszPath));
+    }
+    return icon;
+}
+
+std::vector<MenuPopup> LoadMenu(UINT nID) {
+    std::vector<MenuPopup> popups;
+    for (const ResMenu& menu : ResMenuTable()) {
+        if (menu.nID != nID)
+            continue;
+        for (const ResMenuPopup& popup : menu.popups) {
+            MenuPopup& out = popups.emplace_back();
+            out.text = QString::fromUtf8(popup.pszText);
+            for (const ResMenuItem& item : popup.items)
+                out.items.push_back({item.nID, QString::fromUtf8(item.pszText)});
+        }
+    }
+    return popups;
+}
+
+std::vector<UINT> LoadToolBarResource(UINT nID) {
+    if (auto it = s_testToolBars.find(nID); it != s_testToolBars.end())
+        return it->second;
+    for (const ResToolBar& toolbar : ResToolBarTable()) {
+        if (toolbar.nID == nID)
+            return {toolbar.buttons.begin(), toolbar.buttons.end()};
+    }
+    return {};
+}
+
+void SetStringResourceForTesting(UINT nID, const QString& text) {
+    s_testStrings[nID] = text;
+}
+
+void SetToolBarResourceForTesting(UINT nID, const std::vector<UINT>& buttons) {
+    s_testToolBars[nID] = buttons;
+}
+
+void ResetResourcesForTesting() {
+    s_testStrings.clear();
+    s_testToolBars.clear();
+}

@@ -1,0 +1,42 @@
+// The program's resources by id: strings, bitmaps, icons, menus and toolbars. User-interface
+// thread only.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+#include <vector>
+
+// The string with that id; empty when there is none.
+QString LoadString(UINT nID);
+
+// A bitmap with its magenta, RGB(255, 0, 255), turned transparent; null when there is none.
+QPixmap LoadBitmap(UINT nID);
+
+// An icon with every size it was drawn at; null when there is none.
+QIcon LoadIcon(UINT nID);
+
+struct MenuItem {
+    UINT nID;     // 0 for a separator
+    QString text; // empty for a separator
+};
+
+struct MenuPopup {
+    QString text;
+    std::vector<MenuItem> items;
+};
+
+// The popups of a menu bar, left to right; empty when there is no such menu.
+std::vector<MenuPopup> LoadMenu(UINT nID);
+
+// The command ids of a toolbar's buttons in order, 0 for a separator; empty when there is no
+// such toolbar.
+std::vector<UINT> LoadToolBarResource(UINT nID);
+
+// Tests add strings and toolbars of their own, or replace built-in ones, until reset.
+void SetStringResourceForTesting(UINT nID, const QString& text);
+void SetToolBarResourceForTesting(UINT nID, const std::vector<UINT>& buttons);
+void ResetResourcesForTesting();

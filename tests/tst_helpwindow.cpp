@@ -1,0 +1,222 @@
+// The help window: opened from the executable's folder whatever the current directory, with
+// the contents tree beside the first page; missing or damaged help files reported in it.
+#include "CHelpWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHelpContentModel>
+#include <QHelpContentWidget>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+const QString kBinDir = QStringLiteral(VANTREL_BIN_DIR);
+
+// A folder standing for an installed program: the help files copied beside where the
+// executable would be.
+bool CopyHelpTo(const QString& folder) {
+    for (const char* name : {kHelpCollectionFile, kHelpDocumentationFile}) {
+        if (!QFile::copy(QDir(kBinDir).filePath(QLatin1String(name)),
+                         QDir(folder).filePath(QLatin1String(name))))
+            return false;
+    }
+    return true;
+}
+
+void CloseHelp(CHelpWindow* window) {
+    if (window)
+        window->close(); // deletes itself
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestHelpWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensAtContentsFromAnyDirectory_data();
+    void opensAtContentsFromAnyDirectory();
+    void contentsTreeNavigates();
+    void secondOpenReusesWindow();
+    void reportsMissingOrDamagedHelp_data();
+    void reportsMissingOrDamagedHelp();
+
+private:
+    QString m_strStartDir;
+    QTemporaryDir m_elsewhere;
+    // Removed only after the help windows have gone, as they read from it in the background.
+    std::unique_ptr<QTemporaryDir> m_pInstall;
+};
+
+void TestHelpWindow::init() {
+    m_strStartDir = QDir::currentPath();
+    QVERIFY(m_elsewhere.isValid());
+    QVERIFY(QDir::setCurrent(m_elsewhere.path()));
+    m_pInstall = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pInstall->isValid());
+}
+
+void TestHelpWindow::cleanup() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        CloseHelp(qobject_cast<CHelpWindow*>(w));
+    m_pInstall.reset();
+    QDir::setCurrent(m_strStartDir);
+}
+
+void TestHelpWindow::opensAtContentsFromAnyDirectory_data() {
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("build folder") << false;
+    QTest::newRow("installed elsewhere") << true;
+}
+
+void TestHelpWindow::opensAtContentsFromAnyDirectory() {
+    QFETCH(bool, copied);
+    QString folder = kBinDir;
+    if (copied) {
+        QVERIFY(CopyHelpTo(m_pInstall->path()));
+        folder = m_pInstall->path();
+    }
+    QVERIFY(QDir::currentPath() != QDir(folder).absolutePath());
+
+    CHelpWindow* window = CHelpWindow::ShowHelpContents(folder);
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY2(window->IsHelpLoaded(), qPrintable(window->ErrorText()));
+    QCOMPARE(window->CurrentPage().scheme(), QStringLiteral("qthelp"));
+    QCOMPARE(window->CurrentPage().fileName(), QStringLiteral("index.html"));
+    auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
+    QVERIFY(page && page->isVisible());
+    QVERIFY(page->toPlainText().contains(QStringLiteral("Vantrel joins files")));
+    // The page's style sheet comes out of the compressed help too.
+    const QTextCursor heading = page->document()->find(QStringLiteral("Vantrel Help"));
+    QCOMPARE(heading.charFormat().foreground().color(), QColor(0x1c, 0x4c, 0x9c));
+    QVERIFY(!window->findChild<QLabel*>(QStringLiteral("helpError"))->isVisible());
+
+    // The contents tree stands left of the page, filled and opened up.
+    QHelpContentWidget* tree = window->ContentsTree();
+    QVERIFY(tree && tree->isVisible());
+    QVERIFY(tree->geometry().right() < page->geometry().left());
+    QAbstractItemModel* model = tree->model();
+    QTRY_COMPARE(model->rowCount(), 1);
+    const QModelIndex top = model->index(0, 0);
+    QCOMPARE(top.data().toString(), QStringLiteral("Vantrel Help"));
+    QCOMPARE(model->rowCount(top), 6);
+    QTRY_VERIFY(tree->isExpanded(top));
+    QTRY_COMPARE(tree->currentIndex(), top);
+
+    // Reading the help writes nothing, neither here nor beside the help files.
+    QVERIFY(QDir(m_elsewhere.path()).isEmpty());
+    if (copied)
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+}
+
+void TestHelpWindow::contentsTreeNavigates() {
+    CHelpWindow* window = CHelpWindow::ShowHelpContents(kBinDir);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QHelpContentWidget* tree = window->ContentsTree();
+    auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
+    QVERIFY(tree && page);
+    QTRY_VERIFY(tree->isExpanded(tree->model()->index(0, 0)));
+
+    // A link in the page opens its topic and moves the tree's selection along.
+    const QTextCursor link = page->document()->find(QStringLiteral("Using the keyboard"));
+    QVERIFY(!link.isNull());
+    QTextCursor inside(page->document());
+    inside.setPosition(link.selectionStart() + 3);
+    QTest::mouseClick(page->viewport(), Qt::LeftButton, {}, page->cursorRect(inside).center());
+    QTRY_COMPARE(window->CurrentPage().fileName(), QStringLiteral("keyboard.html"));
+    QCOMPARE(tree->currentIndex().data().toString(), QStringLiteral("Using the keyboard"));
+
+    // One click on a topic in the tree shows it.
+    const QModelIndex messages = tree->model()->index(4, 0, tree->model()->index(0, 0));
+    QCOMPARE(messages.data().toString(), QStringLiteral("Messages"));
+    const QRect rect = tree->visualRect(messages);
+    QVERIFY(rect.isValid());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+    QTRY_COMPARE(window->CurrentPage().fileName(), QStringLiteral("messages.html"));
+    QVERIFY(page->toPlainText().contains(QStringLiteral("Joining files was successfully "
+                                                        "completed!")));
+}
+
+void TestHelpWindow::secondOpenReusesWindow() {
+    CHelpWindow* first = CHelpWindow::ShowHelpContents(kBinDir);
+    QVERIFY(QTest::qWaitForWindowExposed(first));
+    first->findChild<QTextBrowser*>(QStringLiteral("helpPage"))
+        ->setSource(QUrl(QStringLiteral("joining.html")));
+    QCOMPARE(first->CurrentPage().fileName(), QStringLiteral("joining.html"));
+    CHelpWindow* second = CHelpWindow::ShowHelpContents(kBinDir);
+    QCOMPARE(second, first);
+    QCOMPARE(second->CurrentPage().fileName(), QStringLiteral("index.html"));
+}
+
+void TestHelpWindow::reportsMissingOrDamagedHelp_data() {
+    QTest::addColumn<QString>("removed");
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no help at all") << "both"
+                                    << "" << kHelpCollectionFile << "was not found";
+    QTest::newRow("collection removed")
+        << kHelpCollectionFile << "" << kHelpCollectionFile << "was not found";
+    QTest::newRow("documentation removed")
+        << kHelpDocumentationFile << "" << kHelpDocumentationFile << "was not found";
+    QTest::newRow("documentation damaged")
+        << "" << kHelpDocumentationFile << kHelpDocumentationFile << "cannot be read";
+    QTest::newRow("collection damaged")
+        << "" << kHelpCollectionFile << kHelpCollectionFile << "cannot be read";
+}
+
+void TestHelpWindow::reportsMissingOrDamagedHelp() {
+    QFETCH(QString, removed);
+    QFETCH(QString, damaged);
+    QFETCH(QString, named);
+    QFETCH(QString, says);
+    const QTemporaryDir& install = *m_pInstall;
+    const QDir dir(install.path());
+    if (removed != QLatin1String("both")) {
+        QVERIFY(CopyHelpTo(install.path()));
+        if (!removed.isEmpty())
+            QVERIFY(QFile::remove(dir.filePath(removed)));
+    }
+    if (!damaged.isEmpty()) {
+        QFile file(dir.filePath(damaged));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(4096, 'x'));
+    }
+    const QStringList before = dir.entryList(QDir::Files);
+
+    CHelpWindow* window = CHelpWindow::ShowHelpContents(install.path());
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(!window->IsHelpLoaded());
+    auto* error = window->findChild<QLabel*>(QStringLiteral("helpError"));
+    QVERIFY(error && error->isVisible());
+    QVERIFY2(error->text().contains(QDir::toNativeSeparators(dir.filePath(named))),
+             qPrintable(error->text()));
+    QVERIFY2(error->text().contains(says), qPrintable(error->text()));
+    QVERIFY(!window->findChild<QTextBrowser*>(QStringLiteral("helpPage"))->isVisible());
+    QVERIFY(!window->ContentsTree());
+    // Nothing is made up in place of the missing file.
+    QCOMPARE(dir.entryList(QDir::Files), before);
+
+    // Once the files are back, asking again shows the help.
+    QFile::remove(dir.filePath(kHelpCollectionFile));
+    QFile::remove(dir.filePath(kHelpDocumentationFile));
+    QVERIFY(CopyHelpTo(install.path()));
+    CHelpWindow* again = CHelpWindow::ShowHelpContents(install.path());
+    QVERIFY(QTest::qWaitForWindowExposed(again));
+    QVERIFY2(again->IsHelpLoaded(), qPrintable(again->ErrorText()));
+}
+
+QTEST_MAIN(TestHelpWindow)
+#include "tst_helpwindow.moc"

@@ -1,0 +1,152 @@
+// The compiled-in resources as the rest of the program reads them by id: the exact texts of
+// the string table and the menu, the toolbar table, and pictures that meet their format.
+#include "resource.h"
+#include "Resources.h"
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+
+class TestResources : public QObject {
+    Q_OBJECT
+
+private slots:
+    void strings_data();
+    void strings();
+    void menu();
+    void toolbarTable();
+    void bitmapFormat_data();
+    void bitmapFormat();
+    void bitmapPictures();
+    void icon();
+};
+
+void TestResources::strings_data() {
+    QTest::addColumn<UINT>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("status") << UINT(IDS_TOOLBAR_MESSAGE) << "Toolbar message";
+    QTest::newRow("new") << UINT(ID_FILE_NEWLIST) << "New list of files to join\nNew List";
+    QTest::newRow("add") << UINT(ID_FILE_ADDFILES) << "Add files to join\nAdd Files";
+    QTest::newRow("remove") << UINT(ID_FILE_REMOVEFILES) << "Remove files from the list\nRemove";
+    QTest::newRow("join") << UINT(ID_ACTION_JOIN) << "Join files\nJoin Files";
+    QTest::newRow("about") << UINT(ID_HELP_ABOUT) << "About this software\n   About   ";
+    QTest::newRow("exit has none") << UINT(ID_FILE_EXIT) << QString();
+    QTest::newRow("unknown") << 4242u << QString();
+}
+
+void TestResources::strings() {
+    QFETCH(UINT, id);
+    QFETCH(QString, text);
+    QCOMPARE(LoadString(id), text);
+}
+
+void TestResources::menu() {
+    const std::vector<MenuPopup> popups = LoadMenu(IDR_MAINMENU);
+    QStringList shown;
+    for (const MenuPopup& popup : popups) {
+        QStringList items;
+        for (const MenuItem& item : popup.items)
+            items << (item.nID == 0 ? QStringLiteral("-")
+                                    : QStringLiteral("%1=%2").arg(item.text).arg(item.nID));
+        shown << popup.text + ": " + items.join(", ");
+    }
+    QCOMPARE(shown, QStringList({"File: New=32771, Add Files=32772, Remove Files=32773, -, "
+                                 "Exit=32774",
+                                 "Action: Join=32775", "Help: Contents=32779, About...=32777"}));
+    QVERIFY(LoadMenu(IDR_TOOLBAR).empty());
+}
+
+void TestResources::toolbarTable() {
+    const std::vector<UINT> expected = {32771, 0, 32772, 0, 32773, 0, 32775, 0, 32777};
+    QVERIFY(LoadToolBarResource(IDR_TOOLBAR) == expected);
+    QVERIFY(LoadToolBarResource(IDR_MAINMENU).empty());
+}
+
+void TestResources::bitmapFormat_data() {
+    QTest::addColumn<UINT>("id");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("normal") << UINT(IDB_TOOLBAR) << ":/vantrel/pictures/toolbar.bmp";
+    QTest::newRow("hot") << UINT(IDB_TOOLBAR_HOT) << ":/vantrel/pictures/toolbar_hot.bmp";
+}
+
+void TestResources::bitmapFormat() {
+    QFETCH(UINT, id);
+    QFETCH(QString, file);
+
+    // A 24-bit Windows bitmap, 120 x 24, as the Windows build's resource script takes it.
+    QFile bmp(file);
+    QVERIFY(bmp.open(QIODevice::ReadOnly));
+    const QByteArray header = bmp.read(54);
+    QCOMPARE(header.left(2), QByteArray("BM"));
+    auto le = [&header](int at, int n) {
+        int v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = (v << 8) | quint8(header[at + i]);
+        return v;
+    };
+    QCOMPARE(le(18, 4), 120);
+    QCOMPARE(le(22, 4), 24);
+    QCOMPARE(le(28, 2), 24);
+
+    const QImage raw(file);
+    const QImage loaded = LoadBitmap(id).toImage();
+    QCOMPARE(loaded.size(), QSize(120, 24));
+    int transparent = 0;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            const bool magenta = raw.pixel(x, y) == qRgb(255, 0, 255);
+            QCOMPARE(qAlpha(loaded.pixel(x, y)) == 0, magenta);
+            transparent += magenta;
+        }
+    }
+    QVERIFY2(transparent > 120 * 24 / 5, "the pictures should stand on a transparent ground");
+}
+
+// Five pictures, each clearly drawn and different from the others; the hot ones brighter.
+void TestResources::bitmapPictures() {
+    const QImage normal = LoadBitmap(IDB_TOOLBAR).toImage();
+    const QImage hot = LoadBitmap(IDB_TOOLBAR_HOT).toImage();
+    auto cell = [](const QImage& strip, int n) { return strip.copy(n * 24, 0, 24, 24); };
+    auto opaqueShare = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += qAlpha(img.pixel(x, y)) == 255;
+        return double(n) / (img.width() * img.height());
+    };
+    auto brightness = [](const QImage& img) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qAlpha(img.pixel(x, y)) == 255) {
+                    sum +=
+                        QColor(img.pixel(x, y)).valueF() + QColor(img.pixel(x, y)).hsvSaturationF();
+                    ++n;
+                }
+        return n ? sum / n : 0.0;
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QImage a = cell(normal, i);
+        QVERIFY2(opaqueShare(a) > 0.25, qPrintable(QString("picture %1 is nearly empty").arg(i)));
+        QVERIFY2(opaqueShare(a) < 0.95, qPrintable(QString("picture %1 fills its cell").arg(i)));
+        for (int j = 0; j < i; ++j)
+            QVERIFY2(a != cell(normal, j), qPrintable(QString("pictures %1 and %2").arg(j).arg(i)));
+        QVERIFY2(brightness(cell(hot, i)) > brightness(a),
+                 qPrintable(QString("hot picture %1 is not brighter").arg(i)));
+    }
+}
+
+void TestResources::icon() {
+    const QIcon icon = LoadIcon(IDR_MAINFRAME);
+    QVERIFY(!icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    for (int size : {16, 32, 48, 256})
+        QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    QVERIFY(LoadIcon(IDB_TOOLBAR).isNull());
+    QVERIFY(LoadBitmap(IDR_MAINFRAME).isNull());
+}
+
+QTEST_MAIN(TestResources)
+#include "tst_resources.moc"

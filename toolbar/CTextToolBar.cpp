@@ -1,0 +1,191 @@
+#include "CTextToolBar.h"
+
+#include "CommCtrl.h"
+#include "Resources.h"
+#include "ToolBarLabel.h"
+
+#include <QAction>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr QSize kDefaultImageSize(24, 24);
+
+} // namespace
+
+CTextToolBar::CTextToolBar(QWidget* parent) : QToolBar(parent) {
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setMovable(false);
+    setFloatable(false);
+    setIconSize(m_sizeImage);
+}
+
+BOOL CTextToolBar::LoadToolBar(UINT nIDResource) {
+    const std::vector<UINT> buttons = LoadToolBarResource(nIDResource);
+    if (buttons.empty())
+        return FALSE;
+
+    for (QAction* action : actions()) {
+        removeAction(action);
+        if (action->parent() == this)
+            delete action;
+    }
+    m_sizeImage = kDefaultImageSize;
+    m_sizeButton = QSize();
+    setIconSize(m_sizeImage);
+
+    for (UINT nID : buttons) {
+        if (nID == 0) {
+            addSeparator();
+            continue;
+        }
+        auto* action = new QAction(this);
+        action->setData(nID);
+        connect(action, &QAction::triggered, this, [this, action, nID] {
+            if (!m_lookup)
+                return;
+            QAction* shared = m_lookup(nID);
+            if (shared && shared != action)
+                shared->trigger();
+        });
+        addAction(action);
+    }
+    UpdateImages();
+    return TRUE;
+}
+
+BOOL CTextToolBar::LoadToolBarWithLabels(UINT nIDResource) {
+    if (!LoadToolBar(nIDResource))
+        return FALSE;
+
+    // Labels are set from the last item down, as the resource's order is not relied on.
+    for (int i = GetCount() - 1; i >= 0; --i) {
+        QToolButton* button = GetButton(i);
+        if (button)
+            button->setAutoRaise(true); // flat
+        const UINT nID = GetItemID(i);
+        if (!button || nID == 0)
+            continue;
+        const QString text = LoadString(nID);
+        const QString label = ToolBarLabel(text);
+        if (label.isEmpty())
+            continue;
+        SetButtonText(i, label);
+        ItemAction(i)->setToolTip(ToolBarDescription(text));
+    }
+
+    // Separators count too: an unusually tall one sets the height of every button.
+    QSize largest(0, 0);
+    for (int i = 0; i < GetCount(); ++i)
+        largest = largest.expandedTo(GetItemSize(i));
+    SetSizes(QSize(largest.width() + 2, largest.height() + 4), kDefaultImageSize);
+    return TRUE;
+}
+
+int CTextToolBar::GetCount() const {
+    return static_cast<int>(actions().size());
+}
+
+QAction* CTextToolBar::ItemAction(int nIndex) const {
+    const QList<QAction*> items = actions();
+    return nIndex >= 0 && nIndex < items.size() ? items[nIndex] : nullptr;
+}
+
+UINT CTextToolBar::GetItemID(int nIndex) const {
+    const QAction* action = ItemAction(nIndex);
+    return action && !action->isSeparator() ? action->data().toUInt() : 0;
+}
+
+QSize CTextToolBar::GetItemSize(int nIndex) const {
+    QAction* action = ItemAction(nIndex);
+    const QWidget* item = action ? widgetForAction(action) : nullptr;
+    if (!item)
+        return {};
+    // What the item asks for: its geometry is only settled once the bar is laid out.
+    const QSize size = item->sizeHint();
+    return {std::max(size.width(), 0), std::max(size.height(), 0)};
+}
+
+QToolButton* CTextToolBar::GetButton(int nIndex) const {
+    QAction* action = ItemAction(nIndex);
+    if (!action || action->isSeparator())
+        return nullptr;
+    return qobject_cast<QToolButton*>(widgetForAction(action));
+}
+
+QString CTextToolBar::GetButtonText(int nIndex) const {
+    const QToolButton* button = GetButton(nIndex);
+    return button ? button->text() : QString();
+}
+
+void CTextToolBar::SetButtonText(int nIndex, const QString& text) {
+    QAction* action = ItemAction(nIndex);
+    if (!action || action->isSeparator())
+        return;
+    // The icon text is shown as set; QAction would trim a label derived from text().
+    action->setText(text.trimmed());
+    action->setIconText(text);
+}
+
+void CTextToolBar::SetSizes(const QSize& sizeButton, const QSize& sizeImage) {
+    m_sizeButton = sizeButton;
+    m_sizeImage = sizeImage;
+    setIconSize(sizeImage);
+    for (int i = 0; i < GetCount(); ++i) {
+        if (QToolButton* button = GetButton(i))
+            button->setFixedSize(sizeButton);
+    }
+    UpdateImages();
+}
+
+void CTextToolBar::SetImageList(const QPixmap& strip) {
+    m_imagesNormal = strip;
+    UpdateImages();
+}
+
+void CTextToolBar::SetHotImageList(const QPixmap& strip) {
+    m_imagesHot = strip;
+    UpdateImages();
+}
+
+void CTextToolBar::SetActionLookup(std::function<QAction*(UINT)> lookup) {
+    m_lookup = std::move(lookup);
+}
+
+BOOL CTextToolBar::OnNotify(WPARAM, LPARAM lParam, LRESULT*) {
+    const auto* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+    if (pHeader && pHeader->code == TBN_DROPDOWN)
+        return FALSE;
+    // A QToolBar has no notifications of its own to answer.
+    return FALSE;
+}
+
+void CTextToolBar::UpdateImages() {
+    const QSize cell = m_sizeImage;
+    auto imageAt = [cell](const QPixmap& strip, int n) {
+        const QRect rect(QPoint(n * cell.width(), 0), cell);
+        if (strip.isNull() || !strip.rect().contains(rect))
+            return QPixmap();
+        return strip.copy(rect);
+    };
+    int nImage = 0;
+    for (QAction* action : actions()) {
+        if (action->isSeparator())
+            continue;
+        QPixmap normal = imageAt(m_imagesNormal, nImage);
+        const QPixmap hot = imageAt(m_imagesHot, nImage);
+        ++nImage;
+        if (normal.isNull()) {
+            // An empty image still keeps the room for the picture above the label.
+            normal = QPixmap(cell);
+            normal.fill(Qt::transparent);
+        }
+        QIcon icon;
+        icon.addPixmap(normal, QIcon::Normal);
+        if (!hot.isNull())
+            icon.addPixmap(hot, QIcon::Active);
+        action->setIcon(icon);
+    }
+}
