@@ -84,9 +84,6 @@ private:
 CFlatListCtrl::CFlatListCtrl(QWidget* parent)
     : QTableWidget(parent), m_wndHeader(new CFlatHeaderCtrl(this)) {
     setHorizontalHeader(m_wndHeader);
-    // A header click sorts; it does not select the column.
-    disconnect(m_wndHeader, &QHeaderView::sectionPressed, this, nullptr);
-    disconnect(m_wndHeader, &QHeaderView::sectionEntered, this, nullptr);
     connect(m_wndHeader, &CFlatHeaderCtrl::ItemClick, this, &CFlatListCtrl::OnHeaderItemClick);
     m_wndHeader->setStretchLastSection(false);
 
