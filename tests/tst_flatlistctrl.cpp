@@ -236,8 +236,8 @@ private slots:
                    QItemSelectionModel::Select | QItemSelectionModel::Rows); // "b"
         CFlatHeaderCtrl* header = host.list->GetHeaderCtrl();
         const QPoint centre = HeaderItemCentre(*host.list, 0);
-        const QStringList orders[] = {{"B", "C", "a", "b"}, {"b", "a", "C", "B"},
-                                      {"B", "C", "a", "b"}};
+        const QStringList orders[] = {
+            {"B", "C", "a", "b"}, {"b", "a", "C", "B"}, {"B", "C", "a", "b"}};
         const BOOL directions[] = {TRUE, FALSE, TRUE};
         for (int click = 0; click < 3; ++click) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);

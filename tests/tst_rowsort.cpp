@@ -37,8 +37,9 @@ public:
 // Short texts from a few pieces, so that equal texts, case pairs, prefixes and
 // multibyte characters are all common.
 std::string RandomText(std::mt19937& rng) {
-    static const char* const pieces[] = {"a", "A", "b", "Z", "z", "\xC3\xA9" /* e acute */,
-                                         "\xC3\x89" /* E acute */, "/", "1", ".txt"};
+    static const char* const pieces[] = {
+        "a", "A", "b",   "Z", "z", "\xC3\xA9" /* e acute */, "\xC3\x89" /* E acute */,
+        "/", "1", ".txt"};
     std::uniform_int_distribution<int> len(0, 3);
     std::uniform_int_distribution<int> pick(0, std::size(pieces) - 1);
     std::string s;
@@ -58,8 +59,8 @@ private slots:
         QTest::addColumn<QByteArray>("b");
         QTest::addColumn<int>("sign");
         QTest::newRow("upper case before lower") << QByteArray("Z") << QByteArray("a") << -1;
-        QTest::newRow("same letters, case differs") << QByteArray("FILE") << QByteArray("file")
-                                                    << -1;
+        QTest::newRow("same letters, case differs")
+            << QByteArray("FILE") << QByteArray("file") << -1;
         QTest::newRow("prefix first") << QByteArray("ab") << QByteArray("abc") << -1;
         QTest::newRow("empty first") << QByteArray("") << QByteArray("a") << -1;
         QTest::newRow("equal") << QByteArray("/tmp/x") << QByteArray("/tmp/x") << 0;
@@ -67,8 +68,7 @@ private slots:
             << QByteArray("\xC3\xA9") << QByteArray("z") << 1;
         QTest::newRow("multibyte by code value")
             << QByteArray("\xC3\x89") << QByteArray("\xC3\xA9") << -1;
-        QTest::newRow("first difference decides")
-            << QByteArray("b") << QByteArray("abcdef") << 1;
+        QTest::newRow("first difference decides") << QByteArray("b") << QByteArray("abcdef") << 1;
     }
     void compare() {
         QFETCH(QByteArray, a);
