@@ -13,6 +13,7 @@ using DWORD = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
 
 #ifndef TRUE
 #define TRUE 1

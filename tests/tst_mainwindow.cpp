@@ -12,6 +12,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>

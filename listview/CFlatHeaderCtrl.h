@@ -1,0 +1,89 @@
+// The file list's column header: flat, custom painted, with its own sort mark and pressed
+// look. Qt keeps the items, sizes, resizing and clicks.
+#pragma once
+
+#include "HeaderItem.h"
+
+#include <QColor>
+#include <QHeaderView>
+#include <QSize>
+
+class CFHDragWnd;
+class CImageList;
+
+class CFlatHeaderCtrl : public QHeaderView {
+    Q_OBJECT
+
+public:
+    explicit CFlatHeaderCtrl(QWidget* parent = nullptr);
+    ~CFlatHeaderCtrl() override;
+
+    // Column -1 removes the mark.
+    void SetSortIndicator(int nColumn, BOOL bAscending);
+    int GetSortIndicator(BOOL* pbAscending = nullptr) const;
+
+    // The display gap where a dragged column would land, -1 for none.
+    int SetHotDivider(int nIndex);
+
+    int GetItemCount() const;
+    BOOL GetItem(int nItem, HDITEM* pItem) const;
+    BOOL GetItemRect(int nItem, QRect* pRect) const;
+    int HitTest(HDHITTESTINFO* pInfo) const;
+    int OrderToIndex(int nOrder) const;
+    // Not owned; null for none.
+    void SetImageList(CImageList* pImageList);
+    CImageList* GetImageList() const { return m_pImageList; }
+
+    // Draws one item into r, already shrunk by the gap on both sides.
+    virtual void DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSortColumn,
+                                BOOL bAscending);
+    void DrawHeader(QPainter& dc);
+
+signals:
+    // A completed click on an item's body; nButton 0 is the left button.
+    void ItemClick(int nItem, int nButton);
+
+protected:
+    // Owner-drawn items are their owner's business: nothing is drawn here.
+    virtual void DrawItem(const DRAWITEMSTRUCT& dis);
+
+    int DrawItemImage(QPainter& dc, const QRect& r, const HDITEM& hdi);
+    int DrawItemBitmap(QPainter& dc, const QRect& r, const HDITEM& hdi, bool bRight);
+    int DrawItemText(QPainter& dc, const QRect& r, const HDITEM& hdi);
+    int DrawSortMark(QPainter& dc, const QRect& r, BOOL bAscending, bool bRight);
+
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    void ReadColours();
+    void TrackHitTest(const QPoint& pt);
+    void InvalidateItem(int nItem);
+    QRect GetClientRect() const;
+    static UINT MouseFlags(const QMouseEvent* e);
+
+    int m_nGap = 6;
+    QSize m_sizeSortMark{8, 8};
+    int m_nHitItem = -1;
+    int m_nHitOrder = -1;
+    HDHITTESTINFO m_hitInfo;
+    HDITEM m_pressedItem;
+    BOOL m_bTrackingDivider = FALSE;
+    int m_nDropDivider = -1;
+    QColor m_crDropMark{255, 0, 0};
+    BOOL m_bDragging = FALSE;
+    CFHDragWnd* m_pDragWindow = nullptr;
+    UINT m_nDownFlags = 0;
+    QPoint m_ptDown;
+    BOOL m_bMarkAscending = FALSE;
+    int m_nMarkColumn = -1;
+    QColor m_crLight;
+    QColor m_crShadow;
+    QColor m_crFace;
+    QColor m_crBtnText;
+
+    CImageList* m_pImageList = nullptr;
+};

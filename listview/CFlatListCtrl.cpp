@@ -1,0 +1,327 @@
+#include "CFlatListCtrl.h"
+
+#include "CFlatHeaderCtrl.h"
+#include "Gdi.h"
+#include "MessageBox.h"
+#include "RowSort.h"
+#include "Shell.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+constexpr int kIconSize = 16;
+
+unsigned ImageListFlags(int nBitsPixel) {
+    switch (nBitsPixel) {
+    case 4:
+        return ILC_COLOR4 | ILC_MASK;
+    case 8:
+        return ILC_COLOR8 | ILC_MASK;
+    case 16:
+        return ILC_COLOR16 | ILC_MASK;
+    case 24:
+        return ILC_COLOR24 | ILC_MASK;
+    case 32:
+        return ILC_COLOR32 | ILC_MASK;
+    default:
+        return ILC_MASK;
+    }
+}
+} // namespace
+
+// The list's rows as the sort sees them.
+class CFlatListCtrl::CRowTable final : public IRowTable {
+public:
+    explicit CRowTable(CFlatListCtrl& list) : m_list(list) {}
+    int GetRowCount() const override { return m_list.rowCount(); }
+    int GetColumnCount() const override { return m_list.m_wndHeader->GetItemCount(); }
+    std::string GetRowText(int nRow, int nColumn) const override {
+        const QTableWidgetItem* pItem = m_list.item(nRow, nColumn);
+        return pItem ? pItem->text().toStdString() : std::string();
+    }
+    void ExchangeRows(int nRow1, int nRow2) override {
+        // The items carry every column's text, the image, the item data and the state bits.
+        for (int c = 0; c < m_list.columnCount(); ++c) {
+            QTableWidgetItem* p1 = m_list.takeItem(nRow1, c);
+            QTableWidgetItem* p2 = m_list.takeItem(nRow2, c);
+            if (p2)
+                m_list.setItem(nRow1, c, p2);
+            if (p1)
+                m_list.setItem(nRow2, c, p1);
+        }
+        // Selection and focus are the view's: they move by hand.
+        QItemSelectionModel* sm = m_list.selectionModel();
+        const QModelIndex i1 = m_list.model()->index(nRow1, 0);
+        const QModelIndex i2 = m_list.model()->index(nRow2, 0);
+        const bool sel1 = sm->isSelected(i1);
+        const bool sel2 = sm->isSelected(i2);
+        if (sel1 != sel2) {
+            const auto flag = [](bool s) {
+                return (s ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                       QItemSelectionModel::Rows;
+            };
+            sm->select(i1, flag(sel2));
+            sm->select(i2, flag(sel1));
+        }
+        const QModelIndex current = sm->currentIndex();
+        if (current.isValid() && (current.row() == nRow1 || current.row() == nRow2)) {
+            const int nRow = current.row() == nRow1 ? nRow2 : nRow1;
+            sm->setCurrentIndex(m_list.model()->index(nRow, current.column()),
+                                QItemSelectionModel::NoUpdate);
+        }
+    }
+
+private:
+    CFlatListCtrl& m_list;
+};
+
+CFlatListCtrl::CFlatListCtrl(QWidget* parent)
+    : QTableWidget(parent), m_wndHeader(new CFlatHeaderCtrl(this)) {
+    setHorizontalHeader(m_wndHeader);
+    connect(m_wndHeader, &CFlatHeaderCtrl::ItemClick, this, &CFlatListCtrl::OnHeaderItemClick);
+    m_wndHeader->setStretchLastSection(false);
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), kIconSize) + 2);
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setIconSize(QSize(kIconSize, kIconSize));
+
+    for (QScrollBar* pBar : {verticalScrollBar(), horizontalScrollBar()}) {
+        connect(pBar, &QAbstractSlider::actionTriggered, this, &CFlatListCtrl::OnScrollBarUsed);
+        connect(pBar, &QAbstractSlider::sliderPressed, this, &CFlatListCtrl::OnScrollBarUsed);
+    }
+}
+
+CFlatListCtrl::~CFlatListCtrl() {
+    if (m_nScrollTimer != 0)
+        killTimer(m_nScrollTimer);
+}
+
+CFlatHeaderCtrl* CFlatListCtrl::GetHeaderCtrl() const {
+    return m_wndHeader;
+}
+
+bool CFlatListCtrl::EnsureImageList() {
+    if (m_bImageListReady)
+        return true;
+    const int nBits = GetDeviceBitsPixel(this);
+    if (nBits == 0 && !m_bToldNoDC) {
+        // The depth only picks the image format: carry on with the default one.
+        m_bToldNoDC = true;
+        AfxMessageBox(QStringLiteral("can't get DC"), MB_OK | MB_ICONEXCLAMATION);
+    }
+    if (!m_imageList.Create(kIconSize, kIconSize, ImageListFlags(nBits), 1, 2))
+        return false;
+    m_bImageListReady = true;
+    return true;
+}
+
+void CFlatListCtrl::ResetImageList() {
+    m_imageList.DeleteImageList();
+    m_bImageListReady = false;
+}
+
+int CFlatListCtrl::AddFileRow(const QString& path) {
+    if (!EnsureImageList())
+        return -1;
+    const int nItem = rowCount();
+    const int nImage = m_imageList.GetImageCount();
+    const QIcon icon = ShellGetSmallIcon(path);
+    if (icon.isNull())
+        return -1;
+    if (m_imageList.ReplaceIcon(-1, icon) != nImage)
+        return -1;
+
+    auto* pItem = new QTableWidgetItem(path);
+    pItem->setIcon(QIcon(m_imageList.GetImage(nImage)));
+    pItem->setData(kItemImageRole, nImage);
+    pItem->setData(kItemDataRole, QVariant::fromValue<qulonglong>(kIncludeInJoin));
+    pItem->setData(kItemStateRole, 0u);
+    insertRow(nItem);
+    setItem(nItem, 0, pItem);
+    return nItem;
+}
+
+int CFlatListCtrl::GetItemCount() const {
+    return rowCount();
+}
+
+DWORD_PTR CFlatListCtrl::GetItemData(int nItem) const {
+    const QTableWidgetItem* pItem = item(nItem, 0);
+    return pItem ? static_cast<DWORD_PTR>(pItem->data(kItemDataRole).toULongLong()) : 0;
+}
+
+QString CFlatListCtrl::GetItemText(int nItem, int nSubItem) const {
+    const QTableWidgetItem* pItem = item(nItem, nSubItem);
+    return pItem ? pItem->text() : QString();
+}
+
+int CFlatListCtrl::GetItemImage(int nItem) const {
+    const QTableWidgetItem* pItem = item(nItem, 0);
+    return pItem ? pItem->data(kItemImageRole).toInt() : -1;
+}
+
+UINT CFlatListCtrl::GetItemStateBits(int nItem) const {
+    const QTableWidgetItem* pItem = item(nItem, 0);
+    return pItem ? pItem->data(kItemStateRole).toUInt() : 0;
+}
+
+void CFlatListCtrl::SetItemStateBits(int nItem, UINT nState) {
+    if (QTableWidgetItem* pItem = item(nItem, 0))
+        pItem->setData(kItemStateRole, nState);
+}
+
+int CFlatListCtrl::GetNextSelectedItem(int nStart) const {
+    const QItemSelectionModel* sm = selectionModel();
+    for (int r = std::max(nStart + 1, 0); r < rowCount(); ++r)
+        if (sm->isSelected(model()->index(r, 0)))
+            return r;
+    return -1;
+}
+
+bool CFlatListCtrl::DeleteItem(int nItem) {
+    if (nItem < 0 || nItem >= rowCount())
+        return false;
+    removeRow(nItem);
+    return true;
+}
+
+bool CFlatListCtrl::DeleteAllItems() {
+    setRowCount(0);
+    return true;
+}
+
+int CFlatListCtrl::InsertColumn(int nCol, const QString& heading, int nFormat, int nWidth) {
+    if (nCol < 0)
+        return -1;
+    nCol = std::min(nCol, columnCount());
+    insertColumn(nCol);
+    auto* pHeading = new QTableWidgetItem(heading);
+    const Qt::Alignment align = (nFormat & 3) == LVCFMT_RIGHT    ? Qt::AlignRight
+                                : (nFormat & 3) == LVCFMT_CENTER ? Qt::AlignHCenter
+                                                                 : Qt::AlignLeft;
+    pHeading->setTextAlignment(align | Qt::AlignVCenter);
+    setHorizontalHeaderItem(nCol, pHeading);
+    setColumnWidth(nCol, nWidth);
+    return nCol;
+}
+
+BOOL CFlatListCtrl::SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh) {
+    CRowTable rows(*this);
+    return ::SortRows(rows, nColumn, bAscending != FALSE, nLow, nHigh) ? TRUE : FALSE;
+}
+
+void CFlatListCtrl::OnHeaderItemClick(int nItem, int nButton) {
+    if (nButton != 0)
+        return;
+    m_bSortAscending = nItem == m_nSortColumn ? !m_bSortAscending : TRUE;
+    m_nSortColumn = nItem;
+    SortRows(m_nSortColumn, m_bSortAscending, 0, -1);
+
+    BOOL bAscending = FALSE;
+    const int nMarked = m_wndHeader->GetSortIndicator(&bAscending);
+    bAscending = nItem == nMarked ? !bAscending : TRUE;
+    m_wndHeader->SetSortIndicator(nItem, bAscending);
+}
+
+int CFlatListCtrl::HitTestCell(const QPoint& point, int& nColumn) const {
+    nColumn = 0;
+    const int nRows = rowCount();
+    if (nRows == 0)
+        return -1;
+    const int nTop = std::max(rowAt(0), 0);
+    const int nRowHeight = verticalHeader()->defaultSectionSize();
+    const int nPerPage = nRowHeight > 0 ? viewport()->height() / nRowHeight : 0;
+    const int nLast = std::min(nTop + nPerPage, nRows - 1);
+    const QHeaderView* pHeader = horizontalHeader();
+    const int rowLeft = -horizontalOffset();
+    for (int r = nTop; r <= nLast; ++r) {
+        const QRect bounds(rowLeft, rowViewportPosition(r), pHeader->length(), rowHeight(r));
+        if (!bounds.contains(point))
+            continue;
+        int left = rowLeft;
+        for (int p = 0; p < pHeader->count(); ++p) {
+            const int c = pHeader->logicalIndex(p);
+            if (pHeader->isSectionHidden(c))
+                continue;
+            const int width = columnWidth(c);
+            if (point.x() >= left && point.x() <= left + width) {
+                nColumn = c;
+                return r;
+            }
+            left += width;
+        }
+    }
+    return -1;
+}
+
+void CFlatListCtrl::SelectAndFocusRow(int nRow) {
+    const QModelIndex index = model()->index(nRow, 0);
+    selectionModel()->setCurrentIndex(index,
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
+    QTableWidget::mousePressEvent(e);
+    if (e->button() != Qt::LeftButton)
+        return;
+    int nColumn = 0;
+    const int nRow = HitTestCell(e->position().toPoint(), nColumn);
+    if (nRow < 0)
+        return;
+    if (nRow != currentRow()) {
+        SelectAndFocusRow(nRow);
+    } else if (selectionBehavior() == QAbstractItemView::SelectRows && nRow != m_nLastClickedRow) {
+        m_nLastClickedRow = nRow;
+        SelectAndFocusRow(nRow);
+    }
+}
+
+bool CFlatListCtrl::event(QEvent* e) {
+    // The list wants every plain key, Enter, Esc and Tab included, before the dialog's
+    // shortcuts and focus chain see it.
+    if (e->type() == QEvent::ShortcutOverride) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            e->accept();
+            return true;
+        }
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+            keyPressEvent(k);
+            return true;
+        }
+    }
+    return QTableWidget::event(e);
+}
+
+void CFlatListCtrl::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete) {
+        // One row per press (and per auto-repeat), no question asked.
+        DeleteItem(GetNextSelectedItem(-1));
+        e->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(e);
+    e->accept();
+}
+
+void CFlatListCtrl::OnScrollBarUsed() {
+    if (!hasFocus())
+        setFocus(Qt::OtherFocusReason);
+}

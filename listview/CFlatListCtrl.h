@@ -1,0 +1,93 @@
+// The list of files to join: one row per file, top to bottom in join order. The rows are
+// the only store of the files.
+#pragma once
+
+#include "CImageList.h"
+#include "FileRow.h"
+#include "WinTypes.h"
+
+#include <QList>
+#include <QTableWidget>
+
+#include <memory>
+
+class CFlatHeaderCtrl;
+
+constexpr int LVCFMT_LEFT = 0;
+constexpr int LVCFMT_RIGHT = 1;
+constexpr int LVCFMT_CENTER = 2;
+
+// Row state bits besides selection and focus, which belong to the view.
+constexpr UINT LVIS_CUT = 0x0004;
+constexpr UINT LVIS_DROPHILITED = 0x0008;
+constexpr UINT LVIS_OVERLAYMASK = 0x0F00;
+constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
+
+// Where a row keeps what is not its text, on the item of column 0.
+constexpr int kItemDataRole = Qt::UserRole;
+constexpr int kItemImageRole = Qt::UserRole + 1;
+constexpr int kItemStateRole = Qt::UserRole + 2;
+
+class CFlatListCtrl : public QTableWidget {
+    Q_OBJECT
+
+public:
+    explicit CFlatListCtrl(QWidget* parent = nullptr);
+    ~CFlatListCtrl() override;
+
+    // Index of the new row, or -1 when no row was added (the path has no icon).
+    int AddFileRow(const QString& path);
+    void ResetImageList();
+
+    int GetItemCount() const;
+    DWORD_PTR GetItemData(int nItem) const;
+    QString GetItemText(int nItem, int nSubItem) const;
+    int GetItemImage(int nItem) const;
+    // Row state bits other than selection and focus (LVIS_CUT, LVIS_DROPHILITED, ...).
+    UINT GetItemStateBits(int nItem) const;
+    void SetItemStateBits(int nItem, UINT nState);
+    // The first selected row after nStart, or -1.
+    int GetNextSelectedItem(int nStart = -1) const;
+    bool DeleteItem(int nItem);
+    bool DeleteAllItems();
+    int InsertColumn(int nCol, const QString& heading, int nFormat, int nWidth);
+    CFlatHeaderCtrl* GetHeaderCtrl() const;
+    const CImageList& GetImageList() const { return m_imageList; }
+
+    BOOL SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh);
+    // The row under a viewport point, or -1; the column under it goes to nColumn.
+    int HitTestCell(const QPoint& point, int& nColumn) const;
+
+public slots:
+    // A completed click on header item nItem; only the left button (0) sorts.
+    void OnHeaderItemClick(int nItem, int nButton);
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    class CRowTable;
+
+    bool EnsureImageList();
+    void SelectAndFocusRow(int nRow);
+    void OnScrollBarUsed();
+
+    int m_nSortColumn = -1;
+    BOOL m_bSortAscending = FALSE;
+    bool m_bImageListReady = false;
+    CImageList m_imageList;
+    CFlatHeaderCtrl* m_wndHeader;
+    int m_nLastClickedRow = -1;
+    QList<int> m_aDragRows;
+    int m_nDropIndex = -1;
+    std::unique_ptr<CImageList> m_pDragImage;
+    int m_nPrevDropIndex = -1;
+    unsigned m_nPrevDropState = 0;
+    int m_nScrollDirection = 0;
+    int m_nScrollTimer = 0;
+
+    // Without a screen the colour depth is unknown; said once, not for every file.
+    bool m_bToldNoDC = false;
+};

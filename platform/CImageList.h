@@ -1,0 +1,45 @@
+// An indexed store of equally sized images, like the common controls' image lists.
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+#include <QRect>
+
+class QPainter;
+
+constexpr unsigned ILC_MASK = 0x0001;
+constexpr unsigned ILC_COLOR4 = 0x0004;
+constexpr unsigned ILC_COLOR8 = 0x0008;
+constexpr unsigned ILC_COLOR16 = 0x0010;
+constexpr unsigned ILC_COLOR24 = 0x0018;
+constexpr unsigned ILC_COLOR32 = 0x0020;
+
+class CImageList {
+public:
+    bool Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow);
+    void DeleteImageList();
+    bool IsCreated() const { return m_bCreated; }
+
+    int GetImageCount() const { return static_cast<int>(m_images.size()); }
+    unsigned GetFlags() const { return m_nFlags; }
+    QSize GetImageSize() const { return m_size; }
+
+    // nImage -1 appends; returns the index of the image, or -1.
+    int ReplaceIcon(int nImage, const QIcon& icon);
+    int Add(const QPixmap& pixmap);
+    QPixmap GetImage(int nImage) const;
+
+    // The image's rectangle, at the origin; false for an index out of range.
+    bool GetImageInfo(int nImage, QRect* pRect) const;
+    // Unscaled, at pt; false for an index out of range.
+    bool Draw(QPainter& dc, int nImage, const QPoint& pt) const;
+
+private:
+    QPixmap Fit(const QPixmap& pixmap) const;
+
+    bool m_bCreated = false;
+    QSize m_size;
+    unsigned m_nFlags = 0;
+    QList<QPixmap> m_images;
+};

@@ -1,0 +1,375 @@
+// The file list for real: rows from real files, sorting by header clicks, the Delete key,
+// the keys it keeps from the dialog, click selection and focus taken by its scroll bar.
+#include "CFlatHeaderCtrl.h"
+#include "CFlatListCtrl.h"
+#include "Gdi.h"
+#include "TestSupport.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <random>
+
+namespace {
+
+// A dialog holding the list and a default button, as the main window does.
+struct CHostDialog {
+    QDialog dialog;
+    CFlatListCtrl* list;
+    QLineEdit* edit;
+    QPushButton* ok;
+    CHostDialog() {
+        auto* layout = new QVBoxLayout(&dialog);
+        list = new CFlatListCtrl(&dialog);
+        edit = new QLineEdit(&dialog);
+        ok = new QPushButton("OK", &dialog);
+        ok->setDefault(true);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        layout->addWidget(list);
+        layout->addWidget(edit);
+        layout->addWidget(ok);
+        list->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        dialog.resize(520, 300);
+    }
+    bool Show() {
+        dialog.show();
+        dialog.activateWindow();
+        return QTest::qWaitForWindowActive(&dialog);
+    }
+};
+
+QStringList RowTexts(const CFlatListCtrl& list) {
+    QStringList texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts << list.GetItemText(i, 0);
+    return texts;
+}
+
+QPoint HeaderItemCentre(CFlatListCtrl& list, int nItem) {
+    QRect rc;
+    list.GetHeaderCtrl()->GetItemRect(nItem, &rc);
+    return rc.center();
+}
+
+} // namespace
+
+class TestFlatListCtrl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_files;
+
+    // n real files named by the given texts (made on demand).
+    QString File(const QString& name) {
+        const QString path = m_dir.filePath(name);
+        if (!QFile::exists(path))
+            WriteFile(path, PatternBytes(16, 1));
+        return path;
+    }
+
+private slots:
+    void init() { SetDeviceBitsPixelForTesting(std::nullopt); }
+    void cleanup() { SetDeviceBitsPixelForTesting(std::nullopt); }
+
+    void addFileRow() {
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        const QString path = File("one.txt");
+        QCOMPARE(list.AddFileRow(m_dir.filePath("missing.txt")), -1);
+        QCOMPARE(list.GetItemCount(), 0);
+        QCOMPARE(list.AddFileRow(path), 0);
+        QCOMPARE(list.AddFileRow(path), 1);
+        QCOMPARE(list.AddFileRow(m_dir.path()), 2); // a folder is a row like a file
+        QCOMPARE(list.GetItemCount(), 3);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(list.GetItemText(i, 0), path);
+            QCOMPARE(list.GetItemData(i), DWORD_PTR(kIncludeInJoin));
+            QCOMPARE(list.GetItemImage(i), i); // each row its own icon
+            QVERIFY(!list.item(i, 0)->icon().isNull());
+        }
+        QCOMPARE(list.GetImageList().GetImageCount(), 3);
+        QCOMPARE(list.GetImageList().GetImageSize(), QSize(16, 16));
+    }
+
+    void resetImageListStartsIconsAgain() {
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        for (int i = 0; i < 3; ++i)
+            list.AddFileRow(File("r.txt"));
+        list.DeleteItem(0);
+        // A deleted row's icon stays until the image list is reset.
+        QCOMPARE(list.GetImageList().GetImageCount(), 3);
+        list.DeleteAllItems();
+        list.ResetImageList();
+        QCOMPARE(list.AddFileRow(File("r.txt")), 0);
+        QCOMPARE(list.GetItemImage(0), 0);
+        QCOMPARE(list.GetImageList().GetImageCount(), 1);
+    }
+
+    void imageListFollowsColourDepth_data() {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<unsigned>("flags");
+        QTest::newRow("4") << 4 << (ILC_COLOR4 | ILC_MASK);
+        QTest::newRow("8") << 8 << (ILC_COLOR8 | ILC_MASK);
+        QTest::newRow("16") << 16 << (ILC_COLOR16 | ILC_MASK);
+        QTest::newRow("24") << 24 << (ILC_COLOR24 | ILC_MASK);
+        QTest::newRow("32") << 32 << (ILC_COLOR32 | ILC_MASK);
+        QTest::newRow("15 is no listed depth") << 15 << ILC_MASK;
+    }
+    void imageListFollowsColourDepth() {
+        QFETCH(int, bits);
+        QFETCH(unsigned, flags);
+        CMessageBoxRecorder boxes;
+        SetDeviceBitsPixelForTesting(bits);
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        QCOMPARE(list.AddFileRow(File("d.txt")), 0);
+        QCOMPARE(list.GetImageList().GetFlags(), flags);
+        QVERIFY(boxes.calls.isEmpty());
+    }
+
+    void noScreenSaysSoOnceAndGoesOn() {
+        CMessageBoxRecorder boxes;
+        SetDeviceBitsPixelForTesting(0);
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        QCOMPARE(list.AddFileRow(File("n.txt")), 0);
+        list.DeleteAllItems();
+        list.ResetImageList();
+        QCOMPARE(list.AddFileRow(File("n.txt")), 0);
+        QCOMPARE(list.AddFileRow(File("n.txt")), 1);
+        QCOMPARE(boxes.calls.size(), 1);
+        QCOMPARE(boxes.calls[0].text, QStringLiteral("can't get DC"));
+        QCOMPARE(list.GetImageList().GetFlags(), ILC_MASK);
+    }
+
+    void deleteKeyRemovesFirstSelectedRow() {
+        CHostDialog host;
+        for (const char* name : {"0", "1", "2", "3", "4", "5", "6"})
+            host.list->AddFileRow(File(name));
+        const QStringList before = RowTexts(*host.list);
+        QVERIFY(host.Show());
+        host.list->setFocus();
+        auto* sm = host.list->selectionModel();
+        for (int r : {2, 5})
+            sm->select(host.list->model()->index(r, 0),
+                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(host.list, Qt::Key_Delete);
+        QStringList expected = before;
+        expected.removeAt(2);
+        QCOMPARE(RowTexts(*host.list), expected);
+        QCOMPARE(host.list->GetNextSelectedItem(-1), 4);
+        QCOMPARE(host.list->GetNextSelectedItem(4), -1);
+        QTest::keyClick(host.list, Qt::Key_Delete);
+        QTest::keyClick(host.list, Qt::Key_Delete); // nothing selected: nothing goes
+        expected.removeAt(4);
+        QCOMPARE(RowTexts(*host.list), expected);
+        QVERIFY(host.dialog.isVisible());
+    }
+
+    void keysStayInTheList_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Tab") << int(Qt::Key_Tab);
+    }
+    void keysStayInTheList() {
+        QFETCH(int, key);
+        CHostDialog host;
+        host.list->AddFileRow(File("k.txt"));
+        QVERIFY(host.Show());
+        host.list->setFocus();
+        QTRY_VERIFY(host.list->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(host.dialog.isVisible());
+        QVERIFY(host.list->hasFocus());
+        // The same key from another control does reach the dialog.
+        host.edit->setFocus();
+        QTRY_VERIFY(host.edit->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(!host.dialog.isVisible() || !host.edit->hasFocus());
+    }
+
+    void scrollBarTakesFocus_data() {
+        QTest::addColumn<bool>("wheel");
+        QTest::newRow("click in the trough") << false;
+        QTest::newRow("wheel on the bar") << true;
+    }
+    void scrollBarTakesFocus() {
+        QFETCH(bool, wheel);
+        CHostDialog host;
+        for (int i = 0; i < 60; ++i)
+            host.list->AddFileRow(File("s.txt"));
+        QVERIFY(host.Show());
+        host.edit->setFocus();
+        QTRY_VERIFY(host.edit->hasFocus());
+        QScrollBar* bar = host.list->verticalScrollBar();
+        QTRY_VERIFY(bar->isVisible());
+        const QPoint below(bar->width() / 2, bar->height() - 25);
+        if (wheel) {
+            QWheelEvent e(below, bar->mapToGlobal(below), {}, QPoint(0, -120), Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &e);
+        } else {
+            // A click in the trough below the handle pages down.
+            QTest::mouseClick(bar, Qt::LeftButton, {}, below);
+        }
+        QTRY_VERIFY(host.list->hasFocus());
+        QVERIFY(bar->value() > 0);
+    }
+
+    void headerClicksSortAndMoveTheMark() {
+        CHostDialog host;
+        for (const char* name : {"b", "C", "a", "B"})
+            host.list->AddFileRow(File(name));
+        QVERIFY(host.Show());
+        const QString base = m_dir.path() + "/";
+        auto* sm = host.list->selectionModel();
+        sm->select(host.list->model()->index(0, 0),
+                   QItemSelectionModel::Select | QItemSelectionModel::Rows); // "b"
+        CFlatHeaderCtrl* header = host.list->GetHeaderCtrl();
+        const QPoint centre = HeaderItemCentre(*host.list, 0);
+        const QStringList orders[] = {
+            {"B", "C", "a", "b"}, {"b", "a", "C", "B"}, {"B", "C", "a", "b"}};
+        const BOOL directions[] = {TRUE, FALSE, TRUE};
+        for (int click = 0; click < 3; ++click) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+            QStringList expected;
+            for (const QString& n : orders[click])
+                expected << base + n;
+            QCOMPARE(RowTexts(*host.list), expected);
+            BOOL bAscending = !directions[click];
+            QCOMPARE(header->GetSortIndicator(&bAscending), 0);
+            QCOMPARE(bAscending, directions[click]);
+            // The selection went with its row; the click selected nothing itself.
+            const int selected = host.list->GetNextSelectedItem(-1);
+            QCOMPARE(host.list->GetItemText(selected, 0), base + "b");
+            QCOMPARE(host.list->GetNextSelectedItem(selected), -1);
+        }
+        QTest::mouseClick(header->viewport(), Qt::RightButton, {}, centre);
+        QTest::mouseClick(header->viewport(), Qt::MiddleButton, {}, centre);
+        QCOMPARE(RowTexts(*host.list).first(), base + "B");
+        BOOL bAscending = FALSE;
+        QCOMPARE(header->GetSortIndicator(&bAscending), 0);
+        QCOMPARE(bAscending, TRUE);
+        // Only the left button sorts, whoever reports the click.
+        host.list->OnHeaderItemClick(0, 1);
+        QCOMPARE(RowTexts(*host.list).first(), base + "B");
+    }
+
+    void sortCarriesWholeRows() {
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 300);
+        list.InsertColumn(1, "Id", LVCFMT_LEFT, 50);
+        std::mt19937 rng(3);
+        const char* names[] = {"x", "X", "xy", "\xC3\xA9t\xC3\xA9", "Y", "a"};
+        const int n = 80;
+        for (int i = 0; i < n; ++i) {
+            QCOMPARE(list.AddFileRow(File(QString::fromUtf8(names[rng() % 6]))), i);
+            list.setItem(i, 1, new QTableWidgetItem(QString::number(i)));
+            list.item(i, 0)->setData(kItemDataRole, QVariant::fromValue<qulonglong>(100 + i));
+            list.SetItemStateBits(i, LVIS_CUT * (i % 2));
+            if (i % 3 == 0)
+                list.selectionModel()->select(list.model()->index(i, 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+        }
+        list.selectionModel()->setCurrentIndex(list.model()->index(7, 0),
+                                               QItemSelectionModel::NoUpdate);
+        QVERIFY(list.SortRows(0, FALSE, 0, -1));
+        for (int r = 0; r < n; ++r) {
+            const int id = list.GetItemText(r, 1).toInt();
+            if (r > 0)
+                QVERIFY(list.GetItemText(r - 1, 0).toUtf8() >= list.GetItemText(r, 0).toUtf8());
+            QCOMPARE(list.GetItemImage(r), id);
+            QCOMPARE(list.GetItemData(r), DWORD_PTR(100 + id));
+            QCOMPARE(list.GetItemStateBits(r), LVIS_CUT * (id % 2));
+            QCOMPARE(list.selectionModel()->isSelected(list.model()->index(r, 0)), id % 3 == 0);
+            QCOMPARE(list.currentRow() == r, id == 7);
+        }
+    }
+
+    void sortWithNothingToDo_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("column");
+        QTest::newRow("no rows") << 0 << 0;
+        QTest::newRow("one row") << 1 << 0;
+        QTest::newRow("missing column") << 3 << 1;
+    }
+    void sortWithNothingToDo() {
+        QFETCH(int, rows);
+        QFETCH(int, column);
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        for (const char* name : {"z", "y", "x"}) {
+            if (list.GetItemCount() < rows)
+                list.AddFileRow(File(name));
+        }
+        const QStringList before = RowTexts(list);
+        QCOMPARE(list.SortRows(column, TRUE, 0, -1), FALSE);
+        QCOMPARE(RowTexts(list), before);
+    }
+
+    void hitTestCell_data() {
+        QTest::addColumn<QPoint>("point");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        // Columns of 100 and 50 pixels; a column's span includes its right edge.
+        QTest::newRow("first cell") << QPoint(10, 2) << 0 << 0;
+        QTest::newRow("edge belongs to the left column") << QPoint(100, 2) << 0 << 0;
+        QTest::newRow("second column") << QPoint(101, 2) << 0 << 1;
+        QTest::newRow("last pixel of the row") << QPoint(149, 2) << 0 << 1;
+        QTest::newRow("right of the columns") << QPoint(150, 2) << -1 << 0;
+        QTest::newRow("third row") << QPoint(40, -1) << 2 << 0; // y filled in below
+        QTest::newRow("below the rows") << QPoint(40, -2) << -1 << 0;
+    }
+    void hitTestCell() {
+        QFETCH(QPoint, point);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        CFlatListCtrl list;
+        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 100);
+        list.InsertColumn(1, "More", LVCFMT_LEFT, 50);
+        for (int i = 0; i < 4; ++i)
+            list.AddFileRow(File("h.txt"));
+        list.resize(300, 300);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        if (point.y() == -1)
+            point.setY(list.rowViewportPosition(2) + 1);
+        if (point.y() == -2)
+            point.setY(list.rowViewportPosition(3) + list.rowHeight(3) + 3);
+        int nColumn = -5;
+        QCOMPARE(list.HitTestCell(point, nColumn), row);
+        QCOMPARE(nColumn, column);
+    }
+
+    void clickSelectsAndFocusesTheRow() {
+        CHostDialog host;
+        for (int i = 0; i < 5; ++i)
+            host.list->AddFileRow(File("c.txt"));
+        QVERIFY(host.Show());
+        QWidget* vp = host.list->viewport();
+        const auto rowPoint = [&](int r) {
+            return QPoint(20, host.list->rowViewportPosition(r) + 2);
+        };
+        QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
+        QCOMPARE(host.list->currentRow(), 3);
+        QCOMPARE(host.list->GetNextSelectedItem(-1), 3);
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, rowPoint(1));
+        QCOMPARE(host.list->currentRow(), 1);
+        QCOMPARE(host.list->GetNextSelectedItem(-1), 1);
+        QCOMPARE(host.list->GetNextSelectedItem(1), 3);
+        QVERIFY(host.list->hasFocus());
+    }
+};
+
+QTEST_MAIN(TestFlatListCtrl)
+#include "tst_flatlistctrl.moc"
