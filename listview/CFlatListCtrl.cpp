@@ -276,7 +276,8 @@ void CFlatListCtrl::SelectAndFocusRow(int nRow) {
 
 void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
     QTableWidget::mousePressEvent(e);
-    if (e->button() != Qt::LeftButton)
+    // A Ctrl+click toggles the row; selecting it again here would undo a deselection.
+    if (e->button() != Qt::LeftButton || (e->modifiers() & Qt::ControlModifier))
         return;
     int nColumn = 0;
     const int nRow = HitTestCell(e->position().toPoint(), nColumn);

@@ -178,6 +178,23 @@ private slots:
         QCOMPARE(f.Grab(), normal);
     }
 
+    void pressedLookStaysWhileTheButtonIsHeld() {
+        // The mouse is captured: moving onto another column changes nothing.
+        CHeaderFixture f({50, 70, 40});
+        QVERIFY(QTest::qWaitForWindowExposed(&f.header));
+        QWidget* vp = f.header.viewport();
+        QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(85, kHeight / 2));
+        QMouseEvent move(QEvent::MouseMove, QPointF(140, kHeight / 2),
+                         vp->mapToGlobal(QPointF(140, kHeight / 2)), Qt::NoButton, Qt::LeftButton,
+                         {});
+        QApplication::sendEvent(vp, &move);
+        const QImage img = f.Grab();
+        QCOMPARE(Px(img, 60, 5), ~kFace & 0xFFFFFF);
+        QCOMPARE(Px(img, 140, 5), kFace & 0xFFFFFF);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(140, kHeight / 2));
+        QCOMPARE(Px(f.Grab(), 60, 5), kFace & 0xFFFFFF);
+    }
+
     void pressOnDividerResizesWithoutInversion() {
         CHeaderFixture f({50, 70, 40});
         QVERIFY(QTest::qWaitForWindowExposed(&f.header));

@@ -368,6 +368,15 @@ private slots:
         QCOMPARE(host.list->GetNextSelectedItem(-1), 1);
         QCOMPARE(host.list->GetNextSelectedItem(1), 3);
         QVERIFY(host.list->hasFocus());
+        // Ctrl+click on a selected row deselects it, the first time as any other.
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, rowPoint(3));
+        QCOMPARE(host.list->GetNextSelectedItem(-1), 1);
+        QCOMPARE(host.list->GetNextSelectedItem(1), -1);
+        // A plain click on the focused row keeps it selected and drops the others.
+        QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
+        QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
+        QCOMPARE(host.list->GetNextSelectedItem(-1), 3);
+        QCOMPARE(host.list->GetNextSelectedItem(3), -1);
     }
 };
 
