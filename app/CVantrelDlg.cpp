@@ -222,6 +222,13 @@ void CVantrelDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+void CVantrelDlg::changeEvent(QEvent* event) {
+    // Some window managers maximise on a title-bar double click whatever the size hints say.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    QDialog::changeEvent(event);
+}
+
 void CVantrelDlg::done(int r) {
     QDialog::done(r);
     // The window is gone: no box or completion notice may appear from now on, and any box

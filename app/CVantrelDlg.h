@@ -71,6 +71,7 @@ protected:
     void OnHelpContents();
 
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void done(int r) override;
 
 private:

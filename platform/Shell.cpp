@@ -11,5 +11,7 @@ QIcon ShellGetSmallIcon(const QString& path) {
         return {};
     // One provider for the process: it caches the icons of file types.
     static QFileIconProvider s_provider;
-    return s_provider.icon(info);
+    const QIcon icon = s_provider.icon(info);
+    // Special files (pipes, devices) have no icon of their own, yet exist and can be joined.
+    return icon.isNull() ? s_provider.icon(QFileIconProvider::File) : icon;
 }
