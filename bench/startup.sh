@@ -10,12 +10,13 @@ for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "needs $tool (apt-get install xvfb xdotool)" >&2; exit 1; }
 done
 
-display=:93
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# A display of its own, on the first free number.
+fifo=$(mktemp -u); mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
-sleep 1
-export DISPLAY="$display"
+trap 'kill $xvfb 2>/dev/null; rm -f "$fifo"' EXIT
+read -r number <"$fifo"
+export DISPLAY=":$number"
 
 # Milliseconds from exec to the named window being visible, one line per run.
 measure() {
@@ -23,9 +24,12 @@ measure() {
     for _ in $(seq "$runs"); do
         local start end pid
         start=$(date +%s%N)
-        "$program" &
+        "$program" >/dev/null 2>&1 &
         pid=$!
-        xdotool search --sync --onlyvisible --pid "$pid" --name "^$title\$" >/dev/null
+        # A tight poll: xdotool's own --sync waits half a second between looks.
+        until xdotool search --onlyvisible --pid "$pid" --name "^$title\$" >/dev/null 2>&1; do
+            kill -0 "$pid" 2>/dev/null || { echo "$program ended without a window" >&2; exit 1; }
+        done
         end=$(date +%s%N)
         kill "$pid"; wait "$pid" 2>/dev/null || true
         echo $(( (end - start) / 1000000 ))
