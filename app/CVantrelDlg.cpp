@@ -6,9 +6,9 @@
 #include "DialogUnits.h"
 #include "MessageBox.h"
 #include "ModalLoop.h"
+#include "resource.h"
 #include "Resources.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QAction>
 #include <QFrame>
@@ -89,8 +89,7 @@ BOOL CVantrelDlg::OnInitDialog() {
     CreateToolBar();
     setWindowIcon(m_hIcon);
 
-    m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT,
-                                kFileColumnWidth);
+    m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT, kFileColumnWidth);
     if (m_wndStatusBar != nullptr)
         m_wndStatusBar->SetText(
             QStringLiteral("Drag and drop files from Windows Explorer or click Add Files button"),

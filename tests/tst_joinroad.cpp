@@ -4,9 +4,9 @@
 #include "CJoinThread.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,12 +100,14 @@ void TestJoinRoad::cleanup() {
 }
 
 void TestJoinRoad::ChooseOutput(const QString& name) {
-    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) { TypeIntoFileDialog(fd, m_dir.path(), {name}); });
+    WhenTopLevelShown("QFileDialog",
+                      [&](QWidget* fd) { TypeIntoFileDialog(fd, m_dir.path(), {name}); });
     QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
 }
 
 void TestJoinRoad::wholeRoad() {
-    const QByteArray a = PatternBytes(5000, 1), b = PatternBytes(4096, 2), c = PatternBytes(70000, 3);
+    const QByteArray a = PatternBytes(5000, 1), b = PatternBytes(4096, 2),
+                     c = PatternBytes(70000, 3);
     WriteFile(Path("c.bin"), c);
     WriteFile(Path("a.bin"), a);
     WriteFile(Path("b.bin"), b);
@@ -131,13 +133,15 @@ void TestJoinRoad::wholeRoad() {
     for (int round = 0; round < 2; ++round) { // the same join again at once
         WriteFile(Path("joined.bin"), "stale");
         QString seen;
-        WhenBoxShown([&](QMessageBox* box) {
-            seen = box->text();
-            QCOMPARE(box->windowTitle(), QString("Vantrel"));
-            QCOMPARE(box->windowModality(), Qt::NonModal);
-            QCOMPARE(ReadFile(Path("joined.bin")), a + b + c);
-            box->button(QMessageBox::Ok)->click();
-        }, 20000);
+        WhenBoxShown(
+            [&](QMessageBox* box) {
+                seen = box->text();
+                QCOMPARE(box->windowTitle(), QString("Vantrel"));
+                QCOMPARE(box->windowModality(), Qt::NonModal);
+                QCOMPARE(ReadFile(Path("joined.bin")), a + b + c);
+                box->button(QMessageBox::Ok)->click();
+            },
+            20000);
         ClickToolButton(*m_dlg, ID_ACTION_JOIN);
         QTRY_COMPARE_WITH_TIMEOUT(seen, kSuccess, 20000);
         QTRY_COMPARE(CJoinThread::LiveCount(), 0);
@@ -184,7 +188,8 @@ void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QVERIFY(chooserShown);
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text, QString("Output file was not selected, join operation canceled."));
+    QCOMPARE(boxes.calls[1].text,
+             QString("Output file was not selected, join operation canceled."));
     QCOMPARE(m_dlg->m_strOutputFile, QString());
     QCOMPARE(CJoinThread::LiveCount(), 0);
 }
@@ -192,12 +197,18 @@ void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
 void TestJoinRoad::chooserNamesTheOutput_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("no extension") << "part" << "part.txt";
-    QTest::newRow("three-letter extension") << "whole.bin" << "whole.bin";
-    QTest::newRow("four-letter extension") << "photo.jpeg" << "photo.jpeg.txt";
-    QTest::newRow("two-letter extension") << "a.7z" << "a.7z.txt";
-    QTest::newRow("period in the folder") << "d.e/f" << "d.e/f";
-    QTest::newRow("existing file") << "exists.dat" << "exists.dat";
+    QTest::newRow("no extension") << "part"
+                                  << "part.txt";
+    QTest::newRow("three-letter extension") << "whole.bin"
+                                            << "whole.bin";
+    QTest::newRow("four-letter extension") << "photo.jpeg"
+                                           << "photo.jpeg.txt";
+    QTest::newRow("two-letter extension") << "a.7z"
+                                          << "a.7z.txt";
+    QTest::newRow("period in the folder") << "d.e/f"
+                                          << "d.e/f";
+    QTest::newRow("existing file") << "exists.dat"
+                                   << "exists.dat";
 }
 
 void TestJoinRoad::chooserNamesTheOutput() {
@@ -269,7 +280,8 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     CMessageBoxRecorder boxes;
     WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
         TypeIntoFileDialog(fd, m_dir.path(),
-                           rowsBefore == 499 ? QStringList{"one.bin", "two.bin"} : QStringList{"one.bin"});
+                           rowsBefore == 499 ? QStringList{"one.bin", "two.bin"}
+                                             : QStringList{"one.bin"});
     });
     ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
 
@@ -332,7 +344,8 @@ void TestJoinRoad::removeFiles() {
     list->clearSelection();
     m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger(); // Yes with nothing selected
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text, QString("Would you like to remove selected files from the list?"));
+    QCOMPARE(boxes.calls[1].text,
+             QString("Would you like to remove selected files from the list?"));
     QCOMPARE(Rows(list), names);
 
     for (int row : {2, 5, 7})

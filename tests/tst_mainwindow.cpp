@@ -5,27 +5,26 @@
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QPushButton>
-#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
-
 
 QToolButton* ToolButtonFor(CTextToolBar* bar, UINT nID) {
     for (QToolButton* button : bar->findChildren<QToolButton*>()) {
@@ -66,6 +65,7 @@ private slots:
     void startsWithStatusTextColumnAndFocus();
     void cannotBeResizedOrMaximised();
     void controlsDoNotOverlap();
+    void closeBoxEndsTheWindow();
     void keysThatEndTheWindow_data();
     void keysThatEndTheWindow();
 };
@@ -101,8 +101,8 @@ void TestMainWindow::menuEntriesAndIds() {
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     CMessageBoxRecorder boxes(IDNO);
-    for (UINT id : {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES, ID_ACTION_JOIN,
-                    ID_HELP_ABOUT}) {
+    for (UINT id :
+         {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES, ID_ACTION_JOIN, ID_HELP_ABOUT}) {
         QToolButton* button = ToolButtonFor(dlg.m_wndToolBar, id);
         QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
         QVERIFY(button->isEnabled() && dlg.GetCommandAction(id)->isEnabled());
@@ -271,14 +271,27 @@ void TestMainWindow::controlsDoNotOverlap() {
     }
 }
 
+void TestMainWindow::closeBoxEndsTheWindow() {
+    CVantrelDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    QVERIFY(dlg.close()); // what the close box and the system menu's Close ask for
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
+}
+
 void TestMainWindow::keysThatEndTheWindow_data() {
     QTest::addColumn<bool>("focusInList");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("result"); // -1: the window stays
 
-    QTest::newRow("Esc in the output field") << false << int(Qt::Key_Escape) << int(QDialog::Rejected);
-    QTest::newRow("Enter in the output field") << false << int(Qt::Key_Return) << int(QDialog::Accepted);
-    QTest::newRow("keypad Enter in the output field") << false << int(Qt::Key_Enter) << int(QDialog::Accepted);
+    QTest::newRow("Esc in the output field")
+        << false << int(Qt::Key_Escape) << int(QDialog::Rejected);
+    QTest::newRow("Enter in the output field")
+        << false << int(Qt::Key_Return) << int(QDialog::Accepted);
+    QTest::newRow("keypad Enter in the output field")
+        << false << int(Qt::Key_Enter) << int(QDialog::Accepted);
     QTest::newRow("Esc in the list") << true << int(Qt::Key_Escape) << -1;
     QTest::newRow("Enter in the list") << true << int(Qt::Key_Return) << -1;
 }
