@@ -416,25 +416,11 @@ void TestJoinRoad::closingDuringALongJoin() {
     const QByteArray head = PatternBytes(50000, 5), piped = PatternBytes(200000, 6);
     WriteFile(Path("head.bin"), head);
 
-    QProcess helper;
-    helper.start(APPEXIT_HELPER, {Path("out.bin"), Path("head.bin"), pipe});
-    QVERIFY(helper.waitForStarted());
-    QByteArray early;
-    QTRY_VERIFY_WITH_TIMEOUT((early += helper.readAllStandardOutput()).contains("window closed"),
-                             15000);
-    QCOMPARE(helper.state(), QProcess::Running);
-
-    QFile fifo(pipe);
-    QVERIFY(fifo.open(QIODevice::WriteOnly));
-    QCOMPARE(fifo.write(piped), piped.size());
-    fifo.close();
-    QVERIFY(helper.waitForFinished(20000));
-    const QByteArray out = early + helper.readAllStandardOutput();
-    const QByteArray err = helper.readAllStandardError();
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(helper.exitCode() == 0, out + err);
-    QVERIFY2(!err.contains("Destroyed while"), err);
-    QVERIFY2(out.contains("boxes shown 0"), out);
+    const CHelperRun run =
+        RunPastWindowClose(APPEXIT_HELPER, {Path("out.bin"), Path("head.bin"), pipe}, pipe, piped);
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
+    QVERIFY2(!run.err.contains("Destroyed while"), run.err);
+    QVERIFY2(run.out.contains("boxes shown 0"), run.out);
     QCOMPARE(ReadFile(Path("out.bin")), head + piped);
 }
 

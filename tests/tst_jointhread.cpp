@@ -231,27 +231,11 @@ void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
     WriteFile(tail, tailData);
     QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
 
-    QProcess helper;
-    helper.setProcessChannelMode(QProcess::SeparateChannels);
-    helper.start(JOINEXIT_HELPER, {Path("out1"), Path("out2"), head, pipe, tail});
-    QVERIFY(helper.waitForStarted());
-    QByteArray early;
-    QTRY_VERIFY_WITH_TIMEOUT((early += helper.readAllStandardOutput()).contains("window closed"),
-                             10000);
-    QCOMPARE(helper.state(), QProcess::Running); // still joining, without a window
-
-    QFile fifo(pipe);
-    QVERIFY(fifo.open(QIODevice::WriteOnly));
-    QCOMPARE(fifo.write(pipeData), pipeData.size());
-    fifo.close();
-
-    QVERIFY(helper.waitForFinished(20000));
-    const QByteArray out = early + helper.readAllStandardOutput();
-    const QByteArray err = helper.readAllStandardError();
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(helper.exitCode() == 0, out + err);
-    QVERIFY2(!err.contains("Destroyed while"), err);
-    QVERIFY2(out.contains("boxes 0 late commands 0"), out);
+    const CHelperRun run = RunPastWindowClose(
+        JOINEXIT_HELPER, {Path("out1"), Path("out2"), head, pipe, tail}, pipe, pipeData);
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
+    QVERIFY2(!run.err.contains("Destroyed while"), run.err);
+    QVERIFY2(run.out.contains("boxes 0 late commands 0"), run.out);
     QCOMPARE(ReadFile(Path("out1")), headData + pipeData + tailData);
     QCOMPARE(ReadFile(Path("out2")), tailData);
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -159,4 +160,42 @@ void ClickThroughWindow(QWidget* widget) {
     QWidget* top = widget->window();
     const QPoint pos = widget->mapTo(top, widget->rect().center());
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, pos);
+}
+
+CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, const QString& pipe,
+                              const QByteArray& data) {
+    CHelperRun run;
+    QProcess helper;
+    helper.start(program, args);
+    if (!helper.waitForStarted())
+        return {"did not start", {}, {}};
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!run.out.contains("window closed") && helper.state() == QProcess::Running &&
+           elapsed.elapsed() < 15000) {
+        helper.waitForReadyRead(100);
+        run.out += helper.readAllStandardOutput();
+    }
+    if (!run.out.contains("window closed") || helper.state() != QProcess::Running) {
+        run.failure = "the window did not close while the join was still running";
+        helper.kill();
+        helper.waitForFinished();
+        run.err = helper.readAllStandardError();
+        return run;
+    }
+    QFile fifo(pipe);
+    if (!fifo.open(QIODevice::WriteOnly) || fifo.write(data) != data.size())
+        run.failure = "cannot feed the pipe";
+    fifo.close();
+    if (!helper.waitForFinished(20000)) {
+        run.failure = "did not end";
+        helper.kill();
+        helper.waitForFinished();
+    }
+    run.out += helper.readAllStandardOutput();
+    run.err = helper.readAllStandardError();
+    if (run.failure.isEmpty() &&
+        (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0))
+        run.failure = QString("ended with exit code %1").arg(helper.exitCode());
+    return run;
 }

@@ -57,3 +57,15 @@ QMessageBox* FindOpenBox();
 
 // A click that goes through the window system, where modality is enforced.
 void ClickThroughWindow(QWidget* widget);
+
+// What a helper process did that closes its window while a join waits on a pipe.
+struct CHelperRun {
+    QString failure; // empty when it ran to a normal exit with code 0
+    QByteArray out;
+    QByteArray err;
+};
+
+// Starts the program, waits until it prints "window closed" while still running, then feeds
+// data into the pipe (which the program's join is reading) and waits for it to end.
+CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, const QString& pipe,
+                              const QByteArray& data);
