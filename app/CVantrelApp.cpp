@@ -18,6 +18,8 @@ BOOL CVantrelApp::InitInstance() {
 }
 
 int CVantrelApp::ExitInstance() {
+    // Nothing stays on screen, unanswerable, while the last joins finish (the help window).
+    closeAllWindows();
     CJoinThread::WaitForAll();
     return 0;
 }

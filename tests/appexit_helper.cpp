@@ -1,8 +1,9 @@
 // The application closed while its join runs: builds the main window as the application does,
 // lists the inputs, joins into the output, closes the window by File > Exit while the join is
-// still running, and ends through the application's own exit path.
+// still running (the help window open too), and ends through the application's own exit path.
 // Arguments: output input...
 #include "CFlatListCtrl.h"
+#include "CHelpWindow.h"
 #include "CVantrelApp.h"
 #include "CVantrelDlg.h"
 #include "MessageBox.h"
@@ -32,7 +33,10 @@ int main(int argc, char* argv[]) {
         }
         dlg.m_strOutputFile = args[0];
         dlg.UpdateData(FALSE);
-        QTimer::singleShot(100, &dlg, [&] { dlg.GetCommandAction(ID_ACTION_JOIN)->trigger(); });
+        QTimer::singleShot(100, &dlg, [&] {
+            dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
+            dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
+        });
         QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
         dlg.DoModal();
         AfxSetMainWnd(nullptr);
@@ -40,6 +44,9 @@ int main(int argc, char* argv[]) {
     std::printf("window closed\n");
     std::fflush(stdout);
     const int rc = app.ExitInstance();
-    std::printf("boxes shown %d\n", boxes);
+    int visible = 0;
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        visible += w->isVisible() ? 1 : 0;
+    std::printf("boxes shown %d, windows left %d\n", boxes, visible);
     return rc;
 }

@@ -420,7 +420,7 @@ void TestJoinRoad::closingDuringALongJoin() {
         RunPastWindowClose(APPEXIT_HELPER, {Path("out.bin"), Path("head.bin"), pipe}, pipe, piped);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
-    QVERIFY2(run.out.contains("boxes shown 0"), run.out);
+    QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
     QCOMPARE(ReadFile(Path("out.bin")), head + piped);
 }
 
