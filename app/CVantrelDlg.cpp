@@ -54,12 +54,12 @@ void CVantrelDlg::CreateControls() {
     m_ctlFileList->setObjectName(QStringLiteral("IDC_FILE_LIST"));
     m_ctlFileList->setGeometry(MapDialogRect(kFileListDlu, base));
 
-    m_pEtchedLine = new QFrame(this);
-    m_pEtchedLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    m_pEtchedLine->setGeometry(MapDialogRect(kEtchedLineDlu, base).adjusted(0, 0, 0, 1));
+    auto* etchedLine = new QFrame(this);
+    etchedLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    etchedLine->setGeometry(MapDialogRect(kEtchedLineDlu, base).adjusted(0, 0, 0, 1));
 
-    m_pOutputGroup = new QGroupBox(QStringLiteral("Output file name and path"), this);
-    m_pOutputGroup->setGeometry(MapDialogRect(kOutputGroupDlu, base));
+    auto* outputGroup = new QGroupBox(QStringLiteral("Output file name and path"), this);
+    outputGroup->setGeometry(MapDialogRect(kOutputGroupDlu, base));
 
     m_pOutputEdit = new QLineEdit(this);
     m_pOutputEdit->setObjectName(QStringLiteral("IDC_OUTPUT_FILE"));

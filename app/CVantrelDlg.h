@@ -13,8 +13,6 @@ class CFlatListCtrl;
 class CStatusBarCtrl;
 class CTextToolBar;
 class QAction;
-class QFrame;
-class QGroupBox;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -81,8 +79,6 @@ private:
 
     QHash<UINT, QAction*> m_actions;
     QMenuBar* m_pMenuBar = nullptr;
-    QFrame* m_pEtchedLine = nullptr;
-    QGroupBox* m_pOutputGroup = nullptr;
     QLineEdit* m_pOutputEdit = nullptr;
     QPushButton* m_pBrowseButton = nullptr;
 };

@@ -288,7 +288,7 @@ void CFlatHeaderCtrl::DrawHeader(QPainter& dc) {
                 dis.CtlType = ODT_HEADER;
                 dis.itemID = static_cast<UINT>(i);
                 dis.itemAction = ODA_DRAWENTIRE;
-                dis.hwndItem = const_cast<CFlatHeaderCtrl*>(this);
+                dis.hwndItem = this;
                 dis.hDC = &dc;
                 dis.rcItem = R;
                 DrawItem(dis);
@@ -340,6 +340,19 @@ void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSo
     // Moves of the right edge keep the width in step, as a Windows RECT would.
     auto shiftRight = [&r](int d) { r.setRight(r.right() + d); };
     int w = 0;
+    // A bitmap on the right keeps room for the mark to its left; the text gets what is left.
+    auto drawRightBitmapMarkAndText = [&](bool bBitmapOnRight) {
+        if (bBitmapOnRight) {
+            const int reserve = bSortColumn ? W + G : 0;
+            r.setLeft(r.left() + reserve);
+            if ((w = DrawItemBitmap(dc, r, hdi, true)) > 0)
+                shiftRight(-(w + G));
+            r.setLeft(r.left() - reserve);
+        }
+        if (bSortColumn)
+            shiftRight(-(DrawSortMark(dc, r, bAscending, true) + 2 * G));
+        DrawItemText(dc, r, hdi);
+    };
     switch (hdi.fmt & HDF_JUSTIFYMASK) {
     case HDF_LEFT:
         if ((w = DrawItemImage(dc, r, hdi)) > 0)
@@ -359,30 +372,13 @@ void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSo
             r.setLeft(r.left() + w + G);
         if ((w = DrawItemImage(dc, r, hdi)) > 0)
             r.setLeft(r.left() + w + G);
-        if (hdi.fmt & HDF_BITMAP_ON_RIGHT) {
-            const int reserve = bSortColumn ? W + G : 0;
-            r.setLeft(r.left() + reserve);
-            if ((w = DrawItemBitmap(dc, r, hdi, true)) > 0)
-                shiftRight(-(w + G));
-            r.setLeft(r.left() - reserve);
-        }
-        if (bSortColumn)
-            shiftRight(-(DrawSortMark(dc, r, bAscending, true) + 2 * G));
-        DrawItemText(dc, r, hdi);
+        drawRightBitmapMarkAndText(hdi.fmt & HDF_BITMAP_ON_RIGHT);
         break;
-    case HDF_CENTER: {
+    case HDF_CENTER:
         if ((w = DrawItemImage(dc, r, hdi)) > 0)
             r.setLeft(r.left() + w + G);
-        const int reserve = bSortColumn ? W + G : 0;
-        r.setLeft(r.left() + reserve);
-        if ((w = DrawItemBitmap(dc, r, hdi, true)) > 0)
-            shiftRight(-(w + G));
-        r.setLeft(r.left() - reserve);
-        if (bSortColumn)
-            shiftRight(-(DrawSortMark(dc, r, bAscending, true) + 2 * G));
-        DrawItemText(dc, r, hdi);
+        drawRightBitmapMarkAndText(true);
         break;
-    }
     default:
         break;
     }

@@ -32,14 +32,10 @@ QPixmap CImageList::Fit(const QPixmap& pixmap) const {
 int CImageList::ReplaceIcon(int nImage, const QIcon& icon) {
     if (!m_bCreated || icon.isNull())
         return -1;
+    if (nImage == -1)
+        return Add(icon.pixmap(m_size));
     const QPixmap pixmap = Fit(icon.pixmap(m_size));
-    if (pixmap.isNull())
-        return -1;
-    if (nImage == -1) {
-        m_images.append(pixmap);
-        return GetImageCount() - 1;
-    }
-    if (nImage < 0 || nImage >= GetImageCount())
+    if (pixmap.isNull() || nImage < 0 || nImage >= GetImageCount())
         return -1;
     m_images[nImage] = pixmap;
     return nImage;

@@ -28,13 +28,9 @@ namespace {
 const QString kSuccess = QStringLiteral("Joining files was successfully completed!");
 
 void ClickToolButton(CVantrelDlg& dlg, UINT nID) {
-    for (QToolButton* button : dlg.m_wndToolBar->findChildren<QToolButton*>()) {
-        if (button->defaultAction() && button->defaultAction()->data().toUInt() == nID) {
-            QTest::mouseClick(button, Qt::LeftButton);
-            return;
-        }
-    }
-    QFAIL("no such toolbar button");
+    QToolButton* button = dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(nID));
+    QVERIFY2(button != nullptr, "no such toolbar button");
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 QStringList Rows(CFlatListCtrl* list) {

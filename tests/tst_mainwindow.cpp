@@ -27,11 +27,7 @@
 namespace {
 
 QToolButton* ToolButtonFor(CTextToolBar* bar, UINT nID) {
-    for (QToolButton* button : bar->findChildren<QToolButton*>()) {
-        if (button->defaultAction() && button->defaultAction()->data().toUInt() == nID)
-            return button;
-    }
-    return nullptr;
+    return bar->GetButton(bar->CommandToIndex(nID));
 }
 
 // Opens the menu holding the action by clicking the menu bar, then clicks the entry.

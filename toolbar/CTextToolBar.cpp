@@ -1,6 +1,5 @@
 #include "CTextToolBar.h"
 
-#include "CommCtrl.h"
 #include "Resources.h"
 #include "ToolBarLabel.h"
 
@@ -98,6 +97,14 @@ UINT CTextToolBar::GetItemID(int nIndex) const {
     return action && !action->isSeparator() ? action->data().toUInt() : 0;
 }
 
+int CTextToolBar::CommandToIndex(UINT nID) const {
+    for (int i = 0; i < GetCount(); ++i) {
+        if (nID != 0 && GetItemID(i) == nID)
+            return i;
+    }
+    return -1;
+}
+
 QSize CTextToolBar::GetItemSize(int nIndex) const {
     QAction* action = ItemAction(nIndex);
     const QWidget* item = action ? widgetForAction(action) : nullptr;
@@ -154,11 +161,8 @@ void CTextToolBar::SetActionLookup(std::function<QAction*(UINT)> lookup) {
     m_lookup = std::move(lookup);
 }
 
-BOOL CTextToolBar::OnNotify(WPARAM, LPARAM lParam, LRESULT*) {
-    const auto* pHeader = reinterpret_cast<const NMHDR*>(lParam);
-    if (pHeader && pHeader->code == TBN_DROPDOWN)
-        return FALSE;
-    // A QToolBar has no notifications of its own to answer.
+BOOL CTextToolBar::OnNotify(WPARAM, LPARAM, LRESULT*) {
+    // A drop-down request goes nowhere, and a QToolBar has no other notifications to answer.
     return FALSE;
 }
 

@@ -29,7 +29,8 @@ public:
 
     // Items are buttons and separators, in order.
     int GetCount() const;
-    UINT GetItemID(int nIndex) const; // 0 for a separator
+    UINT GetItemID(int nIndex) const;   // 0 for a separator
+    int CommandToIndex(UINT nID) const; // the first button with that id, or -1
     QSize GetItemSize(int nIndex) const;
     QToolButton* GetButton(int nIndex) const; // null for a separator
     QString GetButtonText(int nIndex) const;
