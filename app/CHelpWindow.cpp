@@ -36,8 +36,7 @@ QString MissingFileText(const QString& path, const QString& exeFolder) {
 
 QStringList HelpFolderCandidates(const QString& exeFolder) {
     const QDir exeDir(QDir(exeFolder).absolutePath());
-    return {QDir::cleanPath(exeDir.filePath(QStringLiteral(VANTREL_HELP_FROM_BIN))),
-            exeDir.path()};
+    return {QDir::cleanPath(exeDir.filePath(QStringLiteral(VANTREL_HELP_FROM_BIN))), exeDir.path()};
 }
 
 QString FindHelpFolder(const QString& exeFolder) {

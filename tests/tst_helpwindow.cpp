@@ -85,8 +85,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory_data() {
     QTest::addColumn<QStringList>("helpCopies");
     QTest::addColumn<QString>("expectedHelp");
     QTest::newRow("build tree") << QString() << QStringList() << QString();
-    QTest::newRow("installed layout")
-        << "bin" << QStringList{"share/vantrel"} << "share/vantrel";
+    QTest::newRow("installed layout") << "bin" << QStringList{"share/vantrel"} << "share/vantrel";
     QTest::newRow("beside the executable") << "bin" << QStringList{"bin"} << "bin";
     QTest::newRow("installed layout first")
         << "bin" << QStringList{"bin", "share/vantrel"} << "share/vantrel";
