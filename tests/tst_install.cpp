@@ -73,8 +73,8 @@ QMap<QString, QString> ReadMetainfo(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return info;
     QXmlStreamReader xml(&file);
-    while (xml.readNextStartElement() || !xml.atEnd()) {
-        if (!xml.isStartElement())
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QString name = xml.name().toString();
         for (const QXmlStreamAttribute& a : xml.attributes())
