@@ -22,24 +22,41 @@ const QUrl kStartPage(QStringLiteral("qthelp://com.tessalysoftware.vantrel/doc/i
 
 QPointer<CHelpWindow> s_pHelpWindow;
 
-QString MissingFileText(const QString& path, const QString& folder) {
+// Names every place looked in: a copy of the program without its help folder beside it is
+// not mended by installing again.
+QString MissingFileText(const QString& path, const QString& exeFolder) {
+    const QStringList folders = HelpFolderCandidates(exeFolder);
     return CHelpWindow::tr("The help file \"%1\" was not found.\n\nVantrel looks for its help "
-                           "next to the program, in \"%2\". Installing Vantrel again puts it "
-                           "back.")
-        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folder));
+                           "in \"%2\" and next to the program, in \"%3\".")
+        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folders.first()),
+             QDir::toNativeSeparators(folders.last()));
 }
 
 } // namespace
 
+QStringList HelpFolderCandidates(const QString& exeFolder) {
+    const QDir exeDir(QDir(exeFolder).absolutePath());
+    return {QDir::cleanPath(exeDir.filePath(QStringLiteral(VANTREL_HELP_FROM_BIN))), exeDir.path()};
+}
+
+QString FindHelpFolder(const QString& exeFolder) {
+    const QStringList folders = HelpFolderCandidates(exeFolder);
+    for (const QString& folder : folders) {
+        if (QFileInfo(QDir(folder).filePath(QLatin1String(kHelpCollectionFile))).isFile())
+            return folder;
+    }
+    return folders.first();
+}
+
 CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
-    const QString folder = QDir(exeFolder).absolutePath();
+    const QString folder = FindHelpFolder(exeFolder);
     // A window that could not load its help tries again, as the files may be back.
     if (s_pHelpWindow && (s_pHelpWindow->HelpFolder() != folder || !s_pHelpWindow->IsHelpLoaded()))
         delete s_pHelpWindow.data();
     if (s_pHelpWindow) {
         s_pHelpWindow->ShowStartPage();
     } else {
-        s_pHelpWindow = new CHelpWindow(folder);
+        s_pHelpWindow = new CHelpWindow(exeFolder);
         s_pHelpWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
     s_pHelpWindow->show();
@@ -53,7 +70,8 @@ void ShowHelpContents(const QString& exeFolder) {
 }
 
 CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
-    : QWidget(parent), m_strFolder(QDir(exeFolder).absolutePath()) {
+    : QWidget(parent), m_strExeFolder(QDir(exeFolder).absolutePath()),
+      m_strFolder(FindHelpFolder(exeFolder)) {
     setWindowTitle(tr("Vantrel Help"));
     setWindowIcon(LoadIcon(IDR_MAINFRAME));
     resize(860, 580);
@@ -116,11 +134,11 @@ bool CHelpWindow::LoadHelp() {
     const QString documentation = dir.filePath(QLatin1String(kHelpDocumentationFile));
     // Checked first, as opening a collection that is not there would create an empty one.
     if (!QFileInfo(collection).isFile()) {
-        m_strError = MissingFileText(collection, m_strFolder);
+        m_strError = MissingFileText(collection, m_strExeFolder);
         return false;
     }
     if (!QFileInfo(documentation).isFile()) {
-        m_strError = MissingFileText(documentation, m_strFolder);
+        m_strError = MissingFileText(documentation, m_strExeFolder);
         return false;
     }
     m_pEngine = new QHelpEngine(collection, this);

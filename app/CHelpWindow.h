@@ -5,6 +5,7 @@
 #include "WinTypes.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -14,17 +15,24 @@ class QHelpContentWidget;
 class QLabel;
 class QSplitter;
 
-// The help files, expected in the executable's folder.
+// The help files, found relative to the executable's folder (FindHelpFolder).
 inline constexpr const char* kHelpCollectionFile = "vantrel.qhc";
 inline constexpr const char* kHelpDocumentationFile = "vantrel.qch";
+
+// Where the help is looked for, in order: the installed data folder beside bin/ (the build
+// tree has the same layout), then the executable's own folder, where Windows and any layout
+// that keeps the files together put it.
+QStringList HelpFolderCandidates(const QString& exeFolder);
+// The first candidate that holds the help collection; the first candidate when none does.
+QString FindHelpFolder(const QString& exeFolder);
 
 class CHelpWindow : public QWidget {
     Q_OBJECT
 
 public:
     // Opens the help of the executable in exeFolder at its first page with the contents
-    // shown; the help files are looked for in exeFolder only. One window serves the whole
-    // program: it is raised and sent back to the first page when already open.
+    // shown. One window serves the whole program: it is raised and sent back to the first
+    // page when already open.
     static CHelpWindow* ShowHelpContents(const QString& exeFolder);
 
     explicit CHelpWindow(const QString& exeFolder, QWidget* parent = nullptr);
@@ -43,6 +51,7 @@ private:
     void ShowError(const QString& text);
     void SyncContents(const QUrl& url);
 
+    QString m_strExeFolder;
     QString m_strFolder;
     QHelpEngine* m_pEngine = nullptr;
     QSplitter* m_pSplitter = nullptr;

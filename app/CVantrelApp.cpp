@@ -7,6 +7,9 @@
 CVantrelApp::CVantrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Joins outlive the window; the process ends only after them (ExitInstance).
     setQuitOnLastWindowClosed(false);
+    // Ties the windows to the desktop entry and its icon where the window class does not
+    // (Wayland).
+    setDesktopFileName(QStringLiteral(VANTREL_APP_ID));
 }
 
 BOOL CVantrelApp::InitInstance() {

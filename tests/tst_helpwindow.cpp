@@ -1,10 +1,12 @@
-// The help window: opened from the executable's folder whatever the current directory, with
-// the contents tree beside the first page; missing or damaged help files reported in it.
+// The help window: found from the executable's folder whatever the current directory, in the
+// installed layout or beside the executable, with the contents tree beside the first page;
+// missing or damaged help files reported in it.
 #include "CHelpWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QLabel>
@@ -19,12 +21,15 @@
 namespace {
 
 const QString kBinDir = QStringLiteral(VANTREL_BIN_DIR);
+const QString kBuiltHelpDir = QStringLiteral(VANTREL_HELP_DIR);
 
-// A folder standing for an installed program: the help files copied beside where the
-// executable would be.
+// A folder standing for an installed program: the help files copied to where the installed
+// tree or the executable's folder would hold them.
 bool CopyHelpTo(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        return false;
     for (const char* name : {kHelpCollectionFile, kHelpDocumentationFile}) {
-        if (!QFile::copy(QDir(kBinDir).filePath(QLatin1String(name)),
+        if (!QFile::copy(QDir(kBuiltHelpDir).filePath(QLatin1String(name)),
                          QDir(folder).filePath(QLatin1String(name))))
             return false;
     }
@@ -75,17 +80,31 @@ void TestHelpWindow::cleanup() {
 }
 
 void TestHelpWindow::opensAtContentsFromAnyDirectory_data() {
-    QTest::addColumn<bool>("copied");
-    QTest::newRow("build folder") << false;
-    QTest::newRow("installed elsewhere") << true;
+    // Folders relative to a copied tree; an empty exe folder means the build tree.
+    QTest::addColumn<QString>("exeFolder");
+    QTest::addColumn<QStringList>("helpCopies");
+    QTest::addColumn<QString>("expectedHelp");
+    QTest::newRow("build tree") << QString() << QStringList() << QString();
+    QTest::newRow("installed layout") << "bin" << QStringList{"share/vantrel"} << "share/vantrel";
+    QTest::newRow("beside the executable") << "bin" << QStringList{"bin"} << "bin";
+    QTest::newRow("installed layout first")
+        << "bin" << QStringList{"bin", "share/vantrel"} << "share/vantrel";
 }
 
 void TestHelpWindow::opensAtContentsFromAnyDirectory() {
-    QFETCH(bool, copied);
+    QFETCH(QString, exeFolder);
+    QFETCH(QStringList, helpCopies);
+    QFETCH(QString, expectedHelp);
+    const QDir root(m_pInstall->path());
+    const bool copied = !exeFolder.isEmpty();
     QString folder = kBinDir;
+    QString expected = kBuiltHelpDir;
     if (copied) {
-        QVERIFY(CopyHelpTo(m_pInstall->path()));
-        folder = m_pInstall->path();
+        folder = root.filePath(exeFolder);
+        QVERIFY(root.mkpath(exeFolder));
+        for (const QString& copy : helpCopies)
+            QVERIFY(CopyHelpTo(root.filePath(copy)));
+        expected = root.filePath(expectedHelp);
     }
     QVERIFY(QDir::currentPath() != QDir(folder).absolutePath());
 
@@ -93,6 +112,8 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY2(window->IsHelpLoaded(), qPrintable(window->ErrorText()));
+    QCOMPARE(QFileInfo(window->HelpFolder()).canonicalFilePath(),
+             QFileInfo(expected).canonicalFilePath());
     QCOMPARE(window->CurrentPage().scheme(), QStringLiteral("qthelp"));
     QCOMPARE(window->CurrentPage().fileName(), QStringLiteral("index.html"));
     auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
@@ -118,7 +139,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     // Reading the help writes nothing, neither here nor beside the help files.
     QVERIFY(QDir(m_elsewhere.path()).isEmpty());
     if (copied)
-        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+        QCOMPARE(QDir(expected).entryList(QDir::Files).size(), 2);
 }
 
 void TestHelpWindow::contentsTreeNavigates() {
@@ -182,10 +203,13 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     QFETCH(QString, damaged);
     QFETCH(QString, named);
     QFETCH(QString, says);
-    const QTemporaryDir& install = *m_pInstall;
-    const QDir dir(install.path());
+    // An installed tree: the executable in bin/, its help in share/vantrel/.
+    const QDir tree(m_pInstall->path());
+    QVERIFY(tree.mkpath(QStringLiteral("bin")));
+    const QString exeFolder = tree.filePath(QStringLiteral("bin"));
+    const QDir dir(tree.filePath(QStringLiteral("share/vantrel")));
     if (removed != QLatin1String("both")) {
-        QVERIFY(CopyHelpTo(install.path()));
+        QVERIFY(CopyHelpTo(dir.path()));
         if (!removed.isEmpty())
             QVERIFY(QFile::remove(dir.filePath(removed)));
     }
@@ -196,7 +220,7 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     }
     const QStringList before = dir.entryList(QDir::Files);
 
-    CHelpWindow* window = CHelpWindow::ShowHelpContents(install.path());
+    CHelpWindow* window = CHelpWindow::ShowHelpContents(exeFolder);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY(!window->IsHelpLoaded());
     auto* error = window->findChild<QLabel*>(QStringLiteral("helpError"));
@@ -204,6 +228,14 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     QVERIFY2(error->text().contains(QDir::toNativeSeparators(dir.filePath(named))),
              qPrintable(error->text()));
     QVERIFY2(error->text().contains(says), qPrintable(error->text()));
+    if (says == QLatin1String("was not found")) {
+        // Both places looked in are named, and nothing promises that reinstalling helps.
+        QVERIFY2(error->text().contains(QStringLiteral("\"%1\"").arg(exeFolder)),
+                 qPrintable(error->text()));
+        QVERIFY2(error->text().contains(QStringLiteral("\"%1\"").arg(dir.path())),
+                 qPrintable(error->text()));
+        QVERIFY(!error->text().contains(QStringLiteral("nstall")));
+    }
     QVERIFY(!window->findChild<QTextBrowser*>(QStringLiteral("helpPage"))->isVisible());
     QVERIFY(!window->ContentsTree());
     // Nothing is made up in place of the missing file.
@@ -212,8 +244,8 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     // Once the files are back, asking again shows the help.
     QFile::remove(dir.filePath(kHelpCollectionFile));
     QFile::remove(dir.filePath(kHelpDocumentationFile));
-    QVERIFY(CopyHelpTo(install.path()));
-    CHelpWindow* again = CHelpWindow::ShowHelpContents(install.path());
+    QVERIFY(CopyHelpTo(dir.path()));
+    CHelpWindow* again = CHelpWindow::ShowHelpContents(exeFolder);
     QVERIFY(QTest::qWaitForWindowExposed(again));
     QVERIFY2(again->IsHelpLoaded(), qPrintable(again->ErrorText()));
 }

@@ -1,0 +1,154 @@
+// A Qt generic plugin that tst_install loads into the installed, unmodified vantrel
+// (QT_QPA_GENERIC_PLUGINS): it opens Help > Contents through the menu bar as a user would,
+// prints what the help window shows, and closes the program.
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QGenericPlugin>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+QWidget* VisibleTopLevel(const char* className) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->inherits(className))
+            return w;
+    }
+    return nullptr;
+}
+
+QString PlainText(const QAction* action) {
+    return action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+}
+
+QAction* ActionNamed(const QList<QAction*>& actions, const QString& text) {
+    for (QAction* a : actions) {
+        if (PlainText(a) == text)
+            return a;
+    }
+    return nullptr;
+}
+
+void Say(const QString& line) {
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// Runs each step until it reports done; a step that never completes ends the process, so a
+// broken install fails the test instead of hanging it.
+class CInstallProbe : public QObject {
+public:
+    explicit CInstallProbe(QObject* parent) : QObject(parent) {
+        m_steps = {
+            [this] { return FindMainWindow(); },  [this] { return OpenHelpMenu(); },
+            [this] { return ClickContents(); },   [this] { return ReportHelp(); },
+            [this] { return CloseEverything(); },
+        };
+        m_timer.setInterval(50);
+        connect(&m_timer, &QTimer::timeout, this, &CInstallProbe::Tick);
+        m_timer.start();
+    }
+
+private:
+    void Tick() {
+        if (m_nStep >= m_steps.size())
+            return;
+        if (m_steps[m_nStep]()) {
+            ++m_nStep;
+            return;
+        }
+        if (m_deadline.hasExpired()) {
+            Say(QStringLiteral("probe: timed out at step %1").arg(m_nStep));
+            ::_exit(3);
+        }
+    }
+
+    bool FindMainWindow() {
+        m_pMain = VisibleTopLevel("CVantrelDlg");
+        if (!m_pMain)
+            return false;
+        Say(QStringLiteral("app: name=%1 desktop=%2 title=%3")
+                .arg(QCoreApplication::applicationName(), QGuiApplication::desktopFileName(),
+                     m_pMain->windowTitle()));
+        return true;
+    }
+
+    bool OpenHelpMenu() {
+        auto* bar = m_pMain->findChild<QMenuBar*>();
+        QAction* help = bar ? ActionNamed(bar->actions(), QStringLiteral("Help")) : nullptr;
+        if (!help || !help->menu())
+            return false;
+        m_pHelpMenu = help->menu();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(help).center());
+        return true;
+    }
+
+    bool ClickContents() {
+        QAction* contents = ActionNamed(m_pHelpMenu->actions(), QStringLiteral("Contents"));
+        if (!m_pHelpMenu->isVisible() || !contents)
+            return false;
+        QTest::mouseClick(m_pHelpMenu, Qt::LeftButton, {},
+                          m_pHelpMenu->actionGeometry(contents).center());
+        return true;
+    }
+
+    bool ReportHelp() {
+        QWidget* help = VisibleTopLevel("CHelpWindow");
+        if (!help)
+            return false;
+        if (auto* error = help->findChild<QLabel*>(QStringLiteral("helpError"));
+            error && error->isVisible()) {
+            Say(QStringLiteral("help: error %1").arg(error->text().simplified()));
+            return true;
+        }
+        auto* tree = help->findChild<QTreeView*>(QStringLiteral("helpContents"));
+        auto* page = help->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
+        if (!tree || !page || !tree->isVisible() || tree->model()->rowCount() == 0)
+            return false;
+        const QModelIndex top = tree->model()->index(0, 0);
+        Say(QStringLiteral("help: contents=%1 topics=%2 page=%3")
+                .arg(top.data().toString())
+                .arg(tree->model()->rowCount(top))
+                .arg(page->source().fileName()));
+        help->close();
+        return true;
+    }
+
+    bool CloseEverything() {
+        m_pMain->close();
+        return true;
+    }
+
+    QTimer m_timer;
+    QDeadlineTimer m_deadline{20000};
+    QList<std::function<bool()>> m_steps;
+    qsizetype m_nStep = 0;
+    QWidget* m_pMain = nullptr;
+    QMenu* m_pHelpMenu = nullptr;
+};
+
+} // namespace
+
+class CInstallProbePlugin : public QGenericPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "installprobe.json")
+
+public:
+    QObject* create(const QString& key, const QString&) override {
+        if (key.compare(QLatin1String("vantrelprobe"), Qt::CaseInsensitive) != 0)
+            return nullptr;
+        return new CInstallProbe(nullptr);
+    }
+};
+
+#include "InstallProbe.moc"
