@@ -18,6 +18,8 @@ CBannerLoader::~CBannerLoader() {
 void CBannerLoader::SetLimits(qint64 nMaxBytes, int nTimeoutMs) {
     m_nMaxBytes = nMaxBytes;
     m_nTimeoutMs = nTimeoutMs;
+    if (m_deadline.isActive())
+        m_deadline.start(m_nTimeoutMs);
 }
 
 bool CBannerLoader::IsFetchable(const QUrl& url) const {
@@ -63,9 +65,6 @@ void CBannerLoader::Stop() {
 
 void CBannerLoader::Get(const QUrl& url, bool bPage) {
     QNetworkRequest request(url);
-    // A server that stops sending is dropped as soon as this much time passes without data;
-    // the deadline bounds the whole load.
-    request.setTransferTimeout(m_nTimeoutMs);
     request.setMaximumRedirectsAllowed(5);
     QNetworkReply* reply = m_pNetwork->get(request);
     m_transfers.insert(reply, CTransfer{url, bPage, {}});

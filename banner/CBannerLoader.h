@@ -25,7 +25,7 @@ public:
     ~CBannerLoader() override;
 
     // Bytes allowed for the page and for each picture; time allowed for the page and its
-    // pictures together, from Start on.
+    // pictures together, from Start on (a load under way gets the new time from now on).
     void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
 
     // Abandons whatever is under way and requests the page. Only http and https are fetched.

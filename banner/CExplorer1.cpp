@@ -58,7 +58,6 @@ CExplorer1::CExplorer1(QWidget* pParent)
     m_pView->setDocument(new CBannerDocument(m_pView));
     m_pView->document()->setDocumentMargin(0);
     m_pView->setOpenLinks(false);
-    m_pView->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->hide();
     auto* layout = new QVBoxLayout(this);
@@ -93,6 +92,7 @@ void CExplorer1::SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs) {
 }
 
 void CExplorer1::OnNavigate(const QString& url) {
+    m_strLocation = url;
     m_pView->hide();
     m_pView->clear();
     m_strPendingHtml.clear();
@@ -168,6 +168,8 @@ void CExplorer1::OnContextMenu(const QPoint& pos) {
             return; // the host has dealt with it
     }
     QMenu* menu = m_pView->createStandardContextMenu(pos);
+    if (menu == nullptr)
+        return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(global);
 }

@@ -31,6 +31,9 @@ public:
     void Navigate(const QString& URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
                   VARIANT* Headers);
 
+    // The address of the last Navigate.
+    QString GetLocationURL() const { return m_strLocation; }
+
     // Bytes allowed per page or picture, and time for one load as a whole.
     void SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs);
 
@@ -51,6 +54,7 @@ private:
     CWebBrowserControl* m_pControl;
     CBannerLoader* m_pLoader;
     QTextBrowser* m_pView;
+    QString m_strLocation;
     QString m_strPendingHtml;
     QUrl m_pageUrl;
     QSet<QUrl> m_pendingImages;

@@ -1,7 +1,19 @@
 #include "MakerSite.h"
 
+namespace {
+
+QString s_strHostForTesting;
+
+} // namespace
+
 QString MakerSiteHost() {
+    if (!s_strHostForTesting.isEmpty())
+        return s_strHostForTesting;
     return QStringLiteral(VANTREL_SITE_HOST);
+}
+
+void SetMakerSiteHostForTesting(const QString& host) {
+    s_strHostForTesting = host;
 }
 
 QString MakerSiteAddress() {

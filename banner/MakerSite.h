@@ -10,3 +10,6 @@ QString MakerSiteHost();
 QString MakerSiteAddress();
 // "http://HOST/bnvtl.html": the banner page.
 QString BannerPageAddress();
+
+// Points the program at another host (a test's own server) until reset with an empty host.
+void SetMakerSiteHostForTesting(const QString& host);
