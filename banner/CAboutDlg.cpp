@@ -61,8 +61,7 @@ void CAboutDlg::CreateControls() {
     link->setObjectName(QStringLiteral("IDC_WEBSITE_LINK"));
     SetDlgCtrlID(link, IDC_WEBSITE_LINK);
 
-    AddText(this, QStringLiteral("Click the address to visit our web site."),
-            MapDialogRect(kNoticeDlu, base));
+    AddText(this, QStringLiteral("Visit us on the web:"), MapDialogRect(kNoticeDlu, base));
 }
 
 BOOL CAboutDlg::OnInitDialog() {
