@@ -114,19 +114,16 @@ BOOL CVantrelDlg::OnInitDialog() {
 void CVantrelDlg::InitBanner() {
     // Hand the control our site; any step that fails skips the rest, and the page loads
     // either way.
-    if (m_pBannerHost != nullptr) {
-        if (IUnknown* pUnk = m_wndBanner->GetControlUnknown()) {
-            void* pBrowser = nullptr;
-            if (SUCCEEDED(pUnk->QueryInterface(IID_IWebBrowser2, &pBrowser))) {
-                void* pOleObject = nullptr;
-                if (SUCCEEDED(static_cast<IWebBrowser2*>(pBrowser)->QueryInterface(
-                        IID_IOleObject, &pOleObject))) {
-                    static_cast<IOleObject*>(pOleObject)->SetClientSite(m_pBannerHost);
-                    static_cast<IOleObject*>(pOleObject)->Release();
-                }
-                static_cast<IWebBrowser2*>(pBrowser)->Release();
-            }
+    IUnknown* pUnk = m_pBannerHost != nullptr ? m_wndBanner->GetControlUnknown() : nullptr;
+    void* pBrowser = nullptr;
+    if (pUnk != nullptr && SUCCEEDED(pUnk->QueryInterface(IID_IWebBrowser2, &pBrowser))) {
+        auto* pWebBrowser = static_cast<IWebBrowser2*>(pBrowser);
+        void* pOleObject = nullptr;
+        if (SUCCEEDED(pWebBrowser->QueryInterface(IID_IOleObject, &pOleObject))) {
+            static_cast<IOleObject*>(pOleObject)->SetClientSite(m_pBannerHost);
+            static_cast<IOleObject*>(pOleObject)->Release();
         }
+        pWebBrowser->Release();
     }
     VARIANT empty;
     VariantInit(&empty);
