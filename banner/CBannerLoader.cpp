@@ -42,9 +42,15 @@ void CBannerLoader::Start(const QUrl& url) {
 void CBannerLoader::FetchImage(const QUrl& url) {
     if (m_bExpired || m_pNetwork == nullptr || !IsFetchable(url) ||
         m_requestedImages.contains(url) || m_requestedImages.size() >= kMaxImages) {
-        // Settle it at once, but from the event loop, as a transfer would.
+        // Settle it at once, but from the event loop, as a transfer would; not if another
+        // page has been asked for meanwhile.
         QMetaObject::invokeMethod(
-            this, [this, url] { emit ImageDone(url, QImage()); }, Qt::QueuedConnection);
+            this,
+            [this, url, nLoad = m_nLoad] {
+                if (nLoad == m_nLoad)
+                    emit ImageDone(url, QImage());
+            },
+            Qt::QueuedConnection);
         return;
     }
     m_requestedImages.insert(url);
@@ -52,6 +58,7 @@ void CBannerLoader::FetchImage(const QUrl& url) {
 }
 
 void CBannerLoader::Stop() {
+    ++m_nLoad;
     m_deadline.stop();
     const QList<QNetworkReply*> replies = m_transfers.keys();
     m_transfers.clear();

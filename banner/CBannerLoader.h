@@ -63,4 +63,5 @@ private:
     qint64 m_nMaxBytes = kDefaultMaxBytes;
     int m_nTimeoutMs = kDefaultTimeoutMs;
     bool m_bExpired = false;
+    int m_nLoad = 0; // changes whenever what is under way is abandoned
 };

@@ -60,6 +60,7 @@ CExplorer1::CExplorer1(QWidget* pParent)
     m_pView->setOpenLinks(false);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->hide();
+    m_pView->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pView);
@@ -152,10 +153,17 @@ void CExplorer1::ApplyHostInfo() {
     m_pView->setFrameStyle((info.dwFlags & DOCHOSTUIFLAG_NO3DBORDER)
                                ? int(QFrame::NoFrame)
                                : int(QFrame::StyledPanel | QFrame::Sunken));
-    const Qt::ScrollBarPolicy policy =
-        (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    m_bNoScroll = (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) != 0;
+    const Qt::ScrollBarPolicy policy = m_bNoScroll ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     m_pView->setHorizontalScrollBarPolicy(policy);
     m_pView->setVerticalScrollBarPolicy(policy);
+}
+
+bool CExplorer1::eventFilter(QObject* watched, QEvent* event) {
+    // Without scroll bars the page stays put under the wheel too.
+    if (watched == m_pView->viewport() && event->type() == QEvent::Wheel && m_bNoScroll)
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void CExplorer1::OnContextMenu(const QPoint& pos) {

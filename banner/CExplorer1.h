@@ -50,10 +50,12 @@ private:
     void ApplyHostInfo();
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CWebBrowserControl* m_pControl;
     CBannerLoader* m_pLoader;
     QTextBrowser* m_pView;
+    bool m_bNoScroll = false;
     QString m_strLocation;
     QString m_strPendingHtml;
     QUrl m_pageUrl;

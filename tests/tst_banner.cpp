@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QWheelEvent>
 
 namespace {
 
@@ -296,6 +297,13 @@ void TestBanner::borderAndScrollBarsAsTheHostSays() {
         QVERIFY(view->verticalScrollBar()->isVisible());
         QVERIFY(QColor(image.pixel(0, 0)) != kGreen);
     }
+    // Nor does the wheel move a page that has no scroll bars.
+    QWidget* viewport = view->viewport();
+    const QPointF at = viewport->rect().center();
+    QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+    QCOMPARE(view->verticalScrollBar()->value() > 0, !withHost);
 }
 
 void TestBanner::windowUsableWhateverTheServerDoes_data() {
