@@ -1,9 +1,12 @@
 #include "CVantrelDlg.h"
 
+#include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
+#include "CWebCtrlInterFace.h"
 #include "DialogUnits.h"
+#include "MakerSite.h"
 #include "MessageBox.h"
 #include "ModalLoop.h"
 #include "resource.h"
@@ -40,11 +43,20 @@ CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Vantrel"));
     m_hIcon = LoadIcon(IDR_MAINFRAME);
+    m_pBannerHost = new CWebCtrlInterFace;
+    m_pBannerHost->AddRef();
     CreateControls();
     OnInitDialog();
 }
 
-CVantrelDlg::~CVantrelDlg() = default;
+CVantrelDlg::~CVantrelDlg() {
+    // The pane, destroyed after this, drops the control's reference; whichever goes last
+    // deletes the host.
+    if (m_pBannerHost != nullptr) {
+        m_pBannerHost->Release();
+        m_pBannerHost = nullptr;
+    }
+}
 
 void CVantrelDlg::CreateControls() {
     const DialogBaseUnits base = GetDialogBaseUnits(font());
@@ -74,7 +86,7 @@ void CVantrelDlg::CreateControls() {
     connect(m_pBrowseButton, &QPushButton::clicked, this,
             [this] { OnCommand(MAKEWPARAM(IDC_BROWSE_OUTPUT, 0), 0); });
 
-    m_wndBanner = new QWidget(this);
+    m_wndBanner = new CExplorer1(this);
     m_wndBanner->setObjectName(QStringLiteral("IDC_BANNER"));
     m_wndBanner->setGeometry(MapDialogRect(kBannerDlu, base));
 
@@ -90,12 +102,33 @@ BOOL CVantrelDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT, kFileColumnWidth);
+    InitBanner();
     if (m_wndStatusBar != nullptr)
         m_wndStatusBar->SetText(
             QStringLiteral("Drag and drop files from Windows Explorer or click Add Files button"),
             0);
     m_ctlFileList->setFocus();
     return TRUE;
+}
+
+void CVantrelDlg::InitBanner() {
+    // Hand the control our site; any step that fails skips the rest, and the page loads
+    // either way.
+    IUnknown* pUnk = m_pBannerHost != nullptr ? m_wndBanner->GetControlUnknown() : nullptr;
+    void* pBrowser = nullptr;
+    if (pUnk != nullptr && SUCCEEDED(pUnk->QueryInterface(IID_IWebBrowser2, &pBrowser))) {
+        auto* pWebBrowser = static_cast<IWebBrowser2*>(pBrowser);
+        void* pOleObject = nullptr;
+        if (SUCCEEDED(pWebBrowser->QueryInterface(IID_IOleObject, &pOleObject))) {
+            static_cast<IOleObject*>(pOleObject)->SetClientSite(m_pBannerHost);
+            static_cast<IOleObject*>(pOleObject)->Release();
+        }
+        pWebBrowser->Release();
+    }
+    VARIANT empty;
+    VariantInit(&empty);
+    m_wndBanner->Navigate(BannerPageAddress(), &empty, &empty, &empty, &empty);
+    VariantClear(&empty);
 }
 
 QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {

@@ -9,9 +9,11 @@
 #include <QIcon>
 #include <QString>
 
+class CExplorer1;
 class CFlatListCtrl;
 class CStatusBarCtrl;
 class CTextToolBar;
+class CWebCtrlInterFace;
 class QAction;
 class QLineEdit;
 class QMenuBar;
@@ -47,7 +49,8 @@ public:
     CFlatListCtrl* m_ctlFileList = nullptr;
     QString m_strOutputFile;
     QIcon m_hIcon;
-    QWidget* m_wndBanner = nullptr;
+    CExplorer1* m_wndBanner = nullptr;
+    CWebCtrlInterFace* m_pBannerHost = nullptr;
 
 protected:
     BOOL OnInitDialog();
@@ -75,6 +78,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenu();
+    void InitBanner();
     QAction* AddCommand(UINT nID, const QString& text);
 
     QHash<UINT, QAction*> m_actions;

@@ -1,6 +1,7 @@
 // The list commands, the join command with its output chooser, About and Help.
 #include "CVantrelDlg.h"
 
+#include "CAboutDlg.h"
 #include "CFlatListCtrl.h"
 #include "CHelpWindow.h"
 #include "CJoinThread.h"
@@ -130,8 +131,8 @@ void CVantrelDlg::StartJoin() {
 }
 
 void CVantrelDlg::OnAbout() {
-    MessageBox(this, QStringLiteral("Vantrel Version 1.4\nTessaly Software LLC"),
-               QStringLiteral("About Corvane"), MB_OK);
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
 }
 
 void CVantrelDlg::OnHelpContents() {

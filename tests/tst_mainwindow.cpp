@@ -1,5 +1,7 @@
 // The main window as a user meets it: its menu, toolbar, status bar, list column, fixed size,
 // and the keys and commands that end it or reach its handlers.
+#include "CAboutDlg.h"
+#include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CHelpWindow.h"
 #include "CStatusBarCtrl.h"
@@ -105,6 +107,8 @@ void TestMainWindow::menuEntriesAndIds() {
         QSignalSpy triggered(dlg.GetCommandAction(id), &QAction::triggered);
         if (id == ID_FILE_ADDFILES)
             WhenTopLevelShown("QFileDialog", [](QWidget* fd) { fd->close(); });
+        if (id == ID_HELP_ABOUT)
+            WhenTopLevelShown("CAboutDlg", [](QWidget* about) { about->close(); });
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(triggered.count(), 1);
     }
@@ -119,7 +123,7 @@ void TestMainWindow::commandsReachTheirHandlers_data() {
         {ID_FILE_ADDFILES, "file dialog: Add Files to Join"},
         {ID_FILE_REMOVEFILES, "box: There are no files to remove!"},
         {ID_ACTION_JOIN, "box: Please select or drag and drop files that you would like to join."},
-        {ID_HELP_ABOUT, "box: About Corvane"},
+        {ID_HELP_ABOUT, "about box: About Corvane"},
     };
     for (const auto& route : routes) {
         QTest::addRow("%u from toolbar", route.first) << route.first << true << route.second;
@@ -148,14 +152,15 @@ void TestMainWindow::commandsReachTheirHandlers() {
         QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
 
     QString seen;
-    WhenBoxShown([&](QMessageBox* box) {
-        seen = "box: " + (box->windowTitle() == "About Corvane" ? box->windowTitle() : box->text());
-    });
+    WhenBoxShown([&](QMessageBox* box) { seen = "box: " + box->text(); });
     auto* poll = new QTimer(&dlg);
     connect(poll, &QTimer::timeout, [&] {
         if (auto* fd = qobject_cast<QFileDialog*>(FindTopLevel("QFileDialog"))) {
             seen = "file dialog: " + fd->windowTitle();
             fd->reject();
+        } else if (QWidget* about = FindTopLevel("CAboutDlg")) {
+            seen = "about box: " + about->windowTitle();
+            about->close();
         } else if (FindTopLevel("CHelpWindow")) {
             seen = "help window";
         }

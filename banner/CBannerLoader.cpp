@@ -1,0 +1,135 @@
+#include "CBannerLoader.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+CBannerLoader::CBannerLoader(QObject* pParent) : QObject(pParent) {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &CBannerLoader::OnDeadline);
+}
+
+CBannerLoader::~CBannerLoader() {
+    Stop();
+}
+
+void CBannerLoader::SetLimits(qint64 nMaxBytes, int nTimeoutMs) {
+    m_nMaxBytes = nMaxBytes;
+    m_nTimeoutMs = nTimeoutMs;
+    if (m_deadline.isActive())
+        m_deadline.start(m_nTimeoutMs);
+}
+
+bool CBannerLoader::IsFetchable(const QUrl& url) const {
+    // Anything else (files, devices, pipes) is not the web site's to show.
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+void CBannerLoader::Start(const QUrl& url) {
+    Stop();
+    m_bExpired = false;
+    if (!IsFetchable(url))
+        return;
+    if (m_pNetwork == nullptr)
+        m_pNetwork = new QNetworkAccessManager(this);
+    m_deadline.start(m_nTimeoutMs);
+    Get(url, true);
+}
+
+void CBannerLoader::FetchImage(const QUrl& url) {
+    if (m_bExpired || m_pNetwork == nullptr || !IsFetchable(url) ||
+        m_requestedImages.contains(url) || m_requestedImages.size() >= kMaxImages) {
+        // Settle it at once, but from the event loop, as a transfer would; not if another
+        // page has been asked for meanwhile.
+        QMetaObject::invokeMethod(
+            this,
+            [this, url, nLoad = m_nLoad] {
+                if (nLoad == m_nLoad)
+                    emit ImageDone(url, QImage());
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_requestedImages.insert(url);
+    Get(url, false);
+}
+
+void CBannerLoader::Stop() {
+    ++m_nLoad;
+    m_deadline.stop();
+    const QList<QNetworkReply*> replies = m_transfers.keys();
+    m_transfers.clear();
+    m_requestedImages.clear();
+    for (QNetworkReply* reply : replies) {
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void CBannerLoader::Get(const QUrl& url, bool bPage) {
+    QNetworkRequest request(url);
+    request.setMaximumRedirectsAllowed(5);
+    QNetworkReply* reply = m_pNetwork->get(request);
+    m_transfers.insert(reply, CTransfer{url, bPage, {}});
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > m_nMaxBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { OnFinished(reply); });
+}
+
+void CBannerLoader::OnReadyRead(QNetworkReply* reply) {
+    auto it = m_transfers.find(reply);
+    if (it == m_transfers.end())
+        return;
+    it->data += reply->read(m_nMaxBytes + 1 - it->data.size());
+    if (it->data.size() > m_nMaxBytes)
+        reply->abort(); // too big: dropped as a whole in OnFinished
+}
+
+void CBannerLoader::OnFinished(QNetworkReply* reply) {
+    reply->deleteLater();
+    auto it = m_transfers.find(reply);
+    if (it == m_transfers.end())
+        return;
+    CTransfer transfer = std::move(*it);
+    m_transfers.erase(it);
+    if (reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > 0)
+        transfer.data += reply->read(m_nMaxBytes + 1 - transfer.data.size());
+    const bool ok = reply->error() == QNetworkReply::NoError &&
+                    transfer.data.size() <= m_nMaxBytes && IsFetchable(reply->url());
+    if (transfer.bPage) {
+        if (ok)
+            emit PageArrived(transfer.data, reply->url());
+        else
+            m_deadline.stop(); // nothing more will be asked for
+    } else {
+        emit ImageDone(transfer.url, ok ? DecodeImage(transfer.data) : QImage());
+    }
+}
+
+void CBannerLoader::OnDeadline() {
+    m_bExpired = true;
+    const QList<QNetworkReply*> replies = m_transfers.keys();
+    // Aborting finishes each transfer as a failure, so every picture still gets its ImageDone.
+    for (QNetworkReply* reply : replies)
+        reply->abort();
+}
+
+QImage CBannerLoader::DecodeImage(const QByteArray& data) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // A small file can claim a huge picture; such a claim is refused before decoding.
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > kMaxImageSide || size.height() > kMaxImageSide)
+        return {};
+    return reader.read();
+}

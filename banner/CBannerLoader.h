@@ -1,0 +1,67 @@
+// Downloads the banner page and the pictures it shows, each at most once, within bounds of
+// size and time, so that a slow, endless or huge answer cannot hold up or swamp the program.
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+class CBannerLoader : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 kDefaultMaxBytes = 512 * 1024;
+    static constexpr int kDefaultTimeoutMs = 20000;
+    static constexpr int kMaxImages = 16;
+    static constexpr int kMaxImageSide = 4096;
+
+    explicit CBannerLoader(QObject* pParent = nullptr);
+    ~CBannerLoader() override;
+
+    // Bytes allowed for the page and for each picture; time allowed for the page and its
+    // pictures together, from Start on (a load under way gets the new time from now on).
+    void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
+
+    // Abandons whatever is under way and requests the page. Only http and https are fetched.
+    void Start(const QUrl& url);
+    // Requests a picture of the current page, unless it was asked for already, too many
+    // were, or the time is up. Every request ends in ImageDone.
+    void FetchImage(const QUrl& url);
+    // Abandons everything under way; no signal follows.
+    void Stop();
+
+    bool IsFetchable(const QUrl& url) const;
+
+signals:
+    void PageArrived(const QByteArray& data, const QUrl& url);
+    // A null image when the picture could not be had.
+    void ImageDone(const QUrl& url, const QImage& image);
+
+private:
+    struct CTransfer {
+        QUrl url; // as requested
+        bool bPage = false;
+        QByteArray data;
+    };
+
+    void Get(const QUrl& url, bool bPage);
+    void OnReadyRead(QNetworkReply* reply);
+    void OnFinished(QNetworkReply* reply);
+    void OnDeadline();
+    static QImage DecodeImage(const QByteArray& data);
+
+    QNetworkAccessManager* m_pNetwork = nullptr;
+    QHash<QNetworkReply*, CTransfer> m_transfers;
+    QSet<QUrl> m_requestedImages;
+    QTimer m_deadline;
+    qint64 m_nMaxBytes = kDefaultMaxBytes;
+    int m_nTimeoutMs = kDefaultTimeoutMs;
+    bool m_bExpired = false;
+    int m_nLoad = 0; // changes whenever what is under way is abandoned
+};

@@ -1,0 +1,64 @@
+// A small HTTP/1.1 server on the loopback interface, started by a test: it serves fixed
+// answers, can keep a request waiting forever or stream an endless page, and counts what it
+// was asked and what it sent. It never reaches beyond 127.0.0.1.
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+class CLocalHttpServer : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CLocalHttpServer(QObject* pParent = nullptr);
+
+    quint16 Port() const { return m_server.serverPort(); }
+    // "127.0.0.1:PORT"
+    QString Host() const;
+    QString Url(const QString& path) const;
+
+    // Answers GET path with 200 and this body.
+    void Serve(const QString& path, const QByteArray& contentType, const QByteArray& body);
+    // Reads the request and never answers.
+    void NeverAnswer(const QString& path);
+    // Answers 200 and then sends bytes as fast as the client takes them, up to nBytes; with
+    // bAnnounce the length is announced in the header.
+    void Endless(const QString& path, qint64 nBytes, bool bAnnounce);
+
+    int RequestCount(const QString& path) const { return m_requests.value(path); }
+    qint64 BytesSent() const { return m_nBytesSent; }
+    int OpenConnections() const { return m_nOpen; }
+
+private:
+    enum class Kind { Serve, Silent, Endless };
+    struct Route {
+        Kind kind = Kind::Serve;
+        QByteArray contentType;
+        QByteArray body;
+        qint64 nBytes = 0;
+        bool bAnnounce = false;
+    };
+
+    void OnNewConnection();
+    void OnRequest(QTcpSocket* socket, const QByteArray& head);
+    // Sends the next piece of an endless page.
+    void Stream(QTcpSocket* socket);
+
+    struct CConnection {
+        QByteArray buffer;
+        bool bAnswered = false;
+        qint64 nLeft = 0; // of an endless page
+    };
+
+    QTcpServer m_server;
+    QHash<QString, Route> m_routes;
+    QHash<QString, int> m_requests;
+    QHash<QTcpSocket*, CConnection> m_connections;
+    qint64 m_nBytesSent = 0;
+    int m_nOpen = 0;
+};

@@ -1,0 +1,381 @@
+// The banner pane against a loopback server: the page is fetched once and shown with its
+// pictures, the host's answers take away context menu, border and scroll bars, links open
+// through the desktop, and no failure of the server holds up or troubles the main window.
+#include "CBannerLoader.h"
+#include "CExplorer1.h"
+#include "CFlatListCtrl.h"
+#include "CLocalHttpServer.h"
+#include "CVantrelDlg.h"
+#include "CWebCtrlInterFace.h"
+#include "MakerSite.h"
+#include "resource.h"
+#include "ShellOpen.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QWheelEvent>
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 160, 0);
+
+QByteArray Png(const QSize& size, const QColor& color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+QByteArray Page(const QByteArray& body) {
+    return "<html><head><title>banner</title></head><body>" + body + "</body></html>";
+}
+
+// Gives the pane's control the host as its site, as the main window does.
+bool GiveSite(CExplorer1* pane, CWebCtrlInterFace* host) {
+    void* pOleObject = nullptr;
+    if (FAILED(pane->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject)))
+        return false;
+    auto* oleObject = static_cast<IOleObject*>(pOleObject);
+    const HRESULT hr = oleObject->SetClientSite(host);
+    oleObject->Release();
+    return SUCCEEDED(hr);
+}
+
+QRgb CentrePixel(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+// A pane of the main window's size in a window of its own, with or without the host.
+struct CPaneHolder {
+    explicit CPaneHolder(bool bWithHost) {
+        window.resize(200, 100);
+        pane = new CExplorer1(&window);
+        pane->setGeometry(10, 10, 64, 26);
+        if (bWithHost) {
+            host = new CWebCtrlInterFace;
+            host->AddRef();
+            GiveSite(pane, host);
+        }
+        window.show();
+    }
+    ~CPaneHolder() {
+        delete pane;
+        if (host != nullptr)
+            host->Release();
+    }
+    QWidget window;
+    CExplorer1* pane = nullptr;
+    CWebCtrlInterFace* host = nullptr;
+};
+
+void Navigate(CExplorer1* pane, const QString& url) {
+    VARIANT empty;
+    VariantInit(&empty);
+    pane->Navigate(url, &empty, &empty, &empty, &empty);
+}
+
+} // namespace
+
+class TestBanner : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hostDeletedExactlyOnce_data();
+    void hostDeletedExactlyOnce();
+    void mainWindowInstallsHostAndLoadsTheBanner();
+    void pageShownOnceWithItsPicture_data();
+    void pageShownOnceWithItsPicture();
+    void linkInThePageOpensThroughTheDesktop();
+    void rightClickMenuAsTheHostSays_data();
+    void rightClickMenuAsTheHostSays();
+    void borderAndScrollBarsAsTheHostSays_data();
+    void borderAndScrollBarsAsTheHostSays();
+    void windowUsableWhateverTheServerDoes_data();
+    void windowUsableWhateverTheServerDoes();
+
+private:
+    QList<QUrl> m_opened;
+};
+
+void TestBanner::init() {
+    ResetUiThreadCallsForTesting();
+    m_opened.clear();
+    SetShellOpenHookForTesting([this](const QUrl& url) {
+        m_opened << url;
+        return true;
+    });
+}
+
+void TestBanner::cleanup() {
+    SetShellOpenHookForTesting({});
+    SetMakerSiteHostForTesting({});
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            w->close();
+    }
+    ResetUiThreadCallsForTesting();
+}
+
+void TestBanner::hostDeletedExactlyOnce_data() {
+    QTest::addColumn<bool>("giveSite");
+    QTest::addColumn<bool>("paneFirst");
+    QTest::addColumn<bool>("controlHeld"); // someone keeps the control past the pane
+    QTest::newRow("window releases last") << true << true << false;
+    QTest::newRow("pane releases last") << true << false << false;
+    QTest::newRow("site never given") << false << false << false;
+    QTest::newRow("control held past its pane") << true << true << true;
+}
+
+void TestBanner::hostDeletedExactlyOnce() {
+    QFETCH(bool, giveSite);
+    QFETCH(bool, paneFirst);
+    QFETCH(bool, controlHeld);
+
+    const int before = CWebCtrlInterFace::DestroyedCountForTesting();
+    auto* host = new CWebCtrlInterFace;
+    host->AddRef(); // the window's reference
+    auto* pane = new CExplorer1;
+    if (giveSite)
+        QVERIFY(GiveSite(pane, host));
+    void* pBrowser = nullptr;
+    if (controlHeld)
+        QCOMPARE(pane->GetControlUnknown()->QueryInterface(IID_IWebBrowser2, &pBrowser), S_OK);
+
+    if (paneFirst) {
+        delete pane;
+        QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before);
+        QCOMPARE(host->Release(), ULONG(0));
+    } else {
+        QCOMPARE(host->Release(), ULONG(giveSite ? 1 : 0));
+        QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + (giveSite ? 0 : 1));
+        delete pane;
+    }
+    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
+    if (pBrowser != nullptr) {
+        // A closed control still answers, without a site to hand out.
+        auto* browser = static_cast<IWebBrowser2*>(pBrowser);
+        void* pOleObject = nullptr;
+        QCOMPARE(browser->QueryInterface(IID_IOleObject, &pOleObject), S_OK);
+        IOleClientSite* site = host;
+        QCOMPARE(static_cast<IOleObject*>(pOleObject)->GetClientSite(&site), S_OK);
+        QCOMPARE(site, nullptr);
+        static_cast<IOleObject*>(pOleObject)->Release();
+        QCOMPARE(browser->Release(), ULONG(0));
+    }
+    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
+}
+
+void TestBanner::mainWindowInstallsHostAndLoadsTheBanner() {
+    const int before = CWebCtrlInterFace::DestroyedCountForTesting();
+    auto* dlg = new CVantrelDlg;
+    QCOMPARE(dlg->m_wndBanner->objectName(), QString("IDC_BANNER"));
+    QCOMPARE(dlg->m_wndBanner->GetLocationURL(),
+             QString("http://%1/bnvtl.html").arg(MakerSiteHost()));
+    void* pOleObject = nullptr;
+    QCOMPARE(dlg->m_wndBanner->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject),
+             S_OK);
+    IOleClientSite* site = nullptr;
+    QCOMPARE(static_cast<IOleObject*>(pOleObject)->GetClientSite(&site), S_OK);
+    static_cast<IOleObject*>(pOleObject)->Release();
+    QCOMPARE(site, static_cast<IOleClientSite*>(dlg->m_pBannerHost));
+    QCOMPARE(site->Release(), ULONG(2)); // the window's and the control's references
+    delete dlg;
+    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
+}
+
+void TestBanner::pageShownOnceWithItsPicture_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("one picture") << QByteArray("<img src=\"pic.png\" width=200 height=100>");
+    QTest::newRow("picture twice, a missing one, local files")
+        << QByteArray("<img src=\"/pic.png\" width=200 height=100><img src=\"pic.png\">"
+                      "<img src=\"missing.png\"><img src=\"file:///dev/zero\">"
+                      "<img src=\"file:///etc/passwd\">");
+}
+
+void TestBanner::pageShownOnceWithItsPicture() {
+    QFETCH(QByteArray, body);
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", Page(body));
+    server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
+    CPaneHolder holder(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
+    QVERIFY(holder.pane->GetView()->isHidden());
+    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
+    QCOMPARE(QColor(CentrePixel(holder.pane)), kRed);
+    QCOMPARE(server.RequestCount("/bnvtl.html"), 1);
+    QCOMPARE(server.RequestCount("/pic.png"), 1);
+    QTRY_COMPARE(server.OpenConnections(), 0);
+    QCOMPARE(server.RequestCount("/bnvtl.html"), 1);
+}
+
+void TestBanner::linkInThePageOpensThroughTheDesktop() {
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html",
+                 Page("<a href=\"/offer.html\"><img src=\"pic.png\" width=200 height=100></a>"));
+    server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
+    CPaneHolder holder(true);
+    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
+    QWidget* viewport = holder.pane->GetView()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
+    QTRY_COMPARE(m_opened, QList<QUrl>({QUrl(server.Url("/offer.html"))}));
+    QCOMPARE(server.RequestCount("/offer.html"), 0); // the desktop opens it, not the pane
+}
+
+void TestBanner::rightClickMenuAsTheHostSays_data() {
+    QTest::addColumn<bool>("withHost");
+    QTest::newRow("host answers S_OK: no menu") << true;
+    QTest::newRow("no host: the control's own menu") << false;
+}
+
+void TestBanner::rightClickMenuAsTheHostSays() {
+    QFETCH(bool, withHost);
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", Page("<p>Join files faster</p>"));
+    CPaneHolder holder(withHost);
+    QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
+    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
+    QWidget* viewport = holder.pane->GetView()->viewport();
+    // Through the window, where a right press becomes a context-menu request.
+    QTest::mouseClick(holder.window.windowHandle(), Qt::RightButton, {},
+                      viewport->mapTo(&holder.window, viewport->rect().center()));
+    if (withHost) {
+        QTest::qWait(200); // a menu would pop up within this
+        QCOMPARE(FindTopLevel("QMenu"), nullptr);
+    } else {
+        QTRY_VERIFY(FindTopLevel("QMenu") != nullptr);
+    }
+}
+
+void TestBanner::borderAndScrollBarsAsTheHostSays_data() {
+    QTest::addColumn<bool>("withHost");
+    QTest::newRow("host: flat and still") << true;
+    QTest::newRow("no host: the control's defaults") << false;
+}
+
+void TestBanner::borderAndScrollBarsAsTheHostSays() {
+    QFETCH(bool, withHost);
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html",
+                 Page("<img src=\"big.png\" width=600 height=400><p>more below</p>"));
+    server.Serve("/big.png", "image/png", Png({600, 400}, kGreen));
+    CPaneHolder holder(withHost);
+    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    QTextBrowser* view = holder.pane->GetView();
+    QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 10000);
+    QVERIFY(view->document()->size().width() > holder.pane->width());
+    QVERIFY(view->document()->size().height() > holder.pane->height());
+    const QImage image = holder.pane->grab().toImage();
+    if (withHost) {
+        QCOMPARE(view->frameWidth(), 0);
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        // The page reaches every edge of the pane.
+        for (const QPoint& p : {QPoint(0, 0), QPoint(image.width() - 1, image.height() - 1)})
+            QCOMPARE(QColor(image.pixel(p)), kGreen);
+    } else {
+        QVERIFY(view->frameWidth() > 0);
+        QVERIFY(view->horizontalScrollBar()->isVisible());
+        QVERIFY(view->verticalScrollBar()->isVisible());
+        QVERIFY(QColor(image.pixel(0, 0)) != kGreen);
+    }
+    // Nor does the wheel move a page that has no scroll bars.
+    QWidget* viewport = view->viewport();
+    const QPointF at = viewport->rect().center();
+    QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+    QCOMPARE(view->verticalScrollBar()->value() > 0, !withHost);
+}
+
+void TestBanner::windowUsableWhateverTheServerDoes_data() {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("shown"); // the page appears with what arrived
+    QTest::newRow("page and picture served") << "served" << true;
+    QTest::newRow("no server") << "none" << false;
+    QTest::newRow("never answers") << "silent" << false;
+    QTest::newRow("100 MB page") << "huge" << false;
+    QTest::newRow("100 MB page announced") << "huge announced" << false;
+    QTest::newRow("page not found") << "404" << false;
+    QTest::newRow("picture never answers") << "silent picture" << true;
+}
+
+void TestBanner::windowUsableWhateverTheServerDoes() {
+    QFETCH(QString, server);
+    QFETCH(bool, shown);
+    constexpr qint64 k100MB = 100 * 1000 * 1000;
+
+    CLocalHttpServer http;
+    QString host = http.Host();
+    if (server == "none") {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        host = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    } else if (server == "silent") {
+        http.NeverAnswer("/bnvtl.html");
+    } else if (server.startsWith("huge")) {
+        http.Endless("/bnvtl.html", k100MB, server.endsWith("announced"));
+    } else if (server == "served") {
+        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\" width=200 height=100>"));
+        http.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
+    } else if (server == "silent picture") {
+        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\"><p>Vantrel</p>"));
+        http.NeverAnswer("/pic.png");
+    }
+
+    QTemporaryDir dir;
+    const QString input = dir.filePath("in.bin");
+    WriteFile(input, PatternBytes(100000, 3));
+    SetMakerSiteHostForTesting(host); // the window loads its banner from there
+    CVantrelDlg dlg;
+    dlg.m_wndBanner->SetLoadLimits(CBannerLoader::kDefaultMaxBytes, 1500);
+    AfxSetMainWnd(&dlg);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    CMessageBoxRecorder boxes;
+
+    // While the banner loads, commands and a whole join work.
+    dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+    QVERIFY(dlg.m_ctlFileList->AddFileRow(input) >= 0);
+    dlg.m_strOutputFile = dir.filePath("out.bin");
+    dlg.UpdateData(FALSE);
+    dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
+    QCOMPARE(boxes.calls[1].text, QString("Joining files was successfully completed!"));
+    QCOMPARE(ReadFile(dir.filePath("out.bin")), PatternBytes(100000, 3));
+
+    // The page is asked for once, and the load ends by itself, within its bounds.
+    if (server != "none")
+        QTRY_COMPARE_WITH_TIMEOUT(http.RequestCount("/bnvtl.html"), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(http.OpenConnections(), 0, 15000);
+    QVERIFY2(http.BytesSent() < 32 * 1024 * 1024, qPrintable(QString::number(http.BytesSent())));
+    QTRY_COMPARE_WITH_TIMEOUT(dlg.m_wndBanner->GetView()->isVisible(), shown, 15000);
+    QCOMPARE(boxes.calls.size(), 2); // nothing reported
+    QCOMPARE(http.RequestCount("/bnvtl.html"), server == "none" ? 0 : 1);
+    if (server == "served")
+        QCOMPARE(QColor(CentrePixel(dlg.m_wndBanner)), kRed);
+    AfxSetMainWnd(nullptr);
+}
+
+QTEST_MAIN(TestBanner)
+#include "tst_banner.moc"
