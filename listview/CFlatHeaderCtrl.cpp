@@ -1,5 +1,6 @@
 #include "CFlatHeaderCtrl.h"
 
+#include "CFHDragWnd.h"
 #include "CImageList.h"
 #include "CMemDC.h"
 #include "Gdi.h"
@@ -33,7 +34,12 @@ CFlatHeaderCtrl::CFlatHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, 
             [this](int nItem) { emit ItemClick(nItem, 0); });
 }
 
-CFlatHeaderCtrl::~CFlatHeaderCtrl() = default;
+CFlatHeaderCtrl::~CFlatHeaderCtrl() {
+    // A drag still under way takes its floating window and the mouse with it.
+    delete m_pDragWindow.data();
+    if (QWidget::mouseGrabber() == viewport())
+        viewport()->releaseMouse();
+}
 
 void CFlatHeaderCtrl::ReadColours() {
     const QPalette pal = palette();
@@ -50,6 +56,9 @@ void CFlatHeaderCtrl::changeEvent(QEvent* e) {
         ReadColours();
         viewport()->update();
     }
+    // Another window became active, with the mouse: the drag's release will not come here.
+    if (e->type() == QEvent::ActivationChange && m_bDragging && !isActiveWindow())
+        CancelDrag();
 }
 
 void CFlatHeaderCtrl::SetSortIndicator(int nColumn, BOOL bAscending) {
@@ -62,14 +71,6 @@ int CFlatHeaderCtrl::GetSortIndicator(BOOL* pbAscending) const {
     if (pbAscending)
         *pbAscending = m_bMarkAscending;
     return m_nMarkColumn;
-}
-
-int CFlatHeaderCtrl::SetHotDivider(int nIndex) {
-    if (nIndex != m_nDropDivider) {
-        m_nDropDivider = nIndex;
-        viewport()->update();
-    }
-    return m_nDropDivider;
 }
 
 void CFlatHeaderCtrl::SetImageList(CImageList* pImageList) {
@@ -178,6 +179,14 @@ void CFlatHeaderCtrl::TrackHitTest(const QPoint& pt) {
     m_nHitItem = HitTest(&m_hitInfo);
     if (m_nHitItem >= 0)
         m_nHitOrder = visualIndex(m_nHitItem);
+    // Plain moves do not reach Qt's header, which would otherwise set the resize cursor.
+    const bool onDivider = m_hitInfo.flags & (HHT_ONDIVIDER | HHT_ONDIVOPEN);
+    if (onDivider != testAttribute(Qt::WA_SetCursor)) {
+        if (onDivider)
+            setCursor(Qt::SplitHCursor);
+        else
+            unsetCursor();
+    }
 }
 
 UINT CFlatHeaderCtrl::MouseFlags(const QMouseEvent* e) {
@@ -223,12 +232,6 @@ void CFlatHeaderCtrl::mousePressEvent(QMouseEvent* e) {
     QHeaderView::mousePressEvent(e);
 }
 
-void CFlatHeaderCtrl::mouseMoveEvent(QMouseEvent* e) {
-    if (e->buttons() == Qt::NoButton)
-        TrackHitTest(e->position().toPoint());
-    QHeaderView::mouseMoveEvent(e);
-}
-
 void CFlatHeaderCtrl::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) {
         QHeaderView::mouseReleaseEvent(e);
@@ -238,8 +241,13 @@ void CFlatHeaderCtrl::mouseReleaseEvent(QMouseEvent* e) {
     m_ptDown = e->position().toPoint();
     if (m_nHitItem >= 0) {
         m_bTrackingDivider = FALSE;
-        // A column drag, once there is one, ends here instead of repainting the item.
-        if ((m_hitInfo.flags & HHT_ONHEADER) && !m_bDragging)
+        if ((m_hitInfo.flags & HHT_ONHEADER) && m_bDragging) {
+            EndDrag(true);
+            // A drag is not a click: dropping back on the pressed column must not sort.
+            EndQtPressWithoutClick();
+            return;
+        }
+        if (m_hitInfo.flags & HHT_ONHEADER)
             InvalidateItem(m_nHitItem);
     }
     QHeaderView::mouseReleaseEvent(e);
