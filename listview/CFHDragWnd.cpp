@@ -8,9 +8,9 @@
 #include <QPainter>
 
 CFHDragWnd::CFHDragWnd()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
-                           Qt::X11BypassWindowManagerHint) {
+    // A tool-tip window: a topmost tool window that no platform activates when it is shown.
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
     // Shown under a held button: it must not take the activation or the mouse from the header.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);

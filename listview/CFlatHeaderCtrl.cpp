@@ -56,9 +56,6 @@ void CFlatHeaderCtrl::changeEvent(QEvent* e) {
         ReadColours();
         viewport()->update();
     }
-    // Another window became active, with the mouse: the drag's release will not come here.
-    if (e->type() == QEvent::ActivationChange && m_bDragging && !isActiveWindow())
-        CancelDrag();
 }
 
 void CFlatHeaderCtrl::SetSortIndicator(int nColumn, BOOL bAscending) {

@@ -124,8 +124,11 @@ void CFlatHeaderCtrl::TrackDrag(const QPoint& pt, const QPoint& ptScreen) {
         return;
     const QSize size = m_pDragWindow->size();
     m_pDragWindow->move(ptScreen.x() - (size.width() >> 1), ptScreen.y() - (size.height() >> 1));
-    m_pDragWindow->show();
-    m_pDragWindow->raise();
+    if (m_pDragWindow->isHidden()) {
+        // It stays on top once shown.
+        m_pDragWindow->show();
+        m_pDragWindow->raise();
+    }
 
     int d = GapAt(pt);
     if (d == m_nHitOrder || d == m_nHitOrder + 1)
@@ -171,7 +174,11 @@ void CFlatHeaderCtrl::EndQtPressWithoutClick() {
 }
 
 bool CFlatHeaderCtrl::eventFilter(QObject* pWatched, QEvent* e) {
-    if (m_bDragging && (QWidget::mouseGrabber() != viewport() || QApplication::activePopupWidget()))
+    // The mouse went to another widget, a popup or another window: the release will not
+    // come here.
+    if (m_bDragging &&
+        (QWidget::mouseGrabber() != viewport() || QApplication::activePopupWidget() ||
+         (e->type() == QEvent::WindowDeactivate && pWatched == window())))
         CancelDrag();
     return QHeaderView::eventFilter(pWatched, e);
 }
