@@ -4,8 +4,8 @@
 #include "CMemDC.h"
 #include "Gdi.h"
 
-#include <QPaintEvent>
 #include <QPainter>
+#include <QPaintEvent>
 
 CFHDragWnd::CFHDragWnd()
     // A tool-tip window: a topmost tool window that no platform activates when it is shown.

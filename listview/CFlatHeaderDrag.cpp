@@ -109,8 +109,7 @@ void CFlatHeaderCtrl::BeginDrag() {
         QRect rc;
         GetItemRect(m_nHitItem, &rc);
         auto pWnd = std::make_unique<CFHDragWnd>();
-        if (pWnd->Create(QRect(viewport()->mapToGlobal(rc.topLeft()), rc.size()), this,
-                         m_nHitItem))
+        if (pWnd->Create(QRect(viewport()->mapToGlobal(rc.topLeft()), rc.size()), this, m_nHitItem))
             m_pDragWindow = pWnd.release();
     }
     viewport()->grabMouse();

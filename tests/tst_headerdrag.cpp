@@ -88,9 +88,7 @@ struct CDragFixture {
     QWidget* Vp() const { return header->viewport(); }
     void Press(int x, int y = kY) { QTest::mousePress(Vp(), Qt::LeftButton, {}, QPoint(x, y)); }
     void Move(int x, int y = kY) { QTest::mouseMove(Vp(), QPoint(x, y)); }
-    void Release(int x, int y = kY) {
-        QTest::mouseRelease(Vp(), Qt::LeftButton, {}, QPoint(x, y));
-    }
+    void Release(int x, int y = kY) { QTest::mouseRelease(Vp(), Qt::LeftButton, {}, QPoint(x, y)); }
     // Presses at x and moves just out of the threshold square, to the right.
     void StartDrag(int x) {
         Press(x);
@@ -446,6 +444,8 @@ private slots:
         QMenu menu;
         menu.addAction("Item");
         if (how == "grab") {
+            // Shown without taking the activation, so only the grab tells.
+            other.setWindowFlag(Qt::ToolTip);
             other.show();
             QVERIFY(QTest::qWaitForWindowExposed(&other));
             other.grabMouse();
@@ -471,6 +471,32 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
         QTest::mouseClick(f.Vp(), Qt::LeftButton, {}, QPoint(90, kY));
         QCOMPARE(clicks.size(), 1);
+        f.StartDrag(30);
+        f.Move(170);
+        f.Release(170);
+        QCOMPARE(f.Order(), QString("FGEH"));
+    }
+
+    void pressWhoseReleaseWentElsewhere() {
+        // Later plain moves must not start a drag as if the button were still held.
+        CDragFixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+        QWidget other;
+        other.setWindowFlag(Qt::ToolTip);
+        other.setGeometry(400, 0, 100, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        f.Press(30);
+        other.grabMouse();
+        QTest::mouseRelease(&other, Qt::LeftButton, {}, QPoint(50, 50));
+        other.releaseMouse();
+        QTRY_VERIFY(f.Vp()->hasMouseTracking());
+        for (int x : {60, 100, 170}) {
+            f.Move(x);
+            QVERIFY(!DragWindow());
+            QVERIFY(!QWidget::mouseGrabber());
+        }
+        QVERIFY(f.parent.calls.isEmpty());
         f.StartDrag(30);
         f.Move(170);
         f.Release(170);
