@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 // The pressed item's text is kept up to this many characters, terminator included.
@@ -318,16 +319,8 @@ void CFlatHeaderCtrl::DrawHeader(QPainter& dc) {
     if (total > 0)
         Draw3dRect(dc, K.x(), K.y(), total + 1, K.height(), m_crLight, m_crShadow);
 
-    if (m_nDropDivider >= 0 && n > 0) {
-        QRect R;
-        int x = 0;
-        if (m_nDropDivider < n) {
-            GetItemRect(logicalIndex(m_nDropDivider), &R);
-            x = R.x() - 1;
-        } else {
-            GetItemRect(logicalIndex(n - 1), &R);
-            x = R.x() + R.width();
-        }
+    if (const std::optional<int> marker = DropMarkerX()) {
+        const int x = *marker;
         dc.setPen(QPen(m_crDropMark, 0));
         dc.setBrush(m_crDropMark);
         const QPoint up[] = {{x - 4, bottom - 1}, {x, bottom - 5}, {x + 4, bottom - 1}};
@@ -336,6 +329,19 @@ void CFlatHeaderCtrl::DrawHeader(QPainter& dc) {
         dc.drawPolygon(down, 3);
     }
     dc.restore();
+}
+
+std::optional<int> CFlatHeaderCtrl::DropMarkerX() const {
+    const int n = GetItemCount();
+    if (m_nDropDivider < 0 || n == 0)
+        return std::nullopt;
+    QRect R;
+    if (m_nDropDivider < n) {
+        GetItemRect(logicalIndex(m_nDropDivider), &R);
+        return R.x() - 1;
+    }
+    GetItemRect(logicalIndex(n - 1), &R);
+    return R.x() + R.width();
 }
 
 void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSortColumn,

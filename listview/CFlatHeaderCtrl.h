@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QSize>
 
+#include <optional>
 #include <vector>
 
 class CFHDragWnd;
@@ -94,6 +95,8 @@ private:
     void EndQtPressWithoutClick();
     // The display gap at the half of the column under pt (client), or -1.
     int GapAt(const QPoint& pt) const;
+    // Where the drop marker is drawn, if there is one.
+    std::optional<int> DropMarkerX() const;
     void ReadColours();
     void TrackHitTest(const QPoint& pt);
     void InvalidateItem(int nItem);

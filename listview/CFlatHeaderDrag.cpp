@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QRegion>
 
 #include <algorithm>
 #include <memory>
@@ -121,20 +122,31 @@ void CFlatHeaderCtrl::BeginDrag() {
 void CFlatHeaderCtrl::TrackDrag(const QPoint& pt, const QPoint& ptScreen) {
     if (!m_pDragWindow)
         return;
-    const QSize size = m_pDragWindow->size();
-    m_pDragWindow->move(ptScreen.x() - (size.width() >> 1), ptScreen.y() - (size.height() >> 1));
-    if (m_pDragWindow->isHidden()) {
-        // It stays on top once shown.
-        m_pDragWindow->show();
-        m_pDragWindow->raise();
-    }
-
     int d = GapAt(pt);
     if (d == m_nHitOrder || d == m_nHitOrder + 1)
         d = -1;
     if (d != m_nDropDivider) {
         m_nDropDivider = d;
         viewport()->update();
+    }
+
+    const QSize size = m_pDragWindow->size();
+    m_pDragWindow->move(ptScreen.x() - (size.width() >> 1), ptScreen.y() - (size.height() >> 1));
+    // Centred on the cursor, the window would always cover the marker next to it.
+    if (const std::optional<int> x = DropMarkerX()) {
+        const QPoint origin = viewport()->mapToGlobal(QPoint(0, 0)) - m_pDragWindow->pos();
+        const int bottom = viewport()->height();
+        QRegion shown(m_pDragWindow->rect());
+        shown -= QRect(*x - 4, 0, 9, 5).translated(origin);
+        shown -= QRect(*x - 4, bottom - 5, 9, 5).translated(origin);
+        m_pDragWindow->setMask(shown);
+    } else {
+        m_pDragWindow->clearMask();
+    }
+    if (m_pDragWindow->isHidden()) {
+        // It stays on top once shown.
+        m_pDragWindow->show();
+        m_pDragWindow->raise();
     }
 }
 

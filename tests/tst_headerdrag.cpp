@@ -219,6 +219,29 @@ private slots:
         QCOMPARE(f.Order(), QString("EFGH"));
     }
 
+    void markerShowsThroughTheWindow() {
+        // The window centred on the cursor lies over the marker next to it.
+        CDragFixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+        f.StartDrag(30);
+        f.Move(170);
+        CFHDragWnd* pWnd = DragWindow();
+        QVERIFY(pWnd);
+        const QPoint origin = f.Vp()->mapToGlobal(QPoint(0, 0)) - pWnd->pos();
+        const int x = GapX(3);
+        QVERIFY(pWnd->rect().contains(origin + QPoint(x, 0)));
+        const QRegion mask = pWnd->mask();
+        for (int dx = -4; dx <= 4; ++dx)
+            for (int y : {0, 4, kH - 5, kH - 1})
+                QVERIFY(!mask.contains(origin + QPoint(x + dx, y)));
+        for (const QPoint p : {QPoint(x - 5, 0), QPoint(x + 5, kH - 1), QPoint(x, 5),
+                               QPoint(x, kH - 6), QPoint(x - 30, kY)})
+            QVERIFY(mask.contains(origin + p));
+        f.Move(40);
+        QVERIFY(pWnd->mask().isEmpty());
+        f.Release(40);
+    }
+
     void singleColumnNeverMarksOrMoves() {
         CDragFixture f("E");
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
