@@ -291,6 +291,13 @@ private slots:
     void pressOnDividerResizes() {
         CDragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+        // Plain moves stay with this header, which shows the resize cursor itself.
+        f.Move(kW - 1);
+        QVERIFY(f.header->testAttribute(Qt::WA_SetCursor));
+        QCOMPARE(f.header->cursor().shape(), Qt::SplitHCursor);
+        f.Move(30);
+        QVERIFY(!f.header->testAttribute(Qt::WA_SetCursor));
+        f.Move(kW - 1);
         f.Press(kW - 1);
         f.Move(kW + 40);
         QVERIFY(!DragWindow());
