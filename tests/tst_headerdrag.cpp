@@ -94,6 +94,13 @@ struct CDragFixture {
         Press(x);
         Move(x + kDrag);
     }
+    // A whole drag of E into the gap between G and H; answers the order after it.
+    QString DragEBeforeH() {
+        StartDrag(30);
+        Move(170);
+        Release(170);
+        return Order();
+    }
     QString Order() const {
         QString s;
         for (int p = 0; p < header->count(); ++p)
@@ -364,10 +371,7 @@ private slots:
         QTRY_COMPARE(f.MarkerX(), -1);
         // The next drag works as ever.
         f.parent.endAnswer = 0;
-        f.StartDrag(30);
-        f.Move(170);
-        f.Release(170);
-        QCOMPARE(f.Order(), QString("FGEH"));
+        QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
     }
 
     void floatingWindowPainting_data() {
@@ -501,10 +505,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
         QTest::mouseClick(f.Vp(), Qt::LeftButton, {}, QPoint(90, kY));
         QCOMPARE(clicks.size(), 1);
-        f.StartDrag(30);
-        f.Move(170);
-        f.Release(170);
-        QCOMPARE(f.Order(), QString("FGEH"));
+        QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
     }
 
     void pressWhoseReleaseWentElsewhere() {
@@ -527,10 +528,7 @@ private slots:
             QVERIFY(!QWidget::mouseGrabber());
         }
         QVERIFY(f.parent.calls.isEmpty());
-        f.StartDrag(30);
-        f.Move(170);
-        f.Release(170);
-        QCOMPARE(f.Order(), QString("FGEH"));
+        QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
     }
 
     void hotDividerRequest_data() {
