@@ -18,6 +18,8 @@ CFHDragWnd::CFHDragWnd()
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
+    // The header keeps only a guarded pointer: whoever closes the window disposes of it.
+    setAttribute(Qt::WA_DeleteOnClose);
 }
 
 BOOL CFHDragWnd::Create(const QRect& rect, CFlatHeaderCtrl* pHeader, int nItem) {

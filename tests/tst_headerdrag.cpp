@@ -459,6 +459,23 @@ private slots:
         QVERIFY(!DragWindow());
     }
 
+    void floatingWindowClosedMidDrag() {
+        CDragFixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
+        f.StartDrag(30);
+        f.Move(170);
+        QPointer<CFHDragWnd> pWnd = DragWindow();
+        QVERIFY(pWnd);
+        pWnd->close();
+        QTRY_VERIFY(pWnd.isNull());
+        // Without its window the drag tracks nothing more; it lands where the marker was.
+        f.Move(230);
+        QCOMPARE(f.MarkerX(), GapX(3));
+        f.Release(230);
+        QVERIFY(!QWidget::mouseGrabber());
+        QCOMPARE(f.Order(), QString("FGEH"));
+    }
+
     void anotherWindowTakesTheMouse_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("a widget grabs the mouse") << "grab";
