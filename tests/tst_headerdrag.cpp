@@ -21,6 +21,7 @@ constexpr int kW = 60; // every column's width
 constexpr int kH = 24;
 constexpr int kY = kH / 2;
 constexpr int kDrag = 10; // the drag threshold used throughout
+constexpr int kNoMarker = -100;
 
 QRgb Px(const QImage& img, int x, int y) {
     return img.pixel(x, y) & 0xFFFFFF;
@@ -108,7 +109,7 @@ struct CDragFixture {
         return s;
     }
     QImage Grab() const { return Vp()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    // Where the drop marker is drawn: the middle of the red run on row 1; -1 for none.
+    // Where the drop marker is drawn: the middle of the red run on row 1, or kNoMarker.
     int MarkerX() const {
         const QImage img = Grab();
         int first = -1, last = -1, count = 0;
@@ -122,7 +123,7 @@ struct CDragFixture {
                     }
                 }
         if (count == 0)
-            return -1;
+            return kNoMarker;
         // A marker at the left edge is cut off by it.
         if (first == 0 && last < 6)
             return last - 3;
@@ -131,9 +132,9 @@ struct CDragFixture {
     bool Captured() const { return QWidget::mouseGrabber() == Vp(); }
 };
 
-// The marker's x for gap d of four 60-pixel columns.
+// The marker's x for gap d of four 60-pixel columns; d -1 is no marker.
 int GapX(int d) {
-    return d < 4 ? d * kW - 1 : 4 * kW;
+    return d < 0 ? kNoMarker : d < 4 ? d * kW - 1 : 4 * kW;
 }
 
 } // namespace
@@ -179,12 +180,12 @@ private slots:
         QVERIFY(f.Captured());
         QVERIFY(DragWindow());
         f.Move(dropX, dropY);
-        QTRY_COMPARE(f.MarkerX(), gap < 0 ? -1 : GapX(gap));
+        QTRY_COMPARE(f.MarkerX(), GapX(gap));
         f.Release(dropX, dropY);
         QCOMPARE(f.Order(), order);
         QVERIFY(!DragWindow());
         QVERIFY(!QWidget::mouseGrabber());
-        QTRY_COMPARE(f.MarkerX(), -1);
+        QTRY_COMPARE(f.MarkerX(), kNoMarker);
         QCOMPARE(f.parent.calls.size(), 2);
         QCOMPARE(f.parent.calls[0].code, HDN_BEGINDRAG);
         QCOMPARE(f.parent.calls[1].code, HDN_ENDDRAG);
@@ -215,7 +216,7 @@ private slots:
             paints = 0;
             f.Move(x);
             QTRY_VERIFY(paints > 0);
-            QCOMPARE(f.MarkerX(), gap < 0 ? -1 : GapX(gap));
+            QCOMPARE(f.MarkerX(), GapX(gap));
             paints = 0;
             for (int dx = 1; dx <= 5; ++dx)
                 f.Move(x + (x % kW < kW / 2 ? dx : -dx));
@@ -256,7 +257,7 @@ private slots:
         for (int x : {5, 25, 35, 55, 59}) {
             f.Move(x);
             QVERIFY(DragWindow() && DragWindow()->isVisible());
-            QCOMPARE(f.MarkerX(), -1);
+            QCOMPARE(f.MarkerX(), kNoMarker);
         }
         f.Release(55);
         QCOMPARE(f.Order(), QString("E"));
@@ -309,7 +310,7 @@ private slots:
         f.Move(kW + 40);
         QVERIFY(!DragWindow());
         QVERIFY(!f.Captured());
-        QCOMPARE(f.MarkerX(), -1);
+        QCOMPARE(f.MarkerX(), kNoMarker);
         f.Release(kW + 40);
         QCOMPARE(f.header->sectionSize(0), kW + 41);
         QCOMPARE(f.Order(), QString("EFGH"));
@@ -326,7 +327,7 @@ private slots:
             f.Move(x);
         QVERIFY(!DragWindow());
         QVERIFY(!f.Captured());
-        QCOMPARE(f.MarkerX(), -1);
+        QCOMPARE(f.MarkerX(), kNoMarker);
         // Qt's header would report each column it passed over.
         QCOMPARE(entered.size(), 0);
         f.Release(230);
@@ -346,7 +347,7 @@ private slots:
         QVERIFY(f.Captured());
         for (int x : {100, 170, 230}) {
             f.Move(x);
-            QCOMPARE(f.MarkerX(), -1);
+            QCOMPARE(f.MarkerX(), kNoMarker);
         }
         QCOMPARE(entered.size(), 0);
         f.Release(170);
@@ -368,7 +369,7 @@ private slots:
         QCOMPARE(f.Order(), QString("EFGH"));
         QVERIFY(!DragWindow());
         QVERIFY(!QWidget::mouseGrabber());
-        QTRY_COMPARE(f.MarkerX(), -1);
+        QTRY_COMPARE(f.MarkerX(), kNoMarker);
         // The next drag works as ever.
         f.parent.endAnswer = 0;
         QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
@@ -509,7 +510,7 @@ private slots:
         // The user goes on moving the mouse, which now reaches the other window.
         QTest::mouseMove(how == "popup" ? static_cast<QWidget*>(&menu) : &other, QPoint(5, 5));
         QTRY_VERIFY(!DragWindow());
-        QTRY_COMPARE(f.MarkerX(), -1);
+        QTRY_COMPARE(f.MarkerX(), kNoMarker);
         QCOMPARE(f.Order(), QString("EFGH"));
         QCOMPARE(f.parent.calls.size(), 2);
         QCOMPARE(f.parent.calls[1].code, HDN_ENDDRAG);
@@ -572,11 +573,11 @@ private slots:
         if (moveHFirst)
             QVERIFY(f.header->SetOrderArray({3, 0, 1, 2}));
         QCOMPARE(f.header->SetHotDivider(f.Vp()->mapToGlobal(QPoint(x, y))), gap);
-        QTRY_COMPARE(f.MarkerX(), gap < 0 ? -1 : GapX(gap));
+        QTRY_COMPARE(f.MarkerX(), GapX(gap));
         QCOMPARE(f.header->SetHotDivider(2), 2);
         QTRY_COMPARE(f.MarkerX(), GapX(2));
         QCOMPARE(f.header->SetHotDivider(-1), -1);
-        QTRY_COMPARE(f.MarkerX(), -1);
+        QTRY_COMPARE(f.MarkerX(), kNoMarker);
     }
 
     void orderArrayMustBeAPermutation_data() {
