@@ -1,5 +1,6 @@
 #include "CFlatHeaderCtrl.h"
 
+#include "CFHDragWnd.h"
 #include "CImageList.h"
 #include "CMemDC.h"
 #include "Gdi.h"
@@ -10,6 +11,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 // The pressed item's text is kept up to this many characters, terminator included.
@@ -33,7 +35,12 @@ CFlatHeaderCtrl::CFlatHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, 
             [this](int nItem) { emit ItemClick(nItem, 0); });
 }
 
-CFlatHeaderCtrl::~CFlatHeaderCtrl() = default;
+CFlatHeaderCtrl::~CFlatHeaderCtrl() {
+    // A drag still under way takes its floating window and the mouse with it.
+    delete m_pDragWindow.data();
+    if (QWidget::mouseGrabber() == viewport())
+        viewport()->releaseMouse();
+}
 
 void CFlatHeaderCtrl::ReadColours() {
     const QPalette pal = palette();
@@ -62,14 +69,6 @@ int CFlatHeaderCtrl::GetSortIndicator(BOOL* pbAscending) const {
     if (pbAscending)
         *pbAscending = m_bMarkAscending;
     return m_nMarkColumn;
-}
-
-int CFlatHeaderCtrl::SetHotDivider(int nIndex) {
-    if (nIndex != m_nDropDivider) {
-        m_nDropDivider = nIndex;
-        viewport()->update();
-    }
-    return m_nDropDivider;
 }
 
 void CFlatHeaderCtrl::SetImageList(CImageList* pImageList) {
@@ -178,6 +177,14 @@ void CFlatHeaderCtrl::TrackHitTest(const QPoint& pt) {
     m_nHitItem = HitTest(&m_hitInfo);
     if (m_nHitItem >= 0)
         m_nHitOrder = visualIndex(m_nHitItem);
+    // Plain moves do not reach Qt's header, which would otherwise set the resize cursor.
+    const bool onDivider = m_hitInfo.flags & (HHT_ONDIVIDER | HHT_ONDIVOPEN);
+    if (onDivider != testAttribute(Qt::WA_SetCursor)) {
+        if (onDivider)
+            setCursor(Qt::SplitHCursor);
+        else
+            unsetCursor();
+    }
 }
 
 UINT CFlatHeaderCtrl::MouseFlags(const QMouseEvent* e) {
@@ -223,12 +230,6 @@ void CFlatHeaderCtrl::mousePressEvent(QMouseEvent* e) {
     QHeaderView::mousePressEvent(e);
 }
 
-void CFlatHeaderCtrl::mouseMoveEvent(QMouseEvent* e) {
-    if (e->buttons() == Qt::NoButton)
-        TrackHitTest(e->position().toPoint());
-    QHeaderView::mouseMoveEvent(e);
-}
-
 void CFlatHeaderCtrl::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) {
         QHeaderView::mouseReleaseEvent(e);
@@ -238,8 +239,13 @@ void CFlatHeaderCtrl::mouseReleaseEvent(QMouseEvent* e) {
     m_ptDown = e->position().toPoint();
     if (m_nHitItem >= 0) {
         m_bTrackingDivider = FALSE;
-        // A column drag, once there is one, ends here instead of repainting the item.
-        if ((m_hitInfo.flags & HHT_ONHEADER) && !m_bDragging)
+        if ((m_hitInfo.flags & HHT_ONHEADER) && m_bDragging) {
+            EndDrag(true);
+            // A drag is not a click: dropping back on the pressed column must not sort.
+            EndQtPressWithoutClick();
+            return;
+        }
+        if (m_hitInfo.flags & HHT_ONHEADER)
             InvalidateItem(m_nHitItem);
     }
     QHeaderView::mouseReleaseEvent(e);
@@ -313,16 +319,8 @@ void CFlatHeaderCtrl::DrawHeader(QPainter& dc) {
     if (total > 0)
         Draw3dRect(dc, K.x(), K.y(), total + 1, K.height(), m_crLight, m_crShadow);
 
-    if (m_nDropDivider >= 0 && n > 0) {
-        QRect R;
-        int x = 0;
-        if (m_nDropDivider < n) {
-            GetItemRect(logicalIndex(m_nDropDivider), &R);
-            x = R.x() - 1;
-        } else {
-            GetItemRect(logicalIndex(n - 1), &R);
-            x = R.x() + R.width();
-        }
+    if (const std::optional<int> marker = DropMarkerX()) {
+        const int x = *marker;
         dc.setPen(QPen(m_crDropMark, 0));
         dc.setBrush(m_crDropMark);
         const QPoint up[] = {{x - 4, bottom - 1}, {x, bottom - 5}, {x + 4, bottom - 1}};
@@ -331,6 +329,19 @@ void CFlatHeaderCtrl::DrawHeader(QPainter& dc) {
         dc.drawPolygon(down, 3);
     }
     dc.restore();
+}
+
+std::optional<int> CFlatHeaderCtrl::DropMarkerX() const {
+    const int n = GetItemCount();
+    if (m_nDropDivider < 0 || n == 0)
+        return std::nullopt;
+    QRect R;
+    if (m_nDropDivider < n) {
+        GetItemRect(logicalIndex(m_nDropDivider), &R);
+        return R.x() - 1;
+    }
+    GetItemRect(logicalIndex(n - 1), &R);
+    return R.x() + R.width();
 }
 
 void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSortColumn,

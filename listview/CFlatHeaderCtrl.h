@@ -6,10 +6,24 @@
 
 #include <QColor>
 #include <QHeaderView>
+#include <QPointer>
 #include <QSize>
+
+#include <optional>
+#include <vector>
 
 class CFHDragWnd;
 class CImageList;
+
+// The header's parent answers its column-drag notifications (HDN_BEGINDRAG, HDN_ENDDRAG)
+// here; nonzero refuses. A parent without this interface accepts both.
+class IHeaderNotifyTarget {
+public:
+    virtual LRESULT OnHeaderNotify(const NMHEADER& nmh) = 0;
+
+protected:
+    ~IHeaderNotifyTarget() = default;
+};
 
 class CFlatHeaderCtrl : public QHeaderView {
     Q_OBJECT
@@ -22,8 +36,18 @@ public:
     void SetSortIndicator(int nColumn, BOOL bAscending);
     int GetSortIndicator(BOOL* pbAscending = nullptr) const;
 
-    // The display gap where a dragged column would land, -1 for none.
+    // The display gap where a dragged column would land, -1 for none; answers the gap kept.
     int SetHotDivider(int nIndex);
+    // The gap at the half of the column under a screen point, -1 when there is none.
+    int SetHotDivider(const QPoint& ptScreen);
+
+    // HDS_DRAGDROP is the only style bit the header acts on; off by default.
+    DWORD GetStyle() const { return m_dwStyle; }
+    void ModifyStyle(DWORD dwRemove, DWORD dwAdd);
+    // Item index at each display position.
+    std::vector<int> GetOrderArray() const;
+    // False, with the order unchanged, unless the array is a permutation of the items.
+    BOOL SetOrderArray(const std::vector<int>& order);
 
     int GetItemCount() const;
     BOOL GetItem(int nItem, HDITEM* pItem) const;
@@ -57,8 +81,22 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* pWatched, QEvent* e) override;
 
 private:
+    friend class CFHDragWnd;
+
+    LRESULT NotifyParent(UINT nCode);
+    void BeginDrag();
+    void TrackDrag(const QPoint& pt, const QPoint& ptScreen);
+    void EndDrag(bool bMayReorder);
+    void CancelDrag();
+    // Lets Qt finish its press without reporting a click.
+    void EndQtPressWithoutClick();
+    // The display gap at the half of the column under pt (client), or -1.
+    int GapAt(const QPoint& pt) const;
+    // Where the drop marker is drawn, if there is one.
+    std::optional<int> DropMarkerX() const;
     void ReadColours();
     void TrackHitTest(const QPoint& pt);
     void InvalidateItem(int nItem);
@@ -75,7 +113,7 @@ private:
     int m_nDropDivider = -1;
     QColor m_crDropMark{255, 0, 0};
     BOOL m_bDragging = FALSE;
-    CFHDragWnd* m_pDragWindow = nullptr;
+    QPointer<CFHDragWnd> m_pDragWindow;
     UINT m_nDownFlags = 0;
     QPoint m_ptDown;
     BOOL m_bMarkAscending = FALSE;
@@ -86,4 +124,5 @@ private:
     QColor m_crBtnText;
 
     CImageList* m_pImageList = nullptr;
+    DWORD m_dwStyle = 0;
 };

@@ -2,6 +2,7 @@
 // the only store of the files.
 #pragma once
 
+#include "CFlatHeaderCtrl.h"
 #include "CImageList.h"
 #include "FileRow.h"
 #include "WinTypes.h"
@@ -28,7 +29,7 @@ constexpr int kItemDataRole = Qt::UserRole;
 constexpr int kItemImageRole = Qt::UserRole + 1;
 constexpr int kItemStateRole = Qt::UserRole + 2;
 
-class CFlatListCtrl : public QTableWidget {
+class CFlatListCtrl : public QTableWidget, public IHeaderNotifyTarget {
     Q_OBJECT
 
 public:
@@ -61,6 +62,10 @@ public:
 public slots:
     // A completed click on header item nItem; only the left button (0) sorts.
     void OnHeaderItemClick(int nItem, int nButton);
+
+public:
+    // Column drags are accepted: Qt's view follows the header's new order by itself.
+    LRESULT OnHeaderNotify(const NMHEADER&) override { return 0; }
 
 protected:
     bool event(QEvent* e) override;

@@ -1,6 +1,7 @@
 // How a header item is described, and where its parts live in the header's model data.
 #pragma once
 
+#include "CommCtrl.h"
 #include "WinTypes.h"
 
 #include <QPixmap>
@@ -24,6 +25,9 @@ constexpr int HDF_BITMAP_ON_RIGHT = 0x1000;
 constexpr int HDF_BITMAP = 0x2000;
 constexpr int HDF_STRING = 0x4000;
 constexpr int HDF_OWNERDRAW = 0x8000;
+
+// Header style bit: its columns may be dragged to new display positions.
+constexpr DWORD HDS_DRAGDROP = 0x0040;
 
 constexpr UINT HHT_NOWHERE = 0x0001;
 constexpr UINT HHT_ONHEADER = 0x0002;
@@ -77,4 +81,16 @@ struct DRAWITEMSTRUCT {
     QPainter* hDC = nullptr;
     QRect rcItem;
     DWORD_PTR itemData = 0;
+};
+
+constexpr UINT HDN_FIRST = 0u - 300u;
+constexpr UINT HDN_BEGINDRAG = HDN_FIRST - 10u;
+constexpr UINT HDN_ENDDRAG = HDN_FIRST - 11u;
+
+// What the header tells its parent about a column drag.
+struct NMHEADER {
+    NMHDR hdr;
+    int iItem = -1;
+    int iButton = 0;
+    HDITEM* pitem = nullptr;
 };
