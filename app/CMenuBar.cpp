@@ -30,6 +30,22 @@ private:
     CMenuBar* m_bar;
 };
 
+namespace {
+
+// An Alt key event as the window system delivers it: reporting the Alt modifier. Qt flips
+// the modifier of a modifier key's own event, so the one that reads right is chosen.
+void SendAltKey(QWidget* receiver, QEvent::Type type) {
+    for (Qt::KeyboardModifiers given : {Qt::NoModifier, Qt::AltModifier}) {
+        QKeyEvent event(type, Qt::Key_Alt, given);
+        if ((event.modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+            QCoreApplication::sendEvent(receiver, &event);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 CMenuBar::CMenuBar(QWidget* parent) : QMenuBar(parent), m_pF10Filter(new CF10Filter(this)) {}
 
 CMenuBar::~CMenuBar() = default;
@@ -42,10 +58,8 @@ void CMenuBar::ToggleKeyboardMode() {
     // Qt's menu bar has a keyboard mode of its own, entered by a tap of Alt; F10 takes the
     // same road, so arrows, Enter, Esc and the return of the focus behave alike.
     QWidget* top = window();
-    QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
-    QCoreApplication::sendEvent(top, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-    QCoreApplication::sendEvent(top, &release);
+    SendAltKey(top, QEvent::ShortcutOverride);
+    SendAltKey(top, QEvent::KeyRelease);
 }
 
 void CMenuBar::paintEvent(QPaintEvent* event) {
