@@ -103,7 +103,8 @@ protected:
         QMessageBox::showEvent(event); // settles the box's size
         if (!m_anchor)
             return;
-        QRect box(QPoint(0, 0), size());
+        // Frames, title bars included, are what is centred and kept on screen.
+        QRect box(QPoint(0, 0), frameGeometry().size());
         box.moveCenter(m_anchor->frameGeometry().center());
         if (const QScreen* screen = m_anchor->screen()) {
             const QRect avail = screen->availableGeometry();
