@@ -226,6 +226,12 @@ void CVantrelDlg::keyPressEvent(QKeyEvent* event) {
     // The list claims every key, so these only arrive from the other controls.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            // Enter presses a button that has the focus, as on the original platform; the
+            // "..." button can be reached with Tab.
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+                button->click();
+                return;
+            }
             OnOK();
             return;
         }

@@ -77,6 +77,32 @@ private slots:
         QCOMPARE(w.dlg.m_ctlFileList->GetItemCount(), 1); // Tab did nothing in the list itself
     }
 
+    void enterPressesTheFocusedButton_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+    }
+    void enterPressesTheFocusedButton() {
+        QFETCH(int, key);
+        CShownWindow w;
+        QVERIFY(w.Show());
+        QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST"));
+        w.Key(Qt::Key_Tab);
+        w.Key(Qt::Key_Tab);
+        QCOMPARE(FocusName(), QString("IDC_BROWSE_OUTPUT"));
+        QSignalSpy finished(&w.dlg, &QDialog::finished);
+        bool chooserShown = false;
+        WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+            chooserShown = true;
+            fd->close();
+        });
+        w.Key(Qt::Key(key));
+        QTRY_VERIFY(chooserShown);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(w.dlg.isVisible());
+    }
+
     void listKeepsItsKeys_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("rowsAfter");
