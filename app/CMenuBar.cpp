@@ -10,7 +10,9 @@
 // the window sees it.
 class CMenuBar::CF10Filter : public QObject {
 public:
-    explicit CF10Filter(CMenuBar* bar) : QObject(bar), m_bar(bar) { qApp->installEventFilter(this); }
+    explicit CF10Filter(CMenuBar* bar) : QObject(bar), m_bar(bar) {
+        qApp->installEventFilter(this);
+    }
     ~CF10Filter() override { qApp->removeEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {

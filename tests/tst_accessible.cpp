@@ -18,12 +18,12 @@ private slots:
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("described");
-        QTest::newRow("file list") << "IDC_FILE_LIST" << int(QAccessible::Table)
-                                   << "Files to join" << true;
+        QTest::newRow("file list")
+            << "IDC_FILE_LIST" << int(QAccessible::Table) << "Files to join" << true;
         QTest::newRow("output field") << "IDC_OUTPUT_FILE" << int(QAccessible::EditableText)
                                       << "Output file name and path" << true;
-        QTest::newRow("browse button") << "IDC_BROWSE_OUTPUT" << int(QAccessible::Button)
-                                       << "Choose the output file" << false;
+        QTest::newRow("browse button")
+            << "IDC_BROWSE_OUTPUT" << int(QAccessible::Button) << "Choose the output file" << false;
         QTest::newRow("banner") << "IDC_BANNER" << int(QAccessible::Client) << "Banner" << true;
         QTest::newRow("status bar")
             << "IDC_STATUS_BAR" << int(QAccessible::StatusBar)
@@ -60,7 +60,8 @@ private slots:
         for (int i = 0; i < bar->childCount(); ++i) {
             QAccessibleInterface* child = bar->child(i);
             // The bar's own overflow button is hidden while every button fits.
-            if ((child->role() == QAccessible::Button || child->role() == QAccessible::ButtonMenu) &&
+            if ((child->role() == QAccessible::Button ||
+                 child->role() == QAccessible::ButtonMenu) &&
                 !child->state().invisible)
                 names << child->text(QAccessible::Name);
         }

@@ -3,10 +3,10 @@
 #include "CFlatListCtrl.h"
 #include "CStatusBarCtrl.h"
 #include "CVantrelDlg.h"
+#include "resource.h"
 #include "Resources.h"
 #include "TestSupport.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,7 +54,8 @@ struct CPressCounter : QObject {
 void WatchNextBox(CBoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
     WhenBoxShown([&seen, more](QMessageBox* box) {
         seen.shown = true;
-        seen.transientParent = box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
+        seen.transientParent =
+            box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
         seen.modality = box->windowModality();
         seen.modalWidget = QApplication::activeModalWidget() != nullptr;
         QTRY_VERIFY(QApplication::activeWindow() == box); // cannot fail the test from here
@@ -153,7 +154,14 @@ private slots:
         QVERIFY(seen.shown);
         QCOMPARE(seen.transientParent, dlg.windowHandle());
         QVERIFY(seen.active);
-        QVERIFY2(avail.contains(seen.geometry), qPrintable(QString("%1: %2,%3 %4x%5 in %6x%7").arg(where).arg(seen.geometry.x()).arg(seen.geometry.y()).arg(seen.geometry.width()).arg(seen.geometry.height()).arg(avail.width()).arg(avail.height())));
+        QVERIFY2(avail.contains(seen.geometry), qPrintable(QString("%1: %2,%3 %4x%5 in %6x%7")
+                                                               .arg(where)
+                                                               .arg(seen.geometry.x())
+                                                               .arg(seen.geometry.y())
+                                                               .arg(seen.geometry.width())
+                                                               .arg(seen.geometry.height())
+                                                               .arg(avail.width())
+                                                               .arg(avail.height())));
         if (where == "middle")
             QVERIFY((seen.centre - dlg.frameGeometry().center()).manhattanLength() <= 2);
         else
@@ -173,8 +181,7 @@ private slots:
         QCOMPARE(seen.transientParent, dlg.windowHandle());
         QVERIFY(seen.focusInBox);
         // The application's title is the program's display name, not the executable's name.
-        QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() !=
-                "Vantrel");
+        QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() != "Vantrel");
         QCOMPARE(caption, QString("Vantrel"));
     }
 
@@ -190,8 +197,8 @@ private slots:
             << "Drag and drop files from your file manager or click Add Files button";
         QTest::newRow("title on Windows")
             << UINT(AFX_IDS_APP_TITLE) << ResPlatform::Windows << "Vantrel";
-        QTest::newRow("title elsewhere") << UINT(AFX_IDS_APP_TITLE) << ResPlatform::Other
-                                         << "Vantrel";
+        QTest::newRow("title elsewhere")
+            << UINT(AFX_IDS_APP_TITLE) << ResPlatform::Other << "Vantrel";
     }
     void wordsForEachSystem() {
         QFETCH(UINT, id);

@@ -3,8 +3,8 @@
 #include "CFlatListCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
-#include "TestSupport.h"
 #include "resource.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -63,7 +63,8 @@ private slots:
         const int cell = 24 * int(dpr);
         const QImage expected = strip.copy(picture * cell, 0, cell, cell);
 
-        QToolButton* button = dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(command));
+        QToolButton* button =
+            dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(command));
         const QImage shown = button->grab().toImage();
         QCOMPARE(shown.devicePixelRatio(), dpr);
         QVERIFY2(ContainsPicture(shown, expected), "the button does not show its picture 1:1");

@@ -2,9 +2,9 @@
 // menu bar reached with F10 or a tap of Alt. Keys go through the window system, as a user's do.
 #include "CFlatListCtrl.h"
 #include "CVantrelDlg.h"
+#include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"
-#include "resource.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,10 +53,9 @@ private slots:
         QTest::newRow("Tab") << false
                              << QStringList{"IDC_OUTPUT_FILE", "IDC_BROWSE_OUTPUT", "IDC_FILE_LIST",
                                             "IDC_OUTPUT_FILE"};
-        QTest::newRow("Shift+Tab")
-            << true
-            << QStringList{"IDC_BROWSE_OUTPUT", "IDC_OUTPUT_FILE", "IDC_FILE_LIST",
-                           "IDC_BROWSE_OUTPUT"};
+        QTest::newRow("Shift+Tab") << true
+                                   << QStringList{"IDC_BROWSE_OUTPUT", "IDC_OUTPUT_FILE",
+                                                  "IDC_FILE_LIST", "IDC_BROWSE_OUTPUT"};
     }
     void tabWalksTheWindow() {
         QFETCH(bool, backwards);
