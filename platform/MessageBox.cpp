@@ -2,8 +2,8 @@
 
 #include "UiThread.h"
 
-#include "Resources.h"
 #include "resource.h"
+#include "Resources.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -108,8 +108,10 @@ protected:
         box.moveCenter(m_anchor->frameGeometry().center());
         if (const QScreen* screen = m_anchor->screen()) {
             const QRect avail = screen->availableGeometry();
-            box.moveLeft(qBound(avail.left(), box.left(), qMax(avail.left(), avail.right() - box.width())));
-            box.moveTop(qBound(avail.top(), box.top(), qMax(avail.top(), avail.bottom() - box.height())));
+            box.moveLeft(
+                qBound(avail.left(), box.left(), qMax(avail.left(), avail.right() - box.width())));
+            box.moveTop(
+                qBound(avail.top(), box.top(), qMax(avail.top(), avail.bottom() - box.height())));
         }
         move(box.topLeft());
     }
