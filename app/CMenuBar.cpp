@@ -48,7 +48,9 @@ void SendAltKey(QWidget* receiver, QEvent::Type type) {
 
 } // namespace
 
-CMenuBar::CMenuBar(QWidget* parent) : QMenuBar(parent), m_pF10Filter(new CF10Filter(this)) {}
+CMenuBar::CMenuBar(QWidget* parent) : QMenuBar(parent) {
+    new CF10Filter(this); // a child: it goes with the bar
+}
 
 CMenuBar::~CMenuBar() = default;
 

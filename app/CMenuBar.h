@@ -20,8 +20,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Catches F10 for the window. An object of its own: Qt's menu bar adds and removes itself
+    // as an application filter around a tap of Alt, which would take an F10 filter on the bar
+    // itself with it.
     class CF10Filter;
-    // Its own object: Qt's menu bar adds and removes itself as an application filter
-    // around a tap of Alt, which would take an F10 filter on the bar itself with it.
-    CF10Filter* m_pF10Filter;
 };

@@ -76,7 +76,7 @@ void CVantrelDlg::CreateControls() {
 
     m_pBrowseButton = new QPushButton(QStringLiteral("..."), this);
     m_pBrowseButton->setObjectName(QStringLiteral("IDC_BROWSE_OUTPUT"));
-    // Enter ends the dialog; it must not press this button.
+    // Enter in the other controls ends the dialog; it must not press this button.
     m_pBrowseButton->setAutoDefault(false);
     m_pBrowseButton->setGeometry(MapDialogRect(kBrowseButtonDlu, base));
     m_pBrowseButton->setAccessibleName(QStringLiteral("Choose the output file"));
