@@ -2,6 +2,7 @@
 
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
+#include "CMenuBar.h"
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CWebCtrlInterFace.h"
@@ -65,6 +66,9 @@ void CVantrelDlg::CreateControls() {
     m_ctlFileList = new CFlatListCtrl(this);
     m_ctlFileList->setObjectName(QStringLiteral("IDC_FILE_LIST"));
     m_ctlFileList->setGeometry(MapDialogRect(kFileListDlu, base));
+    m_ctlFileList->setAccessibleName(QStringLiteral("Files to join"));
+    m_ctlFileList->setAccessibleDescription(
+        QStringLiteral("The files are joined in this order, from top to bottom"));
 
     auto* etchedLine = new QFrame(this);
     etchedLine->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -77,18 +81,25 @@ void CVantrelDlg::CreateControls() {
     m_pOutputEdit->setObjectName(QStringLiteral("IDC_OUTPUT_FILE"));
     m_pOutputEdit->setReadOnly(true);
     m_pOutputEdit->setGeometry(MapDialogRect(kOutputEditDlu, base));
+    // Named by its group box, as a reader would name a field by the label it sits under.
+    m_pOutputEdit->setAccessibleName(outputGroup->title());
+    m_pOutputEdit->setAccessibleDescription(
+        QStringLiteral("Read-only; set with the Choose the output file button"));
 
     m_pBrowseButton = new QPushButton(QStringLiteral("..."), this);
     m_pBrowseButton->setObjectName(QStringLiteral("IDC_BROWSE_OUTPUT"));
-    // Enter ends the dialog; it must not press this button.
+    // Enter in the other controls ends the dialog; it must not press this button.
     m_pBrowseButton->setAutoDefault(false);
     m_pBrowseButton->setGeometry(MapDialogRect(kBrowseButtonDlu, base));
+    m_pBrowseButton->setAccessibleName(QStringLiteral("Choose the output file"));
     connect(m_pBrowseButton, &QPushButton::clicked, this,
             [this] { OnCommand(MAKEWPARAM(IDC_BROWSE_OUTPUT, 0), 0); });
 
     m_wndBanner = new CExplorer1(this);
     m_wndBanner->setObjectName(QStringLiteral("IDC_BANNER"));
     m_wndBanner->setGeometry(MapDialogRect(kBannerDlu, base));
+    m_wndBanner->setAccessibleName(QStringLiteral("Banner"));
+    m_wndBanner->setAccessibleDescription(QStringLiteral("News from the maker's web site"));
 
     setTabOrder(m_ctlFileList, m_pOutputEdit);
     setTabOrder(m_pOutputEdit, m_pBrowseButton);
@@ -104,9 +115,7 @@ BOOL CVantrelDlg::OnInitDialog() {
     m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT, kFileColumnWidth);
     InitBanner();
     if (m_wndStatusBar != nullptr)
-        m_wndStatusBar->SetText(
-            QStringLiteral("Drag and drop files from Windows Explorer or click Add Files button"),
-            0);
+        m_wndStatusBar->SetText(LoadString(IDS_STATUS_DRAG_HINT), 0);
     m_ctlFileList->setFocus();
     return TRUE;
 }
@@ -143,7 +152,7 @@ QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
 void CVantrelDlg::CreateMenu() {
     // The menu bar sits in the client area, above the controls, which keep their places
     // relative to it; the window's size does not change.
-    m_pMenuBar = new QMenuBar(this);
+    m_pMenuBar = new CMenuBar(this);
     for (const MenuPopup& popup : LoadMenu(IDR_MAINMENU)) {
         QMenu* menu = m_pMenuBar->addMenu(popup.text);
         for (const MenuItem& item : popup.items) {
@@ -176,14 +185,17 @@ void CVantrelDlg::CreateStatusBar() {
 
 void CVantrelDlg::CreateToolBar() {
     m_wndToolBar = new CTextToolBar(this);
+    m_wndToolBar->setAccessibleName(QStringLiteral("Toolbar"));
     m_wndToolBar->SetActionLookup([this](UINT nID) { return GetCommandAction(nID); });
     if (!m_wndToolBar->LoadToolBarWithLabels(IDR_TOOLBAR)) {
         delete m_wndToolBar; // the window works without it
         m_wndToolBar = nullptr;
         return;
     }
-    m_wndToolBar->SetImageList(LoadBitmap(IDB_TOOLBAR));
-    m_wndToolBar->SetHotImageList(LoadBitmap(IDB_TOOLBAR_HOT));
+    // Both densities: the window may move to a screen of another density.
+    m_wndToolBar->SetImageList(QList<QPixmap>{LoadBitmap(IDB_TOOLBAR), LoadBitmap(IDB_TOOLBAR, 2)});
+    m_wndToolBar->SetHotImageList(
+        QList<QPixmap>{LoadBitmap(IDB_TOOLBAR_HOT), LoadBitmap(IDB_TOOLBAR_HOT, 2)});
     const int top = m_pMenuBar != nullptr ? m_pMenuBar->height() : 0;
     const QSize size = m_wndToolBar->sizeHint();
     m_wndToolBar->setGeometry(0, top, qMin(size.width(), m_wndBanner->x()), size.height());
@@ -247,6 +259,12 @@ void CVantrelDlg::keyPressEvent(QKeyEvent* event) {
     // The list claims every key, so these only arrive from the other controls.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            // Enter presses a button that has the focus, as on the original platform; the
+            // "..." button can be reached with Tab.
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+                button->click();
+                return;
+            }
             OnOK();
             return;
         }

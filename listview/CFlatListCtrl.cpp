@@ -291,22 +291,30 @@ void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
     }
 }
 
+namespace {
+// Tab and Shift+Tab are left to the window's focus chain, so the other controls can be
+// reached without a mouse.
+bool IsFocusChainKey(const QKeyEvent* k) {
+    return (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+           !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+} // namespace
+
 bool CFlatListCtrl::event(QEvent* e) {
-    // The list wants every plain key, Enter, Esc and Tab included, before the dialog's
-    // shortcuts and focus chain see it.
+    // The list wants every other plain key, Enter and Esc included, before the dialog's
+    // shortcuts see it.
     if (e->type() == QEvent::ShortcutOverride) {
         const auto* k = static_cast<QKeyEvent*>(e);
-        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            !IsFocusChainKey(k)) {
             e->accept();
             return true;
         }
     }
-    if (e->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
-            keyPressEvent(k);
-            return true;
-        }
+    if (e->type() == QEvent::Paint) {
+        const bool result = QTableWidget::event(e);
+        RedrawClippedFrameEdges();
+        return result;
     }
     return QTableWidget::event(e);
 }

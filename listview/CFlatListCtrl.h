@@ -69,6 +69,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
@@ -78,6 +79,9 @@ private:
     bool EnsureImageList();
     void SelectAndFocusRow(int nRow);
     void OnScrollBarUsed();
+    // Whether the text of a cell is cut short (shown with an ellipsis) by its column.
+    bool IsCellTextCut(int nRow, int nColumn) const;
+    void RedrawClippedFrameEdges();
 
     int m_nSortColumn = -1;
     BOOL m_bSortAscending = FALSE;

@@ -1,10 +1,46 @@
 #include "CStatusBarCtrl.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+namespace {
+
+// What a screen reader gets: a status bar whose name is the text it shows.
+class CStatusBarAccessible : public QAccessibleWidget {
+public:
+    explicit CStatusBarAccessible(CStatusBarCtrl* bar)
+        : QAccessibleWidget(bar, QAccessible::StatusBar) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name || !widget()->accessibleName().isEmpty())
+            return QAccessibleWidget::text(t);
+        const auto* bar = static_cast<const CStatusBarCtrl*>(widget());
+        QStringList shown;
+        for (int i = 0; i < bar->GetParts(); ++i) {
+            if (!bar->GetText(i).isEmpty())
+                shown << bar->GetText(i);
+        }
+        return shown.join(QLatin1Char(' '));
+    }
+};
+
+QAccessibleInterface* StatusBarAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CStatusBarCtrl") && object && object->isWidgetType())
+        return new CStatusBarAccessible(static_cast<CStatusBarCtrl*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 CStatusBarCtrl::CStatusBarCtrl(QWidget* parent) : QWidget(parent), m_aRightEdges{-1}, m_texts{""} {
+    static const bool s_bFactoryInstalled = [] {
+        QAccessible::installFactory(StatusBarAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(s_bFactoryInstalled);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -24,6 +60,10 @@ bool CStatusBarCtrl::SetText(const QString& text, int nPane) {
         return false;
     m_texts[nPane] = text;
     update(GetRect(nPane));
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
     return true;
 }
 

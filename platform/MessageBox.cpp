@@ -2,11 +2,18 @@
 
 #include "UiThread.h"
 
-#include <QCoreApplication>
+#include "resource.h"
+#include "Resources.h"
+
+#include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QList>
 #include <QMessageBox>
+#include <QScreen>
+#include <QWindow>
+
+#include <memory>
 
 namespace {
 
@@ -69,20 +76,75 @@ int AnswerFor(QMessageBox::StandardButton button, UINT type) {
     }
 }
 
+// The window an ownerless box stays with: the main window, else whichever is active.
+QWidget* AnchorWindow() {
+    if (s_pMainWnd && s_pMainWnd->isVisible())
+        return s_pMainWnd->window();
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr && active->isVisible() ? active : nullptr;
+}
+
+// An ownerless box leaves the window usable, but must not get lost behind it: it stays above
+// its anchor (transient for it, without modality) and appears over the anchor's centre.
+class CAnchoredBox : public QMessageBox {
+public:
+    CAnchoredBox(Icon icon, const QString& caption, const QString& text, StandardButtons buttons,
+                 QWidget* anchor)
+        : QMessageBox(icon, caption, text, buttons), m_anchor(anchor) {
+        if (anchor == nullptr)
+            return;
+        winId(); // the box's own window, so it can be tied to the anchor's before it shows
+        if (QWindow* anchorWindow = anchor->windowHandle())
+            windowHandle()->setTransientParent(anchorWindow);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event); // settles the box's size
+        if (!m_anchor)
+            return;
+        // Frames, title bars included, are what is centred and kept on screen.
+        QRect box(QPoint(0, 0), frameGeometry().size());
+        box.moveCenter(m_anchor->frameGeometry().center());
+        if (const QScreen* screen = m_anchor->screen()) {
+            const QRect avail = screen->availableGeometry();
+            box.moveLeft(
+                qBound(avail.left(), box.left(), qMax(avail.left(), avail.right() - box.width())));
+            box.moveTop(
+                qBound(avail.top(), box.top(), qMax(avail.top(), avail.bottom() - box.height())));
+        }
+        move(box.topLeft());
+    }
+
+private:
+    QPointer<QWidget> m_anchor;
+};
+
 // Runs on the user-interface thread.
 int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT type) {
     if (s_hook)
         return s_hook(MessageBoxCall{owner, text, caption, type});
 
-    QMessageBox box(IconFor(type), caption, text, ButtonsFor(type), owner);
-    // Modal to its owner only; an ownerless box leaves every window usable.
-    box.setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::NonModal);
+    std::unique_ptr<QMessageBox> pBox;
+    if (owner != nullptr) {
+        pBox = std::make_unique<QMessageBox>(IconFor(type), caption, text, ButtonsFor(type), owner);
+        // Modal to its owner only.
+        pBox->setWindowModality(Qt::WindowModal);
+    } else {
+        pBox = std::make_unique<CAnchoredBox>(IconFor(type), caption, text, ButtonsFor(type),
+                                              AnchorWindow());
+        pBox->setWindowModality(Qt::NonModal);
+    }
+    QMessageBox& box = *pBox;
     QPointer<QMessageBox> guard(&box);
     s_openBoxes.append(guard);
 
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
     box.show();
+    // The keyboard goes to the box, wherever it was.
+    box.raise();
+    box.activateWindow();
     loop.exec(QEventLoop::DialogExec);
     s_openBoxes.removeAll(guard);
 
@@ -105,6 +167,11 @@ int AfxMessageBox(const QString& text, UINT type) {
 }
 
 QString AfxGetAppTitle() {
+    // The program's display name when the string table has one; the executable's name
+    // (lower case on most systems) is the fall-back.
+    const QString title = LoadString(AFX_IDS_APP_TITLE);
+    if (!title.isEmpty())
+        return title;
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 

@@ -35,7 +35,8 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT
 // looked up on the user-interface thread, so worker threads may call this.
 int AfxMessageBox(const QString& text, UINT type = MB_OK);
 
-// The executable's file name without its extension.
+// The application's title: its display name from the string table, else the executable's
+// file name without its extension.
 QString AfxGetAppTitle();
 
 // The window that owns the application's boxes. Only touched on the user-interface thread.

@@ -14,21 +14,48 @@ std::map<UINT, std::vector<UINT>> s_testToolBars;
 } // namespace
 
 QString LoadString(UINT nID) {
+#ifdef Q_OS_WIN
+    return LoadStringFor(nID, ResPlatform::Windows);
+#else
+    return LoadStringFor(nID, ResPlatform::Other);
+#endif
+}
+
+QString LoadStringFor(UINT nID, ResPlatform platform) {
     if (auto it = s_testStrings.find(nID); it != s_testStrings.end())
         return it->second;
     for (const ResString& entry : ResStringTable()) {
         if (entry.nID == nID)
             return QString::fromUtf8(entry.pszText);
     }
+    for (const ResPlatformString& entry : ResPlatformStringTable()) {
+        if (entry.nID == nID && entry.platform == platform)
+            return QString::fromUtf8(entry.pszText);
+    }
     return {};
 }
 
-QPixmap LoadBitmap(UINT nID) {
+namespace {
+
+// "dir/name@2x.ext" beside "dir/name.ext", Qt's naming for double-density pictures.
+QString DoubleDensityPath(const QString& path) {
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int at = dot > slash ? dot : path.size();
+    return path.left(at) + QStringLiteral("@2x") + path.mid(at);
+}
+
+} // namespace
+
+QPixmap LoadBitmap(UINT nID, qreal devicePixelRatio) {
     for (const ResFile& entry : ResBitmapTable()) {
         if (entry.nID != nID)
             continue;
-        QImage image(QString::fromLatin1(entry.pszPath));
-        if (image.isNull())
+        QImage image;
+        if (devicePixelRatio > 1.0 &&
+            image.load(DoubleDensityPath(QString::fromLatin1(entry.pszPath))))
+            image.setDevicePixelRatio(2.0);
+        else if (!image.load(QString::fromLatin1(entry.pszPath)))
             return {};
         image = image.convertToFormat(QImage::Format_ARGB32);
         const QRgb magenta = qRgb(255, 0, 255);

@@ -2,6 +2,7 @@
 // thread only.
 #pragma once
 
+#include "ResourceTables.h"
 #include "WinTypes.h"
 
 #include <QIcon>
@@ -10,11 +11,16 @@
 
 #include <vector>
 
-// The string with that id; empty when there is none.
+// The string with that id, in the words of the system the program runs on; empty when there
+// is none.
 QString LoadString(UINT nID);
+// The same string as it reads on the given system.
+QString LoadStringFor(UINT nID, ResPlatform platform);
 
 // A bitmap with its magenta, RGB(255, 0, 255), turned transparent; null when there is none.
-QPixmap LoadBitmap(UINT nID);
+// Above a device pixel ratio of 1 the bitmap's double-density drawing (its file's "@2x"
+// twin) is given, with a device pixel ratio of 2, when there is one.
+QPixmap LoadBitmap(UINT nID, qreal devicePixelRatio = 1.0);
 
 // An icon with every size it was drawn at; null when there is none.
 QIcon LoadIcon(UINT nID);

@@ -11,6 +11,14 @@ const ResString kStrings[] = {
     {ID_FILE_REMOVEFILES, "Remove files from the list\nRemove"},
     {ID_ACTION_JOIN, "Join files\nJoin Files"},
     {ID_HELP_ABOUT, "About this software\n   About   "},
+    {AFX_IDS_APP_TITLE, "Vantrel"},
+};
+
+const ResPlatformString kPlatformStrings[] = {
+    {IDS_STATUS_DRAG_HINT, ResPlatform::Windows,
+     "Drag and drop files from Windows Explorer or click Add Files button"},
+    {IDS_STATUS_DRAG_HINT, ResPlatform::Other,
+     "Drag and drop files from your file manager or click Add Files button"},
 };
 
 const ResMenuItem kFileMenu[] = {
@@ -63,6 +71,9 @@ const ResFile kIcons[] = {
 
 std::span<const ResString> ResStringTable() {
     return kStrings;
+}
+std::span<const ResPlatformString> ResPlatformStringTable() {
+    return kPlatformStrings;
 }
 std::span<const ResMenu> ResMenuTable() {
     return kMenus;

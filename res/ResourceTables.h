@@ -9,6 +9,16 @@ struct ResString {
     const char* pszText; // UTF-8
 };
 
+// The systems whose words differ in a string: Windows, and every other.
+enum class ResPlatform { Windows, Other };
+
+// A string whose words depend on the system; one entry per system.
+struct ResPlatformString {
+    unsigned nID;
+    ResPlatform platform;
+    const char* pszText; // UTF-8
+};
+
 struct ResMenuItem {
     unsigned nID;        // 0 for a separator
     const char* pszText; // empty for a separator
@@ -35,6 +45,7 @@ struct ResFile {
 };
 
 std::span<const ResString> ResStringTable();
+std::span<const ResPlatformString> ResPlatformStringTable();
 std::span<const ResMenu> ResMenuTable();
 std::span<const ResToolBar> ResToolBarTable();
 std::span<const ResFile> ResBitmapTable();

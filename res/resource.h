@@ -14,6 +14,7 @@
 
 // Strings (the command strings share their command's id)
 #define IDS_TOOLBAR_MESSAGE 102
+#define IDS_STATUS_DRAG_HINT 103
 
 // Controls of the main window
 #define IDC_FILE_LIST 1000
@@ -40,6 +41,8 @@
 // Sent by a join worker to the window that started it, once its join is complete.
 #define ID_JOIN_COMPLETED 1124
 
-// Ids the framework reserves: its help command and the toolbar's window id
+// Ids the framework reserves: the application's title, its help command and the toolbar's
+// window id
+#define AFX_IDS_APP_TITLE 0xE000
 #define ID_HELP 0xE146
 #define AFX_IDW_TOOLBAR 0xE800

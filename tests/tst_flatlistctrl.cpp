@@ -178,7 +178,6 @@ private slots:
         QTest::newRow("Enter") << int(Qt::Key_Enter);
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("Escape") << int(Qt::Key_Escape);
-        QTest::newRow("Tab") << int(Qt::Key_Tab);
     }
     void keysStayInTheList() {
         QFETCH(int, key);

@@ -289,7 +289,7 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     QCOMPARE(boxes.calls[0].text,
              QString("This version does not allow joining more than 500 files at once \nPlease "
                      "join files in batches not exceeding 500 count."));
-    QCOMPARE(boxes.calls[0].caption, QString("tst_joinroad"));
+    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
     QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
     QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
 }
@@ -394,7 +394,7 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
     QTRY_COMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("File not found"));
     QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
-    QCOMPARE(boxes.calls[0].caption, QString("tst_joinroad"));
+    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 1); // no success box
 

@@ -125,7 +125,7 @@ void TestJoinThread::failureShowsBoxOwnedByMainWindowAndNoCompletion() {
     QTRY_VERIFY(worker.isNull());
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("File not found"));
-    QCOMPARE(boxes.calls[0].caption, QString("tst_jointhread"));
+    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
     QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
     QCOMPARE(boxes.calls[0].owner.data(), &window);
     QVERIFY(lockHeldWhileBoxUp);
@@ -143,7 +143,7 @@ void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
     WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->parentWidget(), &window);
         QCOMPARE(box->text(), QString("File not found"));
-        QCOMPARE(box->windowTitle(), QString("tst_jointhread"));
+        QCOMPARE(box->windowTitle(), QString("Vantrel"));
         QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         QTest::qWait(100);

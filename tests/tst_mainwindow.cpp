@@ -215,7 +215,7 @@ void TestMainWindow::startsWithStatusTextColumnAndFocus() {
     QCOMPARE(dlg.windowTitle(), QString("Vantrel"));
     QVERIFY(!dlg.windowIcon().isNull());
     QCOMPARE(dlg.m_wndStatusBar->GetText(0),
-             QString("Drag and drop files from Windows Explorer or click Add Files button"));
+             QString("Drag and drop files from your file manager or click Add Files button"));
     QCOMPARE(dlg.m_wndStatusBar->GetText(1), QString());
     CFlatListCtrl* list = dlg.m_ctlFileList;
     QCOMPARE(list->columnCount(), 1);

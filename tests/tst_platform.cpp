@@ -147,7 +147,7 @@ void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
     QCOMPARE(answer.get(), IDYES);
     QCOMPARE(recorder.calls.size(), 1);
     QCOMPARE(recorder.calls[0].owner.data(), &window);
-    QCOMPARE(recorder.calls[0].caption, QString("tst_platform"));
+    QCOMPARE(recorder.calls[0].caption, QString("Vantrel"));
     QCOMPARE(recorder.calls[0].text, QString("From a worker"));
     QVERIFY(hookOnUiThread);
 }

@@ -66,15 +66,21 @@ void TestResources::toolbarTable() {
 void TestResources::bitmapFormat_data() {
     QTest::addColumn<UINT>("id");
     QTest::addColumn<QString>("file");
-    QTest::newRow("normal") << UINT(IDB_TOOLBAR) << ":/vantrel/pictures/toolbar.bmp";
-    QTest::newRow("hot") << UINT(IDB_TOOLBAR_HOT) << ":/vantrel/pictures/toolbar_hot.bmp";
+    QTest::addColumn<int>("ratio"); // the device pixel ratio the strip is drawn for
+    QTest::newRow("normal") << UINT(IDB_TOOLBAR) << ":/vantrel/pictures/toolbar.bmp" << 1;
+    QTest::newRow("hot") << UINT(IDB_TOOLBAR_HOT) << ":/vantrel/pictures/toolbar_hot.bmp" << 1;
+    QTest::newRow("normal 2x") << UINT(IDB_TOOLBAR) << ":/vantrel/pictures/toolbar@2x.bmp" << 2;
+    QTest::newRow("hot 2x") << UINT(IDB_TOOLBAR_HOT) << ":/vantrel/pictures/toolbar_hot@2x.bmp"
+                            << 2;
 }
 
 void TestResources::bitmapFormat() {
     QFETCH(UINT, id);
     QFETCH(QString, file);
+    QFETCH(int, ratio);
 
-    // A 24-bit Windows bitmap, 120 x 24, as the Windows build's resource script takes it.
+    // A 24-bit Windows bitmap, 120 x 24 (twice that for 2x), as the Windows build's resource
+    // script takes it.
     QFile bmp(file);
     QVERIFY(bmp.open(QIODevice::ReadOnly));
     const QByteArray header = bmp.read(54);
@@ -85,22 +91,40 @@ void TestResources::bitmapFormat() {
             v = (v << 8) | quint8(header[at + i]);
         return v;
     };
-    QCOMPARE(le(18, 4), 120);
-    QCOMPARE(le(22, 4), 24);
+    QCOMPARE(le(18, 4), 120 * ratio);
+    QCOMPARE(le(22, 4), 24 * ratio);
     QCOMPARE(le(28, 2), 24);
 
     const QImage raw(file);
-    const QImage loaded = LoadBitmap(id).toImage();
-    QCOMPARE(loaded.size(), QSize(120, 24));
+    const QPixmap pixmap = LoadBitmap(id, ratio);
+    QCOMPARE(pixmap.devicePixelRatio(), qreal(ratio));
+    const QImage loaded = pixmap.toImage();
+    const QSize size = QSize(120, 24) * ratio;
+    QCOMPARE(loaded.size(), size);
     int transparent = 0;
-    for (int y = 0; y < 24; ++y) {
-        for (int x = 0; x < 120; ++x) {
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
             const bool magenta = raw.pixel(x, y) == qRgb(255, 0, 255);
             QCOMPARE(qAlpha(loaded.pixel(x, y)) == 0, magenta);
             transparent += magenta;
         }
     }
-    QVERIFY2(transparent > 120 * 24 / 5, "the pictures should stand on a transparent ground");
+    QVERIFY2(transparent > size.width() * size.height() / 5,
+             "the pictures should stand on a transparent ground");
+
+    // The 2x strip draws the same pictures: each cell covers as much of its ground.
+    const QImage single = LoadBitmap(id).toImage();
+    for (int n = 0; n < 5; ++n) {
+        auto cover = [](const QImage& strip, int cell, int n) {
+            int opaque = 0;
+            for (int y = 0; y < cell; ++y)
+                for (int x = n * cell; x < (n + 1) * cell; ++x)
+                    opaque += qAlpha(strip.pixel(x, y)) != 0;
+            return double(opaque) / (cell * cell);
+        };
+        QVERIFY2(qAbs(cover(loaded, 24 * ratio, n) - cover(single, 24, n)) < 0.08,
+                 qPrintable(QString("picture %1").arg(n)));
+    }
 }
 
 // Five pictures, each clearly drawn and different from the others; the hot ones brighter.

@@ -134,6 +134,9 @@ void CTextToolBar::SetButtonText(int nIndex, const QString& text) {
     // The icon text is shown as set; QAction would trim a label derived from text().
     action->setText(text.trimmed());
     action->setIconText(text);
+    // A screen reader reads the label without the spaces that pad it.
+    if (QToolButton* button = GetButton(nIndex))
+        button->setAccessibleName(text.trimmed());
 }
 
 void CTextToolBar::SetSizes(const QSize& sizeButton, const QSize& sizeImage) {
@@ -148,12 +151,20 @@ void CTextToolBar::SetSizes(const QSize& sizeButton, const QSize& sizeImage) {
 }
 
 void CTextToolBar::SetImageList(const QPixmap& strip) {
-    m_imagesNormal = strip;
-    UpdateImages();
+    SetImageList(QList<QPixmap>{strip});
 }
 
 void CTextToolBar::SetHotImageList(const QPixmap& strip) {
-    m_imagesHot = strip;
+    SetHotImageList(QList<QPixmap>{strip});
+}
+
+void CTextToolBar::SetImageList(const QList<QPixmap>& strips) {
+    m_imagesNormal = strips;
+    UpdateImages();
+}
+
+void CTextToolBar::SetHotImageList(const QList<QPixmap>& strips) {
+    m_imagesHot = strips;
     UpdateImages();
 }
 
@@ -168,28 +179,39 @@ BOOL CTextToolBar::OnNotify(WPARAM, LPARAM, LRESULT*) {
 
 void CTextToolBar::UpdateImages() {
     const QSize cell = m_sizeImage;
+    // Image n of a strip, cut in the strip's own pixels; null when the strip is too short.
     auto imageAt = [cell](const QPixmap& strip, int n) {
-        const QRect rect(QPoint(n * cell.width(), 0), cell);
+        const qreal dpr = strip.devicePixelRatio();
+        const QSize pixels = cell * dpr;
+        const QRect rect(QPoint(n * pixels.width(), 0), pixels);
         if (strip.isNull() || !strip.rect().contains(rect))
             return QPixmap();
-        return strip.copy(rect);
+        QPixmap image = strip.copy(rect);
+        image.setDevicePixelRatio(dpr);
+        return image;
     };
     int nImage = 0;
     for (QAction* action : actions()) {
         if (action->isSeparator())
             continue;
-        QPixmap normal = imageAt(m_imagesNormal, nImage);
-        const QPixmap hot = imageAt(m_imagesHot, nImage);
-        ++nImage;
-        if (normal.isNull()) {
-            // An empty image still keeps the room for the picture above the label.
-            normal = QPixmap(cell);
-            normal.fill(Qt::transparent);
-        }
         QIcon icon;
-        icon.addPixmap(normal, QIcon::Normal);
-        if (!hot.isNull())
-            icon.addPixmap(hot, QIcon::Active);
+        for (const QPixmap& strip : m_imagesNormal) {
+            const QPixmap normal = imageAt(strip, nImage);
+            if (!normal.isNull())
+                icon.addPixmap(normal, QIcon::Normal);
+        }
+        if (icon.isNull()) {
+            // An empty image still keeps the room for the picture above the label.
+            QPixmap empty(cell);
+            empty.fill(Qt::transparent);
+            icon.addPixmap(empty, QIcon::Normal);
+        }
+        for (const QPixmap& strip : m_imagesHot) {
+            const QPixmap hot = imageAt(strip, nImage);
+            if (!hot.isNull())
+                icon.addPixmap(hot, QIcon::Active);
+        }
+        ++nImage;
         action->setIcon(icon);
     }
 }

@@ -43,6 +43,10 @@ public:
     // as the image size. The hot images are shown while the mouse is over a button.
     void SetImageList(const QPixmap& strip);
     void SetHotImageList(const QPixmap& strip);
+    // The same strip drawn at several densities (each pixmap with its device pixel ratio);
+    // every screen gets the drawing closest to its own.
+    void SetImageList(const QList<QPixmap>& strips);
+    void SetHotImageList(const QList<QPixmap>& strips);
 
     // Where a button's press goes: the action the lookup gives for the command id, shared
     // with the menu. Without a lookup, or when it gives none, only the button's own action
@@ -57,8 +61,8 @@ private:
     QAction* ItemAction(int nIndex) const;
     void UpdateImages();
 
-    QPixmap m_imagesNormal;
-    QPixmap m_imagesHot;
+    QList<QPixmap> m_imagesNormal;
+    QList<QPixmap> m_imagesHot;
     QSize m_sizeImage{24, 24};
     QSize m_sizeButton;
     std::function<QAction*(UINT)> m_lookup;

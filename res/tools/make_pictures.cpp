@@ -182,12 +182,14 @@ QImage Flatten(const QImage& art) {
     return out;
 }
 
-QImage MakeStrip(bool hot) {
+// scale 2 draws the same pictures at twice the density, for high-density screens.
+QImage MakeStrip(bool hot, int scale) {
     const Palette c = MakePalette(hot);
-    QImage art(kCell * kCount, kCell, QImage::Format_ARGB32);
+    QImage art(kCell * kCount * scale, kCell * scale, QImage::Format_ARGB32);
     art.fill(Qt::transparent);
     QPainter p(&art);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     using Draw = void (*)(QPainter&, const Palette&);
     const Draw pictures[kCount] = {DrawNewList, DrawAddFiles, DrawRemove, DrawJoinFiles, DrawAbout};
     for (int i = 0; i < kCount; ++i) {
@@ -332,8 +334,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    bool ok = MakeStrip(false).save(dir.filePath("toolbar.bmp"), "BMP");
-    ok = MakeStrip(true).save(dir.filePath("toolbar_hot.bmp"), "BMP") && ok;
+    bool ok = MakeStrip(false, 1).save(dir.filePath("toolbar.bmp"), "BMP");
+    ok = MakeStrip(true, 1).save(dir.filePath("toolbar_hot.bmp"), "BMP") && ok;
+    ok = MakeStrip(false, 2).save(dir.filePath("toolbar@2x.bmp"), "BMP") && ok;
+    ok = MakeStrip(true, 2).save(dir.filePath("toolbar_hot@2x.bmp"), "BMP") && ok;
     const QList<int> sizes = {16, 24, 32, 48, 64, 128, 256};
     QList<QByteArray> pngs;
     for (int size : sizes) {

@@ -1,0 +1,73 @@
+// How the file list shows what does not fit: label tips for rows cut by their column, and the
+// frame's edges at fractional scale factors.
+#include "CFlatListCtrl.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QToolTip>
+
+#include <cmath>
+
+bool CFlatListCtrl::IsCellTextCut(int nRow, int nColumn) const {
+    const QModelIndex index = model()->index(nRow, nColumn);
+    if (!index.isValid())
+        return false;
+    // The text's room is laid out as the style lays out a painted cell.
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    opt.index = index;
+    opt.rect = visualRect(index);
+    opt.text = index.data(Qt::DisplayRole).toString();
+    opt.features |= QStyleOptionViewItem::HasDisplay;
+    const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+    if (!icon.isNull()) {
+        opt.icon = icon;
+        opt.features |= QStyleOptionViewItem::HasDecoration;
+    }
+    const QRect textRect = style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, this);
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return opt.fontMetrics.horizontalAdvance(opt.text) > textRect.width() - 2 * margin;
+}
+
+bool CFlatListCtrl::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && IsCellTextCut(index.row(), index.column()))
+            QToolTip::showText(help->globalPos(), index.data(Qt::DisplayRole).toString(),
+                               viewport(), visualRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableWidget::viewportEvent(e);
+}
+
+void CFlatListCtrl::RedrawClippedFrameEdges() {
+    // At a fractional scale factor the list may start part-way into a device pixel. The
+    // style's top or left frame line then falls into the pixel before the list's first
+    // whole one and is clipped away, leaving the header flush against the window. Those
+    // edges are drawn again, moved onto the first whole pixel.
+    const int frame = frameWidth();
+    if (frame <= 0)
+        return;
+    QPainter p(this);
+    const qreal dpr = devicePixelRatioF();
+    const QPointF origin = p.deviceTransform().map(QPointF(0, 0));
+    const qreal dx = (std::ceil(origin.x() - 1e-6) - origin.x()) / dpr;
+    const qreal dy = (std::ceil(origin.y() - 1e-6) - origin.y()) / dpr;
+    if (dy > 1e-6) {
+        p.save();
+        p.setClipRect(QRectF(0, 0, width(), frame + dy));
+        p.translate(0, dy);
+        drawFrame(&p);
+        p.restore();
+    }
+    if (dx > 1e-6) {
+        p.setClipRect(QRectF(0, 0, frame + dx, height()));
+        p.translate(dx, 0);
+        drawFrame(&p);
+    }
+}

@@ -1,0 +1,97 @@
+// What a screen reader gets from the main window, read through Qt's accessibility interfaces.
+#include "CStatusBarCtrl.h"
+#include "CTextToolBar.h"
+#include "CVantrelDlg.h"
+#include "TestSupport.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+#include <QToolButton>
+
+class TestAccessible : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlsHaveNamesAndRoles_data() {
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("described");
+        QTest::newRow("file list")
+            << "IDC_FILE_LIST" << int(QAccessible::Table) << "Files to join" << true;
+        QTest::newRow("output field") << "IDC_OUTPUT_FILE" << int(QAccessible::EditableText)
+                                      << "Output file name and path" << true;
+        QTest::newRow("browse button")
+            << "IDC_BROWSE_OUTPUT" << int(QAccessible::Button) << "Choose the output file" << false;
+        QTest::newRow("banner") << "IDC_BANNER" << int(QAccessible::Client) << "Banner" << true;
+        QTest::newRow("status bar")
+            << "IDC_STATUS_BAR" << int(QAccessible::StatusBar)
+            << "Drag and drop files from your file manager or click Add Files button" << false;
+    }
+    void controlsHaveNamesAndRoles() {
+        QFETCH(QString, object);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(bool, described);
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        auto* widget = dlg.findChild<QWidget*>(object);
+        QVERIFY(widget != nullptr);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(iface != nullptr && iface->isValid());
+        QCOMPARE(int(iface->role()), role);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QCOMPARE(!iface->text(QAccessible::Description).isEmpty(), described);
+        // A reader finds it by walking down from the window.
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dlg);
+        QVERIFY(window->indexOfChild(iface) >= 0);
+    }
+
+    void toolbarAndButtonsNamedByTheirLabels() {
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(dlg.m_wndToolBar);
+        QCOMPARE(bar->role(), QAccessible::ToolBar);
+        QCOMPARE(bar->text(QAccessible::Name), QString("Toolbar"));
+        QStringList names;
+        for (int i = 0; i < bar->childCount(); ++i) {
+            QAccessibleInterface* child = bar->child(i);
+            // The bar's own overflow button is hidden while every button fits.
+            if ((child->role() == QAccessible::Button ||
+                 child->role() == QAccessible::ButtonMenu) &&
+                !child->state().invisible)
+                names << child->text(QAccessible::Name);
+        }
+        QCOMPARE(names, QStringList({"New List", "Add Files", "Remove", "Join Files", "About"}));
+        // The button still shows its padded label.
+        QCOMPARE(dlg.m_wndToolBar->GetButtonText(dlg.m_wndToolBar->GetCount() - 1),
+                 QString("   About   "));
+    }
+
+    void statusBarReadsWhatItShows_data() {
+        QTest::addColumn<QStringList>("parts");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("first part") << QStringList{"Ready", ""} << "Ready";
+        QTest::newRow("both parts") << QStringList{"Joining", "3 files"} << "Joining 3 files";
+        QTest::newRow("second only") << QStringList{"", "3 files"} << "3 files";
+        QTest::newRow("nothing") << QStringList{"", ""} << "";
+    }
+    void statusBarReadsWhatItShows() {
+        QFETCH(QStringList, parts);
+        QFETCH(QString, read);
+        CStatusBarCtrl bar;
+        const int edges[] = {100, -1};
+        QVERIFY(bar.SetParts(2, edges));
+        for (int i = 0; i < parts.size(); ++i)
+            QVERIFY(bar.SetText(parts[i], i));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&bar);
+        QCOMPARE(iface->role(), QAccessible::StatusBar);
+        QCOMPARE(iface->text(QAccessible::Name), read);
+    }
+};
+
+QTEST_MAIN(TestAccessible)
+#include "tst_accessible.moc"

@@ -1,0 +1,277 @@
+// The window at home on a Linux desktop: boxes that stay with it, its words for this system,
+// and label tips for paths cut short by the list's column.
+#include "CFlatListCtrl.h"
+#include "CStatusBarCtrl.h"
+#include "CVantrelDlg.h"
+#include "resource.h"
+#include "Resources.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+#include <QWindow>
+
+namespace {
+
+bool ShowActive(QWidget& w) {
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+}
+
+// What a box looked like while it was up.
+struct CBoxSeen {
+    bool shown = false;
+    QWindow* transientParent = nullptr;
+    Qt::WindowModality modality = Qt::ApplicationModal;
+    bool modalWidget = true;
+    bool active = false;
+    bool focusInBox = false;
+    QPoint centre;
+    QRect geometry;
+};
+
+// Counts the mouse presses that reach a widget.
+struct CPressCounter : QObject {
+    explicit CPressCounter(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::MouseButtonPress;
+        return false;
+    }
+    int count = 0;
+};
+
+void WatchNextBox(CBoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
+    WhenBoxShown([&seen, more](QMessageBox* box) {
+        seen.shown = true;
+        seen.transientParent =
+            box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
+        seen.modality = box->windowModality();
+        seen.modalWidget = QApplication::activeModalWidget() != nullptr;
+        QTRY_VERIFY(QApplication::activeWindow() == box); // cannot fail the test from here
+        seen.active = QApplication::activeWindow() == box;
+        seen.focusInBox = box->isAncestorOf(QApplication::focusWidget());
+        seen.centre = box->frameGeometry().center();
+        seen.geometry = box->frameGeometry();
+        if (more)
+            more(box);
+    });
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ResetUiThreadCallsForTesting(); }
+    void cleanup() {
+        AfxSetMainWnd(nullptr);
+        ResetUiThreadCallsForTesting();
+    }
+
+    void ownerlessBoxStaysWithTheWindow_data() {
+        QTest::addColumn<UINT>("command");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("question") << UINT(ID_FILE_NEWLIST)
+                                  << "Would you like to create a new list of files to join?";
+        QTest::newRow("notice") << UINT(ID_ACTION_JOIN)
+                                << "Please select or drag and drop files that you would like to "
+                                   "join.";
+        QTest::newRow("success message")
+            << UINT(ID_JOIN_COMPLETED) << "Joining files was successfully completed!";
+    }
+    void ownerlessBoxStaysWithTheWindow() {
+        QFETCH(UINT, command);
+        QFETCH(QString, text);
+        CVantrelDlg dlg;
+        CFlatListCtrl* list = dlg.m_ctlFileList;
+        if (command == ID_FILE_NEWLIST) // New asks only when there are rows
+            QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
+        QVERIFY(ShowActive(dlg));
+
+        CBoxSeen seen;
+        QString shownText;
+        bool windowStillUsable = false;
+        WatchNextBox(seen, [&](QMessageBox* box) {
+            shownText = box->text();
+            // The window under the box still takes a click (a modal box would have it
+            // dropped on the way), and the box stays up.
+            CPressCounter presses(list->viewport());
+            ClickThroughWindow(list->viewport());
+            windowStillUsable = presses.count == 1 && box->isVisible();
+        });
+        dlg.OnCommand(MAKEWPARAM(WORD(command), 0), 0);
+
+        QVERIFY(seen.shown);
+        QCOMPARE(shownText, text);
+        QCOMPARE(seen.transientParent, dlg.windowHandle());
+        QCOMPARE(seen.modality, Qt::NonModal);
+        QVERIFY(!seen.modalWidget);
+        QVERIFY(seen.active);
+        QVERIFY(seen.focusInBox);
+        QVERIFY((seen.centre - dlg.frameGeometry().center()).manhattanLength() <= 2);
+        QVERIFY(windowStillUsable);
+    }
+
+    void boxStaysOnScreenOverTheMainWindow_data() {
+        QTest::addColumn<QString>("where"); // where the main window sits
+        QTest::newRow("middle") << "middle";
+        QTest::newRow("half off the right edge") << "right";
+        QTest::newRow("half off the bottom edge") << "bottom";
+    }
+    void boxStaysOnScreenOverTheMainWindow() {
+        QFETCH(QString, where);
+        CVantrelDlg dlg;
+        AfxSetMainWnd(&dlg);
+        QVERIFY(ShowActive(dlg));
+        const QRect avail = dlg.screen()->availableGeometry();
+        QPoint topLeft = avail.center() - QPoint(dlg.width() / 2, dlg.height() / 2);
+        if (where == "right")
+            topLeft.setX(avail.right() - dlg.width() / 3);
+        else if (where == "bottom")
+            topLeft.setY(avail.bottom() - dlg.height() / 4);
+        dlg.move(topLeft);
+        // Another window is active: the box still belongs with the main window.
+        QWidget other;
+        other.setWindowTitle("other");
+        other.resize(200, 100);
+        QVERIFY(ShowActive(other));
+
+        CBoxSeen seen;
+        WatchNextBox(seen);
+        MessageBox(nullptr, "Where am I?", "Vantrel", MB_OK);
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.transientParent, dlg.windowHandle());
+        QVERIFY(seen.active);
+        QVERIFY2(avail.contains(seen.geometry), qPrintable(QString("%1: %2,%3 %4x%5 in %6x%7")
+                                                               .arg(where)
+                                                               .arg(seen.geometry.x())
+                                                               .arg(seen.geometry.y())
+                                                               .arg(seen.geometry.width())
+                                                               .arg(seen.geometry.height())
+                                                               .arg(avail.width())
+                                                               .arg(avail.height())));
+        if (where == "middle")
+            QVERIFY((seen.centre - dlg.frameGeometry().center()).manhattanLength() <= 2);
+        else
+            QVERIFY(dlg.frameGeometry().intersects(seen.geometry));
+    }
+
+    void boxOwnedByTheWindowStaysModalToIt() {
+        CVantrelDlg dlg;
+        AfxSetMainWnd(&dlg);
+        QVERIFY(ShowActive(dlg));
+        CBoxSeen seen;
+        QString caption;
+        WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
+        AfxMessageBox("Owned", MB_OK | MB_ICONEXCLAMATION);
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.modality, Qt::WindowModal);
+        QCOMPARE(seen.transientParent, dlg.windowHandle());
+        QVERIFY(seen.focusInBox);
+        // The application's title is the program's display name, not the executable's name.
+        QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() != "Vantrel");
+        QCOMPARE(caption, QString("Vantrel"));
+    }
+
+    void wordsForEachSystem_data() {
+        QTest::addColumn<UINT>("id");
+        QTest::addColumn<ResPlatform>("platform");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("status text on Windows")
+            << UINT(IDS_STATUS_DRAG_HINT) << ResPlatform::Windows
+            << "Drag and drop files from Windows Explorer or click Add Files button";
+        QTest::newRow("status text elsewhere")
+            << UINT(IDS_STATUS_DRAG_HINT) << ResPlatform::Other
+            << "Drag and drop files from your file manager or click Add Files button";
+        QTest::newRow("title on Windows")
+            << UINT(AFX_IDS_APP_TITLE) << ResPlatform::Windows << "Vantrel";
+        QTest::newRow("title elsewhere")
+            << UINT(AFX_IDS_APP_TITLE) << ResPlatform::Other << "Vantrel";
+    }
+    void wordsForEachSystem() {
+        QFETCH(UINT, id);
+        QFETCH(ResPlatform, platform);
+        QFETCH(QString, text);
+        QCOMPARE(LoadStringFor(id, platform), text);
+#ifdef Q_OS_WIN
+        const ResPlatform here = ResPlatform::Windows;
+#else
+        const ResPlatform here = ResPlatform::Other;
+#endif
+        if (platform == here)
+            QCOMPARE(LoadString(id), text);
+    }
+
+    void windowShowsThisSystemsStatusText() {
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.m_wndStatusBar->GetText(0), LoadString(IDS_STATUS_DRAG_HINT));
+        QVERIFY(!dlg.m_wndStatusBar->GetText(0).contains("Windows"));
+    }
+
+    void labelTipForCutRows_data() {
+        QTest::addColumn<bool>("longPath");
+        QTest::addColumn<int>("columnWidth"); // 0 keeps the window's 470
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("long path") << true << 0 << true;
+        QTest::newRow("short path") << false << 0 << false;
+        QTest::newRow("long path, column wide enough") << true << 2000 << false;
+        QTest::newRow("short path, narrow column") << false << 40 << true;
+    }
+    void labelTipForCutRows() {
+        QFETCH(bool, longPath);
+        QFETCH(int, columnWidth);
+        QFETCH(bool, tip);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        if (longPath) {
+            for (int i = 0; i < 4; ++i)
+                folder += QStringLiteral("/a folder with a rather long name, number %1").arg(i);
+            QVERIFY(QDir().mkpath(folder));
+        }
+        const QString path = folder + "/f.txt";
+        WriteFile(path, "x");
+
+        CVantrelDlg dlg;
+        CFlatListCtrl* list = dlg.m_ctlFileList;
+        QVERIFY(list->AddFileRow(QDir::toNativeSeparators(path)) == 0);
+        QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 1);
+        if (columnWidth > 0)
+            list->setColumnWidth(0, columnWidth);
+        QVERIFY(ShowActive(dlg));
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+
+        QWidget* viewport = list->viewport();
+        const QPoint pos = list->visualRect(list->model()->index(0, 0)).center();
+        QHelpEvent hover(QEvent::ToolTip, pos, viewport->mapToGlobal(pos));
+        QApplication::sendEvent(viewport, &hover);
+        if (tip) {
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), QDir::toNativeSeparators(path));
+        } else {
+            QVERIFY(!QToolTip::isVisible());
+        }
+        // Off the rows there is nothing to tell.
+        const QPoint below(pos.x(), list->visualRect(list->model()->index(1, 0)).bottom() + 20);
+        QHelpEvent empty(QEvent::ToolTip, below, viewport->mapToGlobal(below));
+        QApplication::sendEvent(viewport, &empty);
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
