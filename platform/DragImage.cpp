@@ -129,6 +129,32 @@ void ImageList_EndDrag() {
     d.bShown = false;
 }
 
+namespace {
+
+bool TakesInput(const QWidget* pWnd) {
+    return pWnd->isVisible() && !(pWnd->windowFlags() & Qt::WindowTransparentForInput);
+}
+
+} // namespace
+
 QWidget* WindowFromPoint(const QPoint& ptScreen) {
-    return QApplication::widgetAt(ptScreen);
+    // Not every platform looks through windows that ignore input, and the drag image is always
+    // under the pointer. Below it, the active window comes first: it holds the dragging list.
+    QWidget* pTop = QApplication::topLevelAt(ptScreen);
+    if (pTop != nullptr && !TakesInput(pTop)) {
+        pTop = nullptr;
+        QWidgetList candidates = QApplication::topLevelWidgets();
+        if (QWidget* pActive = QApplication::activeWindow())
+            candidates.prepend(pActive);
+        for (QWidget* pWnd : candidates) {
+            if (TakesInput(pWnd) && pWnd->frameGeometry().contains(ptScreen)) {
+                pTop = pWnd;
+                break;
+            }
+        }
+    }
+    if (pTop == nullptr)
+        return nullptr;
+    QWidget* pChild = pTop->childAt(pTop->mapFromGlobal(ptScreen));
+    return pChild != nullptr ? pChild : pTop;
 }
