@@ -47,6 +47,28 @@ void SyncVisibility() {
     });
 }
 
+// The window's shape: the image's opaque pixels on every other line, so that the list shows
+// through and the marked target stays visible under the dragged rows. A shape needs no
+// compositing window manager, which translucency would; whole lines keep it to a few
+// rectangles, which the window system moves at every pointer step as cheaply as a plain one.
+QBitmap StripedMask(const QPixmap& image, const QSize& size) {
+    const QImage pixels = image.toImage()
+                              .scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                              .convertToFormat(QImage::Format_ARGB32);
+    QImage shape(size, QImage::Format_MonoLSB);
+    shape.setColor(0, qRgb(255, 255, 255));
+    shape.setColor(1, qRgb(0, 0, 0));
+    shape.fill(0);
+    for (int y = 0; y < size.height(); y += 2) {
+        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            if (qAlpha(line[x]) != 0)
+                shape.setPixel(x, y, 1);
+        }
+    }
+    return QBitmap::fromImage(shape);
+}
+
 } // namespace
 
 CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
@@ -58,9 +80,7 @@ CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(image.deviceIndependentSize().toSize());
-    // Shaped by the image's transparency, so it needs no compositing window manager.
-    if (image.hasAlphaChannel())
-        setMask(image.mask());
+    setMask(StripedMask(image, size()));
 }
 
 void CDragImageWnd::paintEvent(QPaintEvent*) {
