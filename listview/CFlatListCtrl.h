@@ -127,4 +127,5 @@ private:
     bool m_bSelectOnRelease = false;
     // Whether this drag has marked a target yet; m_nDropIndex may be an earlier drag's.
     bool m_bDropTargetMarked = false;
+    bool m_bHadMouseTracking = false;
 };

@@ -153,6 +153,9 @@ void CFlatListCtrl::OnBeginDrag(const QPoint& ptClient, const QPoint& ptScreen) 
     ImageList_BeginDrag(*m_pDragImage, 0, ptHotSpot.x(), ptHotSpot.y());
     ImageList_DragEnter(nullptr, ptScreen.x(), ptScreen.y());
     viewport()->grabMouse();
+    // Moves without a button then still arrive, should the release be lost on the way.
+    m_bHadMouseTracking = viewport()->hasMouseTracking();
+    viewport()->setMouseTracking(true);
 }
 
 std::unique_ptr<CImageList> CFlatListCtrl::BuildDragImage(const QPoint& ptCursor,
@@ -210,6 +213,7 @@ void CFlatListCtrl::OnDragMouseMove(const QPoint& ptClient, const QPoint& ptScre
 void CFlatListCtrl::OnEndDrag() {
     StopAutoScroll();
     viewport()->releaseMouse();
+    viewport()->setMouseTracking(m_bHadMouseTracking);
     ImageList_DragLeave(nullptr);
     ImageList_EndDrag();
     m_pDragImage.reset();

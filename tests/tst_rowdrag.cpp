@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -331,6 +332,30 @@ private slots:
         QCOMPARE(Order(*host.list), (QList<int>{0, 1, 2, 3, 4, 5}));
     }
 
+    void dragEndsWhenItsReleaseIsLostOrTheListGoes() {
+        auto host = std::make_unique<CDragHost>(Files(6));
+        QVERIFY(host->Show());
+        host->SelectRows({0});
+        host->BeginDrag(0);
+        host->Move(host->RowPoint(2));
+        // The window system took the release elsewhere: the next move comes without a button.
+        const QPoint pt = host->RowPoint(2) - host->Viewport()->mapTo(&host->window, QPoint());
+        QMouseEvent e(QEvent::MouseMove, pt, host->Viewport()->mapToGlobal(pt), Qt::NoButton,
+                      Qt::NoButton, {});
+        QApplication::sendEvent(host->Viewport(), &e);
+        QVERIFY(!host->Viewport()->hasMouseTracking());
+        QCOMPARE(Order(*host->list), (QList<int>{1, 2, 0, 3, 4, 5}));
+        QVERIFY(!DragImageWindow());
+        QVERIFY(QWidget::mouseGrabber() == nullptr);
+        QTest::mouseRelease(host->window.windowHandle(), Qt::LeftButton, {}, host->RowPoint(2));
+
+        host->SelectRows({4});
+        host->BeginDrag(4);
+        QTRY_VERIFY(DragImageWindow());
+        host.reset(); // the window closes mid-drag
+        QVERIFY(!DragImageWindow());
+    }
+
     void dragImageWindow() {
         CDragHost host(Files(6));
         QVERIFY(host.Show());
@@ -355,6 +380,7 @@ private slots:
         QVERIFY(flags & Qt::WindowDoesNotAcceptFocus);
         QVERIFY(wnd->testAttribute(Qt::WA_TransparentForMouseEvents));
         QCOMPARE(QApplication::activeWindow(), &host.window);
+        QCOMPARE(QWidget::mouseGrabber(), vp);
         // It spans rows 1 to 3 and starts where they are on screen: the rows do not jump.
         const QRect span = row1.united(row3);
         QCOMPARE(wnd->size(), span.size());
