@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         for (int step = 0; step <= (yBottom - yTop) / 3; ++step) {
             const int y = sweep % 2 == 0 ? yTop + 3 * step : yBottom - 3 * step;
             const QPoint pt(60 + step % 7, y);
-            QMouseEvent e(QEvent::MouseMove, pt, vp->mapToGlobal(pt), Qt::NoButton,
-                          Qt::LeftButton, {});
+            QMouseEvent e(QEvent::MouseMove, pt, vp->mapToGlobal(pt), Qt::NoButton, Qt::LeftButton,
+                          {});
             const qint64 cpu = ThreadCpuNs();
             timer.restart();
             QApplication::sendEvent(vp, &e);
@@ -110,8 +110,7 @@ int main(int argc, char** argv) {
     std::vector<qint64> zone;
     for (int i = 0; i < 200; ++i) {
         const QPoint pt(60, i % 2 == 0 ? -5 : yTop + 20);
-        QMouseEvent e(QEvent::MouseMove, pt, vp->mapToGlobal(pt), Qt::NoButton, Qt::LeftButton,
-                      {});
+        QMouseEvent e(QEvent::MouseMove, pt, vp->mapToGlobal(pt), Qt::NoButton, Qt::LeftButton, {});
         timer.restart();
         QApplication::sendEvent(vp, &e);
         zone.push_back(timer.nsecsElapsed());

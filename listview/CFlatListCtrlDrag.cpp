@@ -86,10 +86,9 @@ bool CFlatListCtrl::IsRowSelected(int nRow) const {
 }
 
 void CFlatListCtrl::SetRowSelected(int nRow, bool bSelected) {
-    selectionModel()->select(model()->index(nRow, 0),
-                             (bSelected ? QItemSelectionModel::Select
-                                        : QItemSelectionModel::Deselect) |
-                                 QItemSelectionModel::Rows);
+    selectionModel()->select(model()->index(nRow, 0), (bSelected ? QItemSelectionModel::Select
+                                                                 : QItemSelectionModel::Deselect) |
+                                                          QItemSelectionModel::Rows);
 }
 
 QRect CFlatListCtrl::GetRowRect(int nRow) const {

@@ -126,13 +126,13 @@ private slots:
         QTest::addColumn<int>("target");
         QTest::addColumn<QList<int>>("order");
         QTest::newRow("on row 0") << QList<int>{3, 4} << 0 << QList<int>{0, 3, 4, 1, 2, 5};
-        QTest::newRow("on the row just above") << QList<int>{3, 4} << 2
-                                               << QList<int>{0, 1, 2, 3, 4, 5};
+        QTest::newRow("on the row just above")
+            << QList<int>{3, 4} << 2 << QList<int>{0, 1, 2, 3, 4, 5};
         QTest::newRow("on the last row") << QList<int>{1} << 5 << QList<int>{0, 2, 3, 4, 5, 1};
-        QTest::newRow("on rows between them") << QList<int>{1, 4} << 2
-                                              << QList<int>{0, 2, 1, 4, 3, 5};
-        QTest::newRow("on a dragged row") << QList<int>{1, 2, 4} << 2
-                                          << QList<int>{0, 1, 2, 4, 3, 5};
+        QTest::newRow("on rows between them")
+            << QList<int>{1, 4} << 2 << QList<int>{0, 2, 1, 4, 3, 5};
+        QTest::newRow("on a dragged row")
+            << QList<int>{1, 2, 4} << 2 << QList<int>{0, 1, 2, 4, 3, 5};
     }
     void dropOnTarget() {
         QFETCH(QList<int>, selected);
@@ -224,15 +224,15 @@ private slots:
         QList<int> targets{first};
         QList<int> values{bar->value()};
         QElapsedTimer clock;
-        const auto conn = connect(host.list->selectionModel(),
-                                  &QItemSelectionModel::selectionChanged, this, [&] {
-                                      for (int r : host.SelectedRows()) {
-                                          if (r != dragged && r != targets.last())
-                                              targets << r;
-                                      }
-                                  });
-        const auto connBar = connect(bar, &QScrollBar::valueChanged, this,
-                                     [&](int v) { values << v; });
+        const auto conn =
+            connect(host.list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] {
+                for (int r : host.SelectedRows()) {
+                    if (r != dragged && r != targets.last())
+                        targets << r;
+                }
+            });
+        const auto connBar =
+            connect(bar, &QScrollBar::valueChanged, this, [&](int v) { values << v; });
         clock.start();
         host.Move(up ? host.HeaderPoint() : host.BelowListPoint());
         const int last = up ? 0 : n - 1;
@@ -361,8 +361,8 @@ private slots:
         QVERIFY(host.Show());
         host.SelectRows({1, 3});
         QWidget* vp = host.Viewport();
-        const QRect row1 = QRect(0, host.list->rowViewportPosition(1), 470,
-                                 host.list->rowHeight(1));
+        const QRect row1 =
+            QRect(0, host.list->rowViewportPosition(1), 470, host.list->rowHeight(1));
         const QRect row3 = row1.translated(0, host.list->rowViewportPosition(3) - row1.y());
         // The press gives row 1 the focus; the rows look like this when the drag begins.
         host.Press(host.RowPoint(1));

@@ -122,15 +122,15 @@ private slots:
                     MoveDraggedRows(rows, drag, nDropIndex);
                     const QList<int> expected = ExpectedOrder(n, dragged, target);
                     if (rows.outOfRange || rows.Ids() != expected) {
-                        qWarning() << "rows" << n << "dragged" << QList<int>(dragged.begin(),
-                                                                           dragged.end())
-                                   << "target" << target << "got" << rows.Ids();
+                        qWarning() << "rows" << n << "dragged"
+                                   << QList<int>(dragged.begin(), dragged.end()) << "target"
+                                   << target << "got" << rows.Ids();
                         QFAIL("wrong order");
                     }
-                    QCOMPARE(nDropIndex, int(std::find(expected.begin(), expected.end(),
-                                                       dragged.back()) -
-                                             expected.begin()) +
-                                             1);
+                    QCOMPARE(nDropIndex,
+                             int(std::find(expected.begin(), expected.end(), dragged.back()) -
+                                 expected.begin()) +
+                                 1);
                     ++cases;
                 }
             }
