@@ -18,6 +18,7 @@ constexpr int LVCFMT_LEFT = 0;
 constexpr int LVCFMT_RIGHT = 1;
 constexpr int LVCFMT_CENTER = 2;
 
+// Focus and selection, as the drop-target marking remembers them.
 constexpr UINT LVIS_FOCUSED = 0x0001;
 constexpr UINT LVIS_SELECTED = 0x0002;
 // Row state bits besides selection and focus, which belong to the view.

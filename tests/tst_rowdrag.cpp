@@ -153,6 +153,17 @@ private slots:
         QVERIFY(!DragImageWindow());
     }
 
+    void pressOnAnUnselectedRowDragsItAlone() {
+        CDragHost host(Files(6));
+        QVERIFY(host.Show());
+        host.SelectRows({1, 3});
+        host.BeginDrag(4);
+        host.Move(host.RowPoint(0));
+        host.Release(host.RowPoint(0));
+        QCOMPARE(Order(*host.list), (QList<int>{0, 4, 1, 2, 3, 5}));
+        QCOMPARE(SelectedFiles(host), QList<int>{4});
+    }
+
     void targetMarkingIsGivenBack() {
         CDragHost host(Files(6));
         QVERIFY(host.Show());
