@@ -6,17 +6,17 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVBoxLayout>
 
 namespace {
 
-// A window with the list and another control below it, driven through its window handle so
+// A window with the list and another control beside it, driven through its window handle so
 // that the mouse goes where the window system would send it (capture included).
 struct CDragHost {
     QWidget window;
@@ -24,14 +24,14 @@ struct CDragHost {
     QLineEdit* edit;
 
     CDragHost(const QStringList& paths, int listHeight = 220) {
-        auto* layout = new QVBoxLayout(&window);
+        auto* layout = new QHBoxLayout(&window);
         list = new CFlatListCtrl(&window);
         edit = new QLineEdit(&window);
         layout->addWidget(list);
         layout->addWidget(edit);
         list->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
-        list->setFixedHeight(listHeight);
-        window.resize(520, listHeight + 60);
+        list->setFixedSize(500, listHeight);
+        window.resize(680, listHeight + 60);
         for (const QString& path : paths)
             list->AddFileRow(path);
     }
@@ -286,8 +286,12 @@ private slots:
         host.SelectRows({1});
         host.BeginDrag(1);
         host.Move(host.RowPoint(4));
-        const QPoint outside = outsideWindow ? QPoint(-30, host.window.height() + 40)
-                                             : host.edit->mapTo(&host.window, QPoint(5, 5));
+        // Beside the list at the height of its rows: neither scroll zone, and the row that
+        // the probe finds there is the one already marked.
+        const QPoint outside =
+            outsideWindow
+                ? QPoint(-30, host.RowPoint(4).y())
+                : QPoint(host.edit->mapTo(&host.window, QPoint()).x() + 5, host.RowPoint(4).y());
         host.Move(outside);
         host.Release(outside);
         QCOMPARE(Order(*host.list), (QList<int>{0, 2, 3, 4, 1, 5}));
@@ -297,12 +301,12 @@ private slots:
     }
 
     void releaseBeforeAnyTarget_data() {
-        QTest::addColumn<bool>("leaveList");
+        QTest::addColumn<bool>("belowRows");
         QTest::newRow("released at once") << false;
-        QTest::newRow("pointer straight out of the list") << true;
+        QTest::newRow("pointer below the last row") << true;
     }
     void releaseBeforeAnyTarget() {
-        QFETCH(bool, leaveList);
+        QFETCH(bool, belowRows);
         CDragHost host(Files(6));
         QVERIFY(host.Show());
         // An earlier drag leaves its last target behind.
@@ -317,8 +321,10 @@ private slots:
         host.BeginDrag(3);
         QTRY_VERIFY(DragImageWindow());
         QPoint pt = host.RowPoint(3) + QPoint(QApplication::startDragDistance() + 1, 0);
-        if (leaveList) {
-            pt = host.edit->mapTo(&host.window, QPoint(5, 5));
+        if (belowRows) {
+            // Inside the list, where no row is: no target, and no scroll zone either.
+            pt = host.Viewport()->mapTo(&host.window, QPoint(40, host.Viewport()->height() - 3));
+            QVERIFY(host.list->rowAt(host.Viewport()->height() - 3) < 0);
             host.Move(pt);
         }
         host.Release(pt);
