@@ -281,6 +281,9 @@ void CFlatListCtrl::SelectAndFocusRow(int nRow) {
 }
 
 void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
+    // Other buttons pressed during a row drag must not change the rows it carries.
+    if (m_pDragImage)
+        return;
     m_nPressRow = -1;
     m_bDragTried = false;
     m_bSelectOnRelease = false;
