@@ -281,7 +281,7 @@ void CFlatListCtrl::SelectAndFocusRow(int nRow) {
 }
 
 void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
-    // Other buttons pressed during a row drag must not change the rows it carries.
+    // Another button pressed during a row drag must not reset the press the drag began with.
     if (m_pDragImage)
         return;
     m_nPressRow = -1;
