@@ -57,10 +57,7 @@ void CVantrelDlg::OnAddFiles() {
 
     for (const QString& path : dialog.selectedFiles()) {
         if (m_ctlFileList->GetItemCount() >= kMaxFilesPerJoin) {
-            AfxMessageBox(QStringLiteral("This version does not allow joining more than 500 files "
-                                         "at once \nPlease join files in batches not exceeding "
-                                         "500 count."),
-                          MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);
             return;
         }
         m_ctlFileList->AddFileRow(QDir::toNativeSeparators(path));

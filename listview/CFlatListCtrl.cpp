@@ -1,6 +1,7 @@
 #include "CFlatListCtrl.h"
 
 #include "CFlatHeaderCtrl.h"
+#include "DragImage.h"
 #include "Gdi.h"
 #include "MessageBox.h"
 #include "RowSort.h"
@@ -98,6 +99,9 @@ CFlatListCtrl::CFlatListCtrl(QWidget* parent)
     setTabKeyNavigation(false);
     setWordWrap(false);
     setIconSize(QSize(kIconSize, kIconSize));
+    // Rows are dragged by the list's own code; files come from the file manager.
+    setDragEnabled(false);
+    viewport()->setAcceptDrops(true);
 
     for (QScrollBar* pBar : {verticalScrollBar(), horizontalScrollBar()}) {
         connect(pBar, &QAbstractSlider::actionTriggered, this, &CFlatListCtrl::OnScrollBarUsed);
@@ -108,6 +112,8 @@ CFlatListCtrl::CFlatListCtrl(QWidget* parent)
 CFlatListCtrl::~CFlatListCtrl() {
     if (m_nScrollTimer != 0)
         killTimer(m_nScrollTimer);
+    if (m_pDragImage)
+        ImageList_EndDrag();
 }
 
 CFlatHeaderCtrl* CFlatListCtrl::GetHeaderCtrl() const {
@@ -275,7 +281,25 @@ void CFlatListCtrl::SelectAndFocusRow(int nRow) {
 }
 
 void CFlatListCtrl::mousePressEvent(QMouseEvent* e) {
-    QTableWidget::mousePressEvent(e);
+    // Another button pressed during a row drag must not reset the press the drag began with.
+    if (m_pDragImage)
+        return;
+    m_nPressRow = -1;
+    m_bDragTried = false;
+    m_bSelectOnRelease = false;
+    if (e->button() == Qt::LeftButton) {
+        m_ptPress = e->position().toPoint();
+        m_nPressRow = indexAt(m_ptPress).row();
+    }
+    // A plain press on a selected row may begin dragging every selected row, so the others
+    // stay selected until the button comes up without a drag.
+    if (m_nPressRow >= 0 && !(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) &&
+        IsRowSelected(m_nPressRow)) {
+        m_bSelectOnRelease = true;
+        setFocus(Qt::MouseFocusReason);
+    } else {
+        QTableWidget::mousePressEvent(e);
+    }
     // A Ctrl+click toggles the row; selecting it again here would undo a deselection.
     if (e->button() != Qt::LeftButton || (e->modifiers() & Qt::ControlModifier))
         return;

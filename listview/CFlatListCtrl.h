@@ -11,6 +11,7 @@
 #include <QTableWidget>
 
 #include <memory>
+#include <vector>
 
 class CFlatHeaderCtrl;
 
@@ -18,6 +19,9 @@ constexpr int LVCFMT_LEFT = 0;
 constexpr int LVCFMT_RIGHT = 1;
 constexpr int LVCFMT_CENTER = 2;
 
+// Focus and selection, as the drop-target marking remembers them.
+constexpr UINT LVIS_FOCUSED = 0x0001;
+constexpr UINT LVIS_SELECTED = 0x0002;
 // Row state bits besides selection and focus, which belong to the view.
 constexpr UINT LVIS_CUT = 0x0004;
 constexpr UINT LVIS_DROPHILITED = 0x0008;
@@ -72,9 +76,33 @@ protected:
     bool viewportEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    // Row drag, and files dropped from the file manager (CFlatListCtrlDrag.cpp).
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     class CRowTable;
+    class CRowList;
+
+    void OnBeginDrag(const QPoint& ptClient, const QPoint& ptScreen);
+    void OnDragMouseMove(const QPoint& ptClient, const QPoint& ptScreen);
+    void OnEndDrag();
+    void OnDragScrollTimer();
+    void OnDropFiles(const QStringList& paths);
+    bool AcceptShellDrag(QDropEvent* e) const;
+    void SelectDropTarget(int nRow);
+    void RestoreDropTarget();
+    std::unique_ptr<CImageList> BuildDragImage(const QPoint& ptCursor, QPoint& ptHotSpot) const;
+    void MoveDraggedRows();
+    void StartAutoScroll(int nDirection);
+    void StopAutoScroll();
+    bool IsRowSelected(int nRow) const;
+    void SetRowSelected(int nRow, bool bSelected);
+    QRect GetRowRect(int nRow) const;
 
     bool EnsureImageList();
     void SelectAndFocusRow(int nRow);
@@ -89,7 +117,7 @@ private:
     CImageList m_imageList;
     CFlatHeaderCtrl* m_wndHeader;
     int m_nLastClickedRow = -1;
-    QList<int> m_aDragRows;
+    std::vector<int> m_aDragRows;
     int m_nDropIndex = -1;
     std::unique_ptr<CImageList> m_pDragImage;
     int m_nPrevDropIndex = -1;
@@ -99,4 +127,15 @@ private:
 
     // Without a screen the colour depth is unknown; said once, not for every file.
     bool m_bToldNoDC = false;
+
+    // The left press that may begin a row drag.
+    int m_nPressRow = -1;
+    QPoint m_ptPress;
+    bool m_bDragTried = false;
+    // A plain press on a selected row keeps the selection for a drag; without one, the
+    // release selects that row alone.
+    bool m_bSelectOnRelease = false;
+    // Whether this drag has marked a target yet; m_nDropIndex may be an earlier drag's.
+    bool m_bDropTargetMarked = false;
+    bool m_bHadMouseTracking = false;
 };

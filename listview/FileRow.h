@@ -5,3 +5,7 @@
 constexpr unsigned kIncludeInJoin = 1;
 // The most rows the file list holds; enforced by whoever adds files.
 constexpr int kMaxFilesPerJoin = 500;
+// Said when adding files would take the list past kMaxFilesPerJoin.
+inline constexpr char kTooManyFilesText[] =
+    "This version does not allow joining more than 500 files at once \nPlease join files in "
+    "batches not exceeding 500 count.";

@@ -1,5 +1,6 @@
 #include "CImageList.h"
 
+#include <QImage>
 #include <QPainter>
 
 bool CImageList::Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow) {
@@ -19,7 +20,7 @@ void CImageList::DeleteImageList() {
 }
 
 QPixmap CImageList::Fit(const QPixmap& pixmap) const {
-    if (pixmap.size() == m_size)
+    if (pixmap.deviceIndependentSize().toSize() == m_size)
         return pixmap;
     QPixmap fitted(m_size);
     fitted.fill(Qt::transparent);
@@ -46,6 +47,21 @@ int CImageList::Add(const QPixmap& pixmap) {
         return -1;
     m_images.append(Fit(pixmap));
     return GetImageCount() - 1;
+}
+
+int CImageList::AddMasked(const QPixmap& bitmap, const QColor& crMask) {
+    if (bitmap.isNull())
+        return -1;
+    QImage image = bitmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = crMask.rgb();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] | 0xFF000000u) == key)
+                line[x] = 0;
+        }
+    }
+    return Add(QPixmap::fromImage(image));
 }
 
 QPixmap CImageList::GetImage(int nImage) const {

@@ -1,6 +1,7 @@
 // An indexed store of equally sized images, like the common controls' image lists.
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QList>
 #include <QPixmap>
@@ -28,6 +29,8 @@ public:
     // nImage -1 appends; returns the index of the image, or -1.
     int ReplaceIcon(int nImage, const QIcon& icon);
     int Add(const QPixmap& pixmap);
+    // Adds the bitmap with every pixel of colour crMask made transparent.
+    int AddMasked(const QPixmap& bitmap, const QColor& crMask);
     QPixmap GetImage(int nImage) const;
 
     // The image's rectangle, at the origin; false for an index out of range.

@@ -1,0 +1,180 @@
+#include "DragImage.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+struct CDragState {
+    QPointer<CDragImageWnd> pWnd;
+    QPointer<QWidget> pLock;
+    bool bLocked = false;
+    bool bShown = false;
+    bool bSyncPending = false;
+};
+
+CDragState& Drag() {
+    static CDragState s_drag;
+    return s_drag;
+}
+
+QPoint LockOrigin() {
+    const CDragState& d = Drag();
+    return d.pLock ? d.pLock->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+}
+
+void PlaceAt(int x, int y) {
+    CDragState& d = Drag();
+    d.pWnd->move(LockOrigin() + QPoint(x, y) - d.pWnd->GetHotSpot());
+}
+
+// The image is a window of its own, so nothing painted beneath it is ever disturbed: hiding it
+// around a repaint is only noted, and the window follows once the handler is done. Showing
+// and hiding it for real at every pointer move would only make it flicker.
+void SyncVisibility() {
+    CDragState& d = Drag();
+    if (d.bSyncPending)
+        return;
+    d.bSyncPending = true;
+    QTimer::singleShot(0, qApp, [] {
+        CDragState& s = Drag();
+        s.bSyncPending = false;
+        if (s.pWnd)
+            s.pWnd->setVisible(s.bShown);
+    });
+}
+
+// The window's shape: the image's opaque pixels on every other line, so that the list shows
+// through and the marked target stays visible under the dragged rows. A shape needs no
+// compositing window manager, which translucency would; whole lines keep it to a few
+// rectangles, which the window system moves at every pointer step as cheaply as a plain one.
+QBitmap StripedMask(const QPixmap& image, const QSize& size) {
+    const QImage pixels = image.toImage()
+                              .scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                              .convertToFormat(QImage::Format_ARGB32);
+    QImage shape(size, QImage::Format_MonoLSB);
+    shape.setColor(0, qRgb(255, 255, 255));
+    shape.setColor(1, qRgb(0, 0, 0));
+    shape.fill(0);
+    for (int y = 0; y < size.height(); y += 2) {
+        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            if (qAlpha(line[x]) != 0)
+                shape.setPixel(x, y, 1);
+        }
+    }
+    return QBitmap::fromImage(shape);
+}
+
+} // namespace
+
+CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
+                           Qt::X11BypassWindowManagerHint),
+      m_image(image), m_ptHotSpot(ptHotSpot) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(image.deviceIndependentSize().toSize());
+    setMask(StripedMask(image, size()));
+}
+
+void CDragImageWnd::paintEvent(QPaintEvent*) {
+    QPainter dc(this);
+    dc.drawPixmap(0, 0, m_image);
+}
+
+BOOL ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot) {
+    const QPixmap image = list.GetImage(nImage);
+    if (image.isNull())
+        return FALSE;
+    ImageList_EndDrag();
+    CDragState& d = Drag();
+    d.pWnd = new CDragImageWnd(image, QPoint(dxHotspot, dyHotspot));
+    d.bShown = false;
+    d.bLocked = false;
+    return TRUE;
+}
+
+BOOL ImageList_DragEnter(QWidget* hwndLock, int x, int y) {
+    CDragState& d = Drag();
+    if (!d.pWnd)
+        return FALSE;
+    d.pLock = hwndLock;
+    d.bLocked = true;
+    PlaceAt(x, y);
+    d.bShown = true;
+    SyncVisibility();
+    return TRUE;
+}
+
+BOOL ImageList_DragMove(int x, int y) {
+    CDragState& d = Drag();
+    if (!d.pWnd)
+        return FALSE;
+    PlaceAt(x, y);
+    return TRUE;
+}
+
+BOOL ImageList_DragLeave(QWidget* hwndLock) {
+    CDragState& d = Drag();
+    if (!d.pWnd || (d.bLocked && d.pLock != hwndLock))
+        return FALSE;
+    d.bLocked = false;
+    d.pLock = nullptr;
+    d.bShown = false;
+    SyncVisibility();
+    return TRUE;
+}
+
+BOOL ImageList_DragShowNolock(BOOL fShow) {
+    CDragState& d = Drag();
+    if (!d.pWnd)
+        return FALSE;
+    d.bShown = fShow != FALSE;
+    SyncVisibility();
+    return TRUE;
+}
+
+void ImageList_EndDrag() {
+    CDragState& d = Drag();
+    delete d.pWnd.data();
+    d.pWnd = nullptr;
+    d.pLock = nullptr;
+    d.bLocked = false;
+    d.bShown = false;
+}
+
+namespace {
+
+bool TakesInput(const QWidget* pWnd) {
+    return pWnd->isVisible() && !(pWnd->windowFlags() & Qt::WindowTransparentForInput);
+}
+
+} // namespace
+
+QWidget* WindowFromPoint(const QPoint& ptScreen) {
+    // Not every platform looks through windows that ignore input, and the drag image is always
+    // under the pointer. Below it, the active window comes first: it holds the dragging list.
+    QWidget* pTop = QApplication::topLevelAt(ptScreen);
+    if (pTop != nullptr && !TakesInput(pTop)) {
+        pTop = nullptr;
+        QWidgetList candidates = QApplication::topLevelWidgets();
+        if (QWidget* pActive = QApplication::activeWindow())
+            candidates.prepend(pActive);
+        for (QWidget* pWnd : candidates) {
+            if (TakesInput(pWnd) && pWnd->frameGeometry().contains(ptScreen)) {
+                pTop = pWnd;
+                break;
+            }
+        }
+    }
+    if (pTop == nullptr)
+        return nullptr;
+    QWidget* pChild = pTop->childAt(pTop->mapFromGlobal(ptScreen));
+    return pChild != nullptr ? pChild : pTop;
+}

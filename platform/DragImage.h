@@ -1,0 +1,46 @@
+// The drag-image functions of the image lists: one image follows the pointer in a window of
+// its own, frameless, topmost, never activated and transparent to the mouse. One drag image
+// exists at a time.
+#pragma once
+
+#include "CImageList.h"
+#include "WinTypes.h"
+
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+
+// The window that shows the drag image.
+class CDragImageWnd : public QWidget {
+    Q_OBJECT
+
+public:
+    CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot);
+    const QPixmap& GetImage() const { return m_image; }
+    QPoint GetHotSpot() const { return m_ptHotSpot; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QPixmap m_image;
+    QPoint m_ptHotSpot;
+};
+
+// Starts a drag with image nImage of the list; the hot spot is the point of the image that
+// sits under the pointer. The image is not shown until ImageList_DragEnter.
+BOOL ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot);
+// Shows the image at (x, y) relative to the lock window's top-left corner; a null lock
+// window is the desktop, so (x, y) is a screen position.
+BOOL ImageList_DragEnter(QWidget* hwndLock, int x, int y);
+// Moves the image, relative to the lock window as in ImageList_DragEnter.
+BOOL ImageList_DragMove(int x, int y);
+// Hides the image and unlocks the window.
+BOOL ImageList_DragLeave(QWidget* hwndLock);
+// Hides or shows the image without unlocking.
+BOOL ImageList_DragShowNolock(BOOL fShow);
+// Ends the drag; its window goes.
+void ImageList_EndDrag();
+
+// The window under a screen point, the drag image aside: the deepest widget there, or null.
+QWidget* WindowFromPoint(const QPoint& ptScreen);
