@@ -4,6 +4,7 @@
 #include "CFlatListCtrl.h"
 #include "CHelpWindow.h"
 #include "CJoinThread.h"
+#include "FileDialog.h"
 #include "FileRow.h"
 #include "MessageBox.h"
 #include "OutputName.h"
@@ -51,10 +52,7 @@ void CVantrelDlg::OnAddFiles() {
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-
-    for (const QString& path : dialog.selectedFiles()) {
+    for (const QString& path : ExecFileDialog(dialog)) {
         if (m_ctlFileList->GetItemCount() >= kMaxFilesPerJoin) {
             AfxMessageBox(QStringLiteral("This version does not allow joining more than 500 files "
                                          "at once \nPlease join files in batches not exceeding "
@@ -109,10 +107,10 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     dialog.setFileMode(QFileDialog::AnyFile); // the output need not exist yet
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = ExecFileDialog(dialog);
+    if (chosen.isEmpty())
         return FALSE;
-    m_strOutputFile =
-        OutputPathForChoice(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+    m_strOutputFile = OutputPathForChoice(QDir::toNativeSeparators(chosen.constFirst()));
     UpdateData(FALSE);
     return TRUE;
 }

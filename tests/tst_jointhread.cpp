@@ -140,7 +140,7 @@ void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
 
     bool answered = false;
     QPointer<CJoinThread> worker;
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->parentWidget(), &window);
         QCOMPARE(box->text(), QString("File not found"));
         QCOMPARE(box->windowTitle(), QString("tst_jointhread"));

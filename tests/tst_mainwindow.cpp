@@ -103,7 +103,7 @@ void TestMainWindow::menuEntriesAndIds() {
         QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
         QVERIFY(button->isEnabled() && dlg.GetCommandAction(id)->isEnabled());
         QSignalSpy triggered(dlg.GetCommandAction(id), &QAction::triggered);
-        if (id == ID_FILE_ADDFILES)
+        const CTopLevelWatch closer =
             WhenTopLevelShown("QFileDialog", [](QWidget* fd) { fd->close(); });
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(triggered.count(), 1);
@@ -148,7 +148,7 @@ void TestMainWindow::commandsReachTheirHandlers() {
         QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
 
     QString seen;
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         seen = "box: " + (box->windowTitle() == "About Corvane" ? box->windowTitle() : box->text());
     });
     auto* poll = new QTimer(&dlg);
