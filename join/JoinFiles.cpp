@@ -138,6 +138,8 @@ std::string InputProblem(const std::string& path, struct stat& st) {
         return CannotRead(path, errno);
     if (S_ISDIR(st.st_mode))
         return Quoted(path) + " is a folder, not a file. Nothing was joined.";
+    if (S_ISSOCK(st.st_mode))
+        return CannotRead(path, ENXIO); // what opening one says
     if (!S_ISREG(st.st_mode)) {
         if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0)
             return CannotRead(path, errno);

@@ -9,12 +9,15 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -98,6 +101,7 @@ private slots:
 
     void refusedInputsLeaveOutputUntouched_data();
     void refusedInputsLeaveOutputUntouched();
+    void unreadableInputIsRefused_data();
     void unreadableInputIsRefused();
     void outputThatIsAnInputIsRefused_data();
     void outputThatIsAnInputIsRefused();
@@ -251,6 +255,7 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched_data() {
     QTest::newRow("input path too long") << Path(QString(5000, 'y')) << "too long";
     QTest::newRow("zero byte in input path") << Path("in") + QChar(0) + "x"
                                              << "zero byte";
+    QTest::newRow("socket as input") << Path("sock") << "cannot be read";
 }
 
 void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
@@ -259,6 +264,15 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
 
     const QString good = Path("good.bin"), output = Path("out.bin");
     WriteFile(good, "good");
+    if (badInput == Path("sock")) { // a socket cannot be opened at all, so cannot be read
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, Std(badInput).c_str(), sizeof addr.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(fd);
+    }
     WriteFile(output, "previous output");
     const JoinResult result = JoinFiles(Std(output), {Std(good), Std(badInput)});
     QVERIFY(!result.ok());
@@ -268,9 +282,19 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
     QCOMPARE(ReadFile(output), QByteArray("previous output"));
 }
 
+void TestJoinFiles::unreadableInputIsRefused_data() {
+    QTest::addColumn<bool>("pipe"); // else a regular file
+    QTest::newRow("file") << false;
+    QTest::newRow("named pipe") << true; // judged without opening it
+}
+
 void TestJoinFiles::unreadableInputIsRefused() {
+    QFETCH(bool, pipe);
     const QString secret = Path("secret.bin"), output = Path("out.bin");
-    WriteFile(secret, "secret");
+    if (pipe)
+        QCOMPARE(mkfifo(Std(secret).c_str(), 0600), 0);
+    else
+        WriteFile(secret, "secret");
     QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
     WriteFile(output, "previous output");
     QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |

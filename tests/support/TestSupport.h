@@ -70,9 +70,10 @@ private:
     CTopLevelWatcher* m_pWatcher;
 };
 
+// A watch for the next message box; a box fn leaves open is rejected.
 CTopLevelWatch WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs = 5000);
 
-// The same for a QFileDialog, a help window...; fn gets it as it is.
+// A watch for the next QFileDialog, help window...; fn gets it as it is.
 CTopLevelWatch WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
                                  int timeoutMs = 5000);
 
