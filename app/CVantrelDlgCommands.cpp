@@ -5,6 +5,7 @@
 #include "CFlatListCtrl.h"
 #include "CHelpWindow.h"
 #include "CJoinThread.h"
+#include "FileDialog.h"
 #include "FileRow.h"
 #include "MessageBox.h"
 #include "OutputName.h"
@@ -52,10 +53,7 @@ void CVantrelDlg::OnAddFiles() {
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-
-    for (const QString& path : dialog.selectedFiles()) {
+    for (const QString& path : ExecFileDialog(dialog)) {
         if (m_ctlFileList->GetItemCount() >= kMaxFilesPerJoin) {
             AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);
             return;
@@ -107,10 +105,10 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     dialog.setFileMode(QFileDialog::AnyFile); // the output need not exist yet
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = ExecFileDialog(dialog);
+    if (chosen.isEmpty())
         return FALSE;
-    m_strOutputFile =
-        OutputPathForChoice(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+    m_strOutputFile = OutputPathForChoice(QDir::toNativeSeparators(chosen.constFirst()));
     UpdateData(FALSE);
     return TRUE;
 }

@@ -6,6 +6,8 @@
 #include "SendMessage.h"
 #include "UiThread.h"
 
+#include <QFile>
+
 #include <mutex>
 #include <set>
 
@@ -44,13 +46,15 @@ void CJoinThread::run() {
 }
 
 int CJoinThread::Run() {
-    g_csJoin.lock();
+    const QMutexLocker lock(&g_csJoin); // held until the completion has been handled
     const JoinResult result = JoinFiles(m_strOutputPath, m_lstInputPaths);
-    if (!result.ok())
-        AfxMessageBox(QString::fromStdString(result.message()), MB_OK | MB_ICONEXCLAMATION);
-    else
+    if (!result.ok()) {
+        // The message quotes paths in the bytes they were given in, so decode it the same way.
+        AfxMessageBox(QFile::decodeName(QByteArray::fromStdString(result.message())),
+                      MB_OK | MB_ICONEXCLAMATION);
+    } else {
         SendMessage(m_hNotifyWnd, WM_COMMAND, MAKEWPARAM(ID_JOIN_COMPLETED, 0), 0);
-    g_csJoin.unlock();
+    }
     return 0;
 }
 

@@ -118,6 +118,46 @@ struct FileId {
     ino_t ino;
 };
 
+std::string AlsoAnInput(const std::string& outputPath) {
+    return "The output file " + Quoted(outputPath) + " is also one of the files to join";
+}
+
+std::string CannotRead(const std::string& path, int err) {
+    if (err == ENOENT || err == ENOTDIR)
+        return "The input file " + Quoted(path) + " does not exist. Nothing was joined.";
+    return "The input file " + Quoted(path) + " cannot be read: " + ErrorText(err) +
+           ". Nothing was joined.";
+}
+
+// Empty when the input can be joined; st then holds its identity. Only a regular file is
+// opened to prove it readable: opening a pipe would wake a writer waiting on it, whose data
+// is then lost when the check closes it again, and opening a device can have effects of its
+// own. Anything else is judged by its permissions.
+std::string InputProblem(const std::string& path, struct stat& st) {
+    if (::stat(path.c_str(), &st) != 0)
+        return CannotRead(path, errno);
+    if (S_ISDIR(st.st_mode))
+        return Quoted(path) + " is a folder, not a file. Nothing was joined.";
+    if (S_ISSOCK(st.st_mode))
+        return CannotRead(path, ENXIO); // what opening one says
+    if (!S_ISREG(st.st_mode)) {
+        if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0)
+            return CannotRead(path, errno);
+        return {};
+    }
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return CannotRead(path, errno);
+    const bool statOk = ::fstat(fd, &st) == 0; // the file just opened, should the name have moved
+    const int err = errno;
+    ::close(fd);
+    if (!statOk)
+        return CannotRead(path, err);
+    if (S_ISDIR(st.st_mode))
+        return Quoted(path) + " is a folder, not a file. Nothing was joined.";
+    return {};
+}
+
 } // namespace
 
 JoinResult JoinResult::Failure(std::string message) {
@@ -138,27 +178,9 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
     for (const std::string& path : inputPaths) {
         if (std::string problem = PathProblem(path, "input file"); !problem.empty())
             return JoinResult::Failure(problem);
-
-        // Opening is the only honest test of readability; non-blocking so a pipe cannot hang us.
-        const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            const int err = errno;
-            if (err == ENOENT || err == ENOTDIR)
-                return JoinResult::Failure("The input file " + Quoted(path) +
-                                           " does not exist. Nothing was joined.");
-            return JoinResult::Failure("The input file " + Quoted(path) + " cannot be read: " +
-                                       ErrorText(err) + ". Nothing was joined.");
-        }
         struct stat st {};
-        const bool statOk = ::fstat(fd, &st) == 0;
-        const int err = errno;
-        ::close(fd);
-        if (!statOk)
-            return JoinResult::Failure("The input file " + Quoted(path) + " cannot be read: " +
-                                       ErrorText(err) + ". Nothing was joined.");
-        if (S_ISDIR(st.st_mode))
-            return JoinResult::Failure(Quoted(path) +
-                                       " is a folder, not a file. Nothing was joined.");
+        if (std::string problem = InputProblem(path, st); !problem.empty())
+            return JoinResult::Failure(problem);
         inputIds.push_back({st.st_dev, st.st_ino});
     }
 
@@ -168,10 +190,8 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
     if (!outputPath.empty() && ::stat(outputPath.c_str(), &out) == 0) {
         for (const FileId& id : inputIds) {
             if (id.dev == out.st_dev && id.ino == out.st_ino)
-                return JoinResult::Failure(
-                    "The output file " + Quoted(outputPath) +
-                    " is also one of the files to join. Choose another output file; nothing "
-                    "was joined.");
+                return JoinResult::Failure(AlsoAnInput(outputPath) +
+                                           ". Choose another output file; nothing was joined.");
         }
     }
     return JoinResult::Success();
@@ -182,6 +202,9 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
         OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
     if (fdOut < 0)
         return JoinResult::Failure(OutputOpenError(errno, outputPath));
+
+    struct stat out {};
+    const bool outputKnown = ::fstat(fdOut, &out) == 0;
 
     const auto incomplete = [&](const std::string& what) {
         ::close(fdOut);
@@ -195,6 +218,14 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
         if (fdIn < 0)
             return incomplete("The input file " + Quoted(path) +
                               " could not be opened: " + ErrorText(errno) + ".");
+        // The check before the copy went by name; the name may lead to the output by now, and
+        // reading the output while appending to it would never end.
+        struct stat in {};
+        if (outputKnown && ::fstat(fdIn, &in) == 0 && in.st_dev == out.st_dev &&
+            in.st_ino == out.st_ino) {
+            ::close(fdIn);
+            return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
+        }
         for (;;) {
             const ssize_t n = ::read(fdIn, block, sizeof block);
             if (n == 0)

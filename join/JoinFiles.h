@@ -17,19 +17,21 @@ private:
     std::string m_strMessage;
 };
 
-// Checks the request, then copies. Paths are UTF-8 byte strings. Nothing is written, and an
+// Checks the request, then copies. Paths are the system's file-name bytes, handed to the
+// system as they are; no text encoding is assumed. Nothing is written, and an
 // existing output is left as it was, when the request is refused: an output that cannot be
 // opened, a path that is too long, an input that is missing, unreadable or a folder, or an
 // output that is one of the inputs.
 JoinResult JoinFiles(const std::string& outputPath, const std::list<std::string>& inputPaths);
 
-// The checks JoinFiles makes before it opens the output.
+// The checks JoinFiles makes before it opens the output. Only regular files are opened for
+// them, so a pipe's writer is not disturbed before the copy reads it.
 JoinResult CheckJoinRequest(const std::string& outputPath,
                             const std::list<std::string>& inputPaths);
 
 // The copy alone, without those checks: opens (creating or emptying) the output, copies the
-// inputs in 4096-byte blocks and closes it. Stops at the first failure; the output is then
-// incomplete and the result says so.
+// inputs in 4096-byte blocks and closes it. Stops at the first failure, including an input
+// that turns out to be the output itself; the output is then incomplete and the result says so.
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths);
 
 // The size of the block each read asks for.

@@ -168,7 +168,7 @@ void TestAboutDlg::endedBy() {
     QFETCH(int, result);
     CAboutDlg dlg;
     bool seen = false;
-    WhenTopLevelShown("CAboutDlg", [&](QWidget* box) {
+    const CTopLevelWatch watch = WhenTopLevelShown("CAboutDlg", [&](QWidget* box) {
         seen = true;
         QVERIFY(box->isModal());
         if (how == "ok")
@@ -200,7 +200,7 @@ void TestAboutDlg::linkOpensOnPressAndEveryBoxStartsBlue() {
     const QUrl address(MakerSiteAddress());
     for (int opening = 1; opening <= 2; ++opening) {
         bool checked = false;
-        WhenTopLevelShown("CAboutDlg", [&](QWidget* box) {
+        const CTopLevelWatch watch = WhenTopLevelShown("CAboutDlg", [&](QWidget* box) {
             QCOMPARE(box->parentWidget(), static_cast<QWidget*>(&main)); // owned by the window
             QLabel* link = LinkLabel(box);
             QVERIFY(HasPixel(link, CStaticLink::s_crUnvisited));

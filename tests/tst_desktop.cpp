@@ -51,8 +51,8 @@ struct CPressCounter : QObject {
     int count = 0;
 };
 
-void WatchNextBox(CBoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
-    WhenBoxShown([&seen, more](QMessageBox* box) {
+CTopLevelWatch WatchNextBox(CBoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
+    return WhenBoxShown([&seen, more](QMessageBox* box) {
         seen.shown = true;
         seen.transientParent =
             box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
@@ -103,7 +103,7 @@ private slots:
         CBoxSeen seen;
         QString shownText;
         bool windowStillUsable = false;
-        WatchNextBox(seen, [&](QMessageBox* box) {
+        const CTopLevelWatch watch = WatchNextBox(seen, [&](QMessageBox* box) {
             shownText = box->text();
             // The window under the box still takes a click (a modal box would have it
             // dropped on the way), and the box stays up.
@@ -149,7 +149,7 @@ private slots:
         QVERIFY(ShowActive(other));
 
         CBoxSeen seen;
-        WatchNextBox(seen);
+        const CTopLevelWatch watch = WatchNextBox(seen);
         MessageBox(nullptr, "Where am I?", "Vantrel", MB_OK);
         QVERIFY(seen.shown);
         QCOMPARE(seen.transientParent, dlg.windowHandle());
@@ -174,7 +174,7 @@ private slots:
         QVERIFY(ShowActive(dlg));
         CBoxSeen seen;
         QString caption;
-        WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
+        const CTopLevelWatch watch = WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
         AfxMessageBox("Owned", MB_OK | MB_ICONEXCLAMATION);
         QVERIFY(seen.shown);
         QCOMPARE(seen.modality, Qt::WindowModal);

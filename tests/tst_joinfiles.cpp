@@ -9,10 +9,15 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +31,51 @@ std::list<std::string> StdList(const QStringList& paths) {
     for (const QString& p : paths)
         result.push_back(Std(p));
     return result;
+}
+
+// True while the process waits inside open(), where an open of a pipe waits for its other end.
+bool BlockedInOpen(int pid) {
+    QFile file(QString("/proc/%1/syscall").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bool ok = false;
+    const long nr = file.readAll().split(' ').value(0).trimmed().toLong(&ok);
+#ifdef SYS_open
+    if (ok && nr == SYS_open)
+        return true;
+#endif
+    return ok && nr == SYS_openat;
+}
+
+// A join in a child process, so one that hangs or never stops cannot take the test with it.
+std::function<std::string()> JoinInChild(const QString& output, const QStringList& inputs,
+                                         rlim_t fileSizeLimit = RLIM_INFINITY) {
+    return [=] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const JoinResult result = JoinFiles(Std(output), StdList(inputs));
+        return result.ok() ? std::string("ok") : result.message();
+    };
+}
+
+// A writer on a pipe: opens it (waiting for a reader), writes everything, closes it.
+std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data) {
+    return [=] {
+        std::signal(SIGPIPE, SIG_IGN);
+        const int fd = ::open(Std(pipe).c_str(), O_WRONLY);
+        if (fd < 0)
+            return std::string("open failed");
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
+            if (n <= 0)
+                return "wrote " + std::to_string(done) + " of " + std::to_string(data.size());
+            done += n;
+        }
+        ::close(fd);
+        return std::string("wrote all");
+    };
 }
 
 } // namespace
@@ -51,6 +101,7 @@ private slots:
 
     void refusedInputsLeaveOutputUntouched_data();
     void refusedInputsLeaveOutputUntouched();
+    void unreadableInputIsRefused_data();
     void unreadableInputIsRefused();
     void outputThatIsAnInputIsRefused_data();
     void outputThatIsAnInputIsRefused();
@@ -59,6 +110,10 @@ private slots:
     void fileSizeLimitStopsAtWhatWasWritten();
     void readErrorStopsAndNamesTheInput();
     void inputVanishedDuringTheCopy();
+    void pipeInputsGetAllTheWritersData_data();
+    void pipeInputsGetAllTheWritersData();
+    void inputSwappedForTheOutputStopsTheCopy_data();
+    void inputSwappedForTheOutputStopsTheCopy();
 
     void inputsLargerThanFourGiB();
 };
@@ -200,6 +255,7 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched_data() {
     QTest::newRow("input path too long") << Path(QString(5000, 'y')) << "too long";
     QTest::newRow("zero byte in input path") << Path("in") + QChar(0) + "x"
                                              << "zero byte";
+    QTest::newRow("socket as input") << Path("sock") << "cannot be read";
 }
 
 void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
@@ -208,6 +264,15 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
 
     const QString good = Path("good.bin"), output = Path("out.bin");
     WriteFile(good, "good");
+    if (badInput == Path("sock")) { // a socket cannot be opened at all, so cannot be read
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, Std(badInput).c_str(), sizeof addr.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(fd);
+    }
     WriteFile(output, "previous output");
     const JoinResult result = JoinFiles(Std(output), {Std(good), Std(badInput)});
     QVERIFY(!result.ok());
@@ -217,9 +282,19 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched() {
     QCOMPARE(ReadFile(output), QByteArray("previous output"));
 }
 
+void TestJoinFiles::unreadableInputIsRefused_data() {
+    QTest::addColumn<bool>("pipe"); // else a regular file
+    QTest::newRow("file") << false;
+    QTest::newRow("named pipe") << true; // judged without opening it
+}
+
 void TestJoinFiles::unreadableInputIsRefused() {
+    QFETCH(bool, pipe);
     const QString secret = Path("secret.bin"), output = Path("out.bin");
-    WriteFile(secret, "secret");
+    if (pipe)
+        QCOMPARE(mkfifo(Std(secret).c_str(), 0600), 0);
+    else
+        WriteFile(secret, "secret");
     QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
     WriteFile(output, "previous output");
     QVERIFY(QFile::setPermissions(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
@@ -317,6 +392,81 @@ void TestJoinFiles::inputVanishedDuringTheCopy() {
              qPrintable(message));
     QVERIFY2(message.contains("is incomplete"), qPrintable(message));
     QCOMPARE(ReadFile(output), QByteArray("first"));
+}
+
+void TestJoinFiles::pipeInputsGetAllTheWritersData_data() {
+    QTest::addColumn<bool>("writerWaitsFirst"); // else it opens once the join reads the pipe
+    QTest::addColumn<int>("size");
+    QTest::newRow("writer waiting, one line") << true << 6;
+    QTest::newRow("writer waiting, more than a pipe holds") << true << 300000;
+    QTest::newRow("writer after the check, one line") << false << 6;
+    QTest::newRow("writer after the check, more than a pipe holds") << false << 300000;
+}
+
+void TestJoinFiles::pipeInputsGetAllTheWritersData() {
+    QFETCH(bool, writerWaitsFirst);
+    QFETCH(int, size);
+    if (!QFile::exists("/proc/self/syscall"))
+        QSKIP("cannot see where a process waits on this system");
+    const QString pipe = Path("pipe"), output = Path("out.bin");
+    const QByteArray data = PatternBytes(size, 12);
+    QVERIFY(mkfifo(Std(pipe).c_str(), 0600) == 0);
+
+    for (int round = 0; round < 3; ++round) { // a lost race shows in some rounds only
+        QFile::remove(output);
+        std::optional<CChildRun> writer, join;
+        if (writerWaitsFirst) {
+            writer.emplace(PipeWriter(pipe, data));
+            QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(writer->pid()), 10000);
+            join.emplace(JoinInChild(output, {pipe}));
+        } else {
+            join.emplace(JoinInChild(output, {pipe}));
+            QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(join->pid()), 10000);
+            writer.emplace(PipeWriter(pipe, data));
+        }
+        const std::string joined = join->Result(20000);
+        const std::string written = writer->Result(20000);
+        QCOMPARE(QString::fromStdString(joined), QString("ok"));
+        QCOMPARE(QString::fromStdString(written), QString("wrote all"));
+        QCOMPARE(ReadFile(output), data);
+    }
+}
+
+void TestJoinFiles::inputSwappedForTheOutputStopsTheCopy_data() {
+    QTest::addColumn<bool>("symbolic"); // else a hard link
+    QTest::newRow("symbolic link") << true;
+    QTest::newRow("hard link") << false;
+}
+
+void TestJoinFiles::inputSwappedForTheOutputStopsTheCopy() {
+    QFETCH(bool, symbolic);
+    if (!QFile::exists("/proc/self/syscall"))
+        QSKIP("cannot see where a process waits on this system");
+    // The join waits on the pipe after its check has passed; meanwhile the second input
+    // becomes a link to the output. Without a stop the copy would read its own output while
+    // appending to it, here until the file size limit.
+    const QString pipe = Path("pipe"), second = Path("second.bin"), output = Path("out.bin");
+    const QByteArray head = PatternBytes(5000, 13);
+    QVERIFY(mkfifo(Std(pipe).c_str(), 0600) == 0);
+    WriteFile(second, "second");
+
+    CChildRun join(JoinInChild(output, {pipe, second}, 1 << 20));
+    QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(join.pid()), 10000);
+    QVERIFY(QFile::remove(second));
+    if (symbolic)
+        QVERIFY(QFile::link(output, second));
+    else
+        QCOMPARE(::link(Std(output).c_str(), Std(second).c_str()), 0);
+    const int fd = ::open(Std(pipe).c_str(), O_WRONLY | O_NONBLOCK); // the join is its reader
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, head.constData(), std::size_t(head.size())), ssize_t(head.size()));
+    ::close(fd);
+
+    const QString message = QString::fromStdString(join.Result(20000));
+    QVERIFY2(message.contains("is also one of the files to join"), qPrintable(message));
+    QVERIFY2(message.contains("is incomplete"), qPrintable(message));
+    QCOMPARE(QFileInfo(output).size(), head.size());
+    QCOMPARE(ReadFile(output), head);
 }
 
 void TestJoinFiles::inputsLargerThanFourGiB() {

@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 namespace {
@@ -49,7 +51,7 @@ class TestJoinRoad : public QObject {
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     CVantrelDlg* m_dlg = nullptr;
 
-    // Chooses the output through the "..." button and its real dialog.
+    // Chooses the output through the "..." button, its dialog answered through the seam.
     void ChooseOutput(const QString& name);
 
 private slots:
@@ -96,9 +98,10 @@ void TestJoinRoad::cleanup() {
 }
 
 void TestJoinRoad::ChooseOutput(const QString& name) {
-    WhenTopLevelShown("QFileDialog",
-                      [&](QWidget* fd) { TypeIntoFileDialog(fd, m_dir.path(), {name}); });
+    CFileDialogAnswers answers;
+    answers.Next({Path(name)});
     QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QCOMPARE(answers.calls.size(), 1);
 }
 
 void TestJoinRoad::wholeRoad() {
@@ -108,12 +111,15 @@ void TestJoinRoad::wholeRoad() {
     WriteFile(Path("a.bin"), a);
     WriteFile(Path("b.bin"), b);
 
+    // The real dialogs, typed into as a user would.
     QString addTitle;
-    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
-        addTitle = fd->windowTitle();
-        TypeIntoFileDialog(fd, m_dir.path(), {"c.bin", "a.bin", "b.bin"});
-    });
-    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    {
+        const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+            addTitle = fd->windowTitle();
+            TypeIntoFileDialog(fd, m_dir.path(), {"c.bin", "a.bin", "b.bin"});
+        });
+        ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    }
     QCOMPARE(addTitle, QString("Add Files to Join"));
     QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"c.bin", "a.bin", "b.bin"}));
 
@@ -122,14 +128,19 @@ void TestJoinRoad::wholeRoad() {
                       QPoint(header->sectionSize(0) / 2, header->height() / 2));
     QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"a.bin", "b.bin", "c.bin"}));
 
-    ChooseOutput("joined.bin");
+    {
+        const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+            TypeIntoFileDialog(fd, m_dir.path(), {"joined.bin"});
+        });
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    }
     QCOMPARE(m_dlg->m_strOutputFile, Path("joined.bin"));
     QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("joined.bin"));
 
     for (int round = 0; round < 2; ++round) { // the same join again at once
         WriteFile(Path("joined.bin"), "stale");
         QString seen;
-        WhenBoxShown(
+        const CTopLevelWatch watch = WhenBoxShown(
             [&](QMessageBox* box) {
                 seen = box->text();
                 QCOMPARE(box->windowTitle(), QString("Vantrel"));
@@ -176,13 +187,9 @@ void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     WriteFile(Path("in.bin"), "x");
     QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
     CMessageBoxRecorder boxes(IDYES);
-    bool chooserShown = false;
-    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
-        chooserShown = true;
-        static_cast<QFileDialog*>(fd)->reject();
-    });
+    CFileDialogAnswers chooser; // no answer: cancelled
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
-    QVERIFY(chooserShown);
+    QCOMPARE(chooser.calls.size(), 1);
     QCOMPARE(boxes.calls.size(), 2);
     QCOMPARE(boxes.calls[1].text,
              QString("Output file was not selected, join operation canceled."));
@@ -193,34 +200,49 @@ void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
 void TestJoinRoad::chooserNamesTheOutput_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("realDialog"); // else answered through the seam
     QTest::newRow("no extension") << "part"
-                                  << "part.txt";
+                                  << "part.txt" << false;
+    QTest::newRow("no extension, real dialog") << "part"
+                                               << "part.txt" << true;
     QTest::newRow("three-letter extension") << "whole.bin"
-                                            << "whole.bin";
+                                            << "whole.bin" << false;
     QTest::newRow("four-letter extension") << "photo.jpeg"
-                                           << "photo.jpeg.txt";
+                                           << "photo.jpeg.txt" << false;
     QTest::newRow("two-letter extension") << "a.7z"
-                                          << "a.7z.txt";
+                                          << "a.7z.txt" << false;
     QTest::newRow("period in the folder") << "d.e/f"
-                                          << "d.e/f";
-    QTest::newRow("existing file") << "exists.dat"
-                                   << "exists.dat";
+                                          << "d.e/f" << false;
+    QTest::newRow("period in the folder, real dialog") << "d.e/f"
+                                                       << "d.e/f" << true;
+    QTest::newRow("existing file, real dialog") << "exists.dat"
+                                                << "exists.dat" << true;
 }
 
 void TestJoinRoad::chooserNamesTheOutput() {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
+    QFETCH(bool, realDialog);
     QVERIFY(QDir(m_dir.path()).mkpath("d.e"));
     WriteFile(Path("exists.dat"), "keep");
 
     const QString oldCurrent = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     QString startFolder;
-    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
-        startFolder = static_cast<QFileDialog*>(fd)->directory().absolutePath();
-        TypeIntoFileDialog(fd, m_dir.path(), {typed});
-    });
-    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    if (realDialog) {
+        const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+            startFolder = static_cast<QFileDialog*>(fd)->directory().absolutePath();
+            TypeIntoFileDialog(fd, m_dir.path(), {typed});
+        });
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    } else {
+        CFileDialogAnswers chooser;
+        chooser.Next({typed});
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QCOMPARE(chooser.calls.size(), 1);
+        startFolder = chooser.calls[0].folder;
+        QCOMPARE(chooser.calls[0].fileMode, int(QFileDialog::AnyFile));
+    }
     QDir::setCurrent(oldCurrent);
 
     QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath()); // starts in the current folder
@@ -240,8 +262,11 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(CJoinThread::LiveCount(), 1);
 
-    WhenTopLevelShown("QFileDialog", [](QWidget* fd) { static_cast<QFileDialog*>(fd)->reject(); });
-    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    {
+        CFileDialogAnswers chooser; // cancelled
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QCOMPARE(chooser.calls.size(), 1);
+    }
     QCOMPARE(m_dlg->m_strOutputFile, Path("first.bin"));
 
     ChooseOutput("second.bin");
@@ -274,12 +299,13 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
         QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("filler.bin")) >= 0);
 
     CMessageBoxRecorder boxes;
-    WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
-        TypeIntoFileDialog(fd, m_dir.path(),
-                           rowsBefore == 499 ? QStringList{"one.bin", "two.bin"}
-                                             : QStringList{"one.bin"});
-    });
+    CFileDialogAnswers addFiles;
+    addFiles.Next(rowsBefore == 499 ? QStringList{Path("one.bin"), Path("two.bin")}
+                                    : QStringList{Path("one.bin")});
     ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    QCOMPARE(addFiles.calls.size(), 1);
+    QCOMPARE(addFiles.calls[0].title, QString("Add Files to Join"));
+    QCOMPARE(addFiles.calls[0].fileMode, int(QFileDialog::ExistingFiles));
 
     CFlatListCtrl* list = m_dlg->m_ctlFileList;
     QCOMPARE(list->GetItemCount(), rowsAfter);
@@ -365,17 +391,18 @@ void TestJoinRoad::twoJoinsInQuickSuccession() {
 
     QList<QByteArray> secondOutputWhileFirstBoxUp;
     int successes = 0;
+    std::optional<CTopLevelWatch> secondWatch;
     std::function<void(QMessageBox*)> answer = [&](QMessageBox* box) {
         if (box->text() != kSuccess)
             return;
         if (++successes == 1) {
             QTest::qWait(300); // the second join had every chance to start
             secondOutputWhileFirstBoxUp << ReadFile(Path("out2.bin"));
-            WhenBoxShown(answer, 20000);
+            secondWatch.emplace(WhenBoxShown(answer, 20000));
         }
         box->button(QMessageBox::Ok)->click();
     };
-    WhenBoxShown(answer, 20000);
+    const CTopLevelWatch firstWatch = WhenBoxShown(answer, 20000);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     ChooseOutput("out2.bin");
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();

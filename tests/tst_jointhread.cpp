@@ -8,6 +8,7 @@
 #include "UiThread.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -35,9 +36,9 @@ public:
 QPointer<CJoinThread> StartJoin(QWidget* window, const QString& output, const QStringList& inputs) {
     auto* worker = new CJoinThread;
     for (const QString& input : inputs)
-        worker->m_lstInputPaths.push_back(input.toStdString());
+        worker->m_lstInputPaths.push_back(QFile::encodeName(input).toStdString());
     worker->m_hNotifyWnd = window;
-    worker->m_strOutputPath = output.toStdString();
+    worker->m_strOutputPath = QFile::encodeName(output).toStdString();
     QPointer<CJoinThread> guard(worker);
     worker->ResumeThread();
     return guard;
@@ -59,6 +60,7 @@ private slots:
     void completionIsSentOnceTheJoinIsDone();
     void failureShowsBoxOwnedByMainWindowAndNoCompletion();
     void failureBoxIsARealBoxOnTheWindow();
+    void failureNamesTheFileAsItIsCalled();
     void joinAfterAFailedOneRunsNormally();
     void secondJoinWritesOnlyAfterFirstCompletionWasHandled();
     void completionForADestroyedWindowIsDropped();
@@ -140,7 +142,7 @@ void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
 
     bool answered = false;
     QPointer<CJoinThread> worker;
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->parentWidget(), &window);
         QCOMPARE(box->text(), QString("File not found"));
         QCOMPARE(box->windowTitle(), QString("Vantrel"));
@@ -155,6 +157,18 @@ void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
     QTRY_VERIFY(answered);
     QTRY_VERIFY(worker.isNull());
     QVERIFY(window.commands.isEmpty());
+}
+
+void TestJoinThread::failureNamesTheFileAsItIsCalled() {
+    CTestWindow window;
+    AfxSetMainWnd(&window);
+    CMessageBoxRecorder boxes;
+    const QString gone = Path(QString::fromUtf8("Übersicht – März €.bin"));
+    QPointer<CJoinThread> worker = StartJoin(&window, Path("out"), {gone});
+    QTRY_VERIFY(worker.isNull());
+    QCOMPARE(boxes.calls.size(), 1);
+    QVERIFY2(boxes.calls[0].text.contains("\"" + gone + "\" does not exist"),
+             qPrintable(boxes.calls[0].text));
 }
 
 void TestJoinThread::joinAfterAFailedOneRunsNormally() {

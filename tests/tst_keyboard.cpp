@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(FocusName(), QString("IDC_BROWSE_OUTPUT"));
         QSignalSpy finished(&w.dlg, &QDialog::finished);
         bool chooserShown = false;
-        WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+        const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
             chooserShown = true;
             fd->close();
         });

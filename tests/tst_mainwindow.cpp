@@ -105,9 +105,9 @@ void TestMainWindow::menuEntriesAndIds() {
         QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
         QVERIFY(button->isEnabled() && dlg.GetCommandAction(id)->isEnabled());
         QSignalSpy triggered(dlg.GetCommandAction(id), &QAction::triggered);
-        if (id == ID_FILE_ADDFILES)
+        const CTopLevelWatch closer =
             WhenTopLevelShown("QFileDialog", [](QWidget* fd) { fd->close(); });
-        if (id == ID_HELP_ABOUT)
+        const CTopLevelWatch aboutCloser =
             WhenTopLevelShown("CAboutDlg", [](QWidget* about) { about->close(); });
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(triggered.count(), 1);
@@ -152,7 +152,7 @@ void TestMainWindow::commandsReachTheirHandlers() {
         QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
 
     QString seen;
-    WhenBoxShown([&](QMessageBox* box) { seen = "box: " + box->text(); });
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) { seen = "box: " + box->text(); });
     auto* poll = new QTimer(&dlg);
     connect(poll, &QTimer::timeout, [&] {
         if (auto* fd = qobject_cast<QFileDialog*>(FindTopLevel("QFileDialog"))) {

@@ -85,7 +85,7 @@ void TestPlatform::boxButtonsAndIcons() {
     QFETCH(int, icon);
 
     bool checked = false;
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->windowTitle(), QString("Caption"));
         QCOMPARE(box->text(), QString("Text"));
         QCOMPARE(int(box->icon()), icon);
@@ -106,7 +106,7 @@ void TestPlatform::ownerlessBoxLeavesWindowsUsable() {
     int presses = 0;
     connect(window.button, &QPushButton::clicked, [&] { ++presses; });
 
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->windowModality(), Qt::NonModal);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         ClickThroughWindow(window.button);
@@ -124,7 +124,7 @@ void TestPlatform::ownedBoxBlocksItsOwner() {
     int presses = 0;
     connect(window.button, &QPushButton::clicked, [&] { ++presses; });
 
-    WhenBoxShown([&](QMessageBox* box) {
+    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->parentWidget(), &window);
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         ClickThroughWindow(window.button);

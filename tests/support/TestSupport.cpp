@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "FileDialog.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,7 +14,12 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+#include <utility>
+
+#include <csignal>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,12 +49,14 @@ QByteArray ReadFile(const QString& path) {
     return file.readAll();
 }
 
-std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
+CChildRun::CChildRun(const std::function<std::string()>& fn, bool asNobody) {
     int fds[2];
     if (pipe(fds) != 0)
         qFatal("pipe failed");
-    const pid_t pid = fork();
-    if (pid == 0) {
+    m_pid = fork();
+    if (m_pid < 0)
+        qFatal("fork failed");
+    if (m_pid == 0) {
         ::close(fds[0]);
         std::string result;
         if (asNobody && getuid() == 0) {
@@ -63,17 +72,51 @@ std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
         _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
     }
     ::close(fds[1]);
+    m_fd = fds[0];
+}
+
+CChildRun::~CChildRun() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+}
+
+std::string CChildRun::Result(int timeoutMs) {
+    if (m_pid <= 0)
+        return "<child failed>";
+    QElapsedTimer elapsed;
+    elapsed.start();
     std::string result;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+    for (;;) {
+        const int left =
+            timeoutMs < 0 ? -1 : int(std::max<qint64>(0, timeoutMs - elapsed.elapsed()));
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = poll(&pfd, 1, left);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            return "<timed out>"; // the destructor ends the child
+        char buf[4096];
+        const ssize_t n = ::read(m_fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
         result.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
+    }
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "<child failed>";
     return result;
+}
+
+std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
+    return CChildRun(fn, asNobody).Result();
 }
 
 CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
@@ -101,31 +144,79 @@ QMessageBox* FindOpenBox() {
     return static_cast<QMessageBox*>(FindTopLevel("QMessageBox"));
 }
 
-void WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
-                       int timeoutMs) {
-    auto* timer = new QTimer(qApp);
-    auto* elapsed = new QElapsedTimer;
-    elapsed->start();
-    const QByteArray name(className);
-    QObject::connect(timer, &QTimer::timeout, [timer, elapsed, fn, timeoutMs, name] {
-        QWidget* widget = FindTopLevel(name.constData());
-        if (widget == nullptr && elapsed->elapsed() < timeoutMs)
+class CTopLevelWatcher : public QObject {
+public:
+    CTopLevelWatcher(const char* className, std::function<void(QWidget*)> fn, int timeoutMs)
+        : m_className(className), m_fn(std::move(fn)), m_nTimeoutMs(timeoutMs) {
+        connect(&m_timer, &QTimer::timeout, this, &CTopLevelWatcher::Poll);
+        m_elapsed.start();
+        m_timer.start(10);
+    }
+
+    // Ends the watch: deleted at once, or once its function has returned if it is running.
+    void End() {
+        m_timer.stop();
+        if (m_bRunning)
+            m_bEnded = true; // Poll deletes it when the function returns
+        else
+            delete this;
+    }
+
+private:
+    void Poll() {
+        QWidget* widget = FindTopLevel(m_className.constData());
+        if (widget == nullptr && m_elapsed.elapsed() < m_nTimeoutMs)
             return;
-        timer->stop();
-        timer->deleteLater();
-        delete elapsed;
+        m_timer.stop();
         if (widget == nullptr)
             return;
         QPointer<QWidget> guard(widget);
-        fn(widget);
+        m_bRunning = true;
+        m_fn(widget);
+        m_bRunning = false;
         if (guard && guard->isVisible())
             guard->close();
-    });
-    timer->start(10);
+        if (m_bEnded)
+            deleteLater(); // still inside the timer's signal
+    }
+
+    const QByteArray m_className;
+    const std::function<void(QWidget*)> m_fn;
+    const int m_nTimeoutMs;
+    QTimer m_timer;
+    QElapsedTimer m_elapsed;
+    bool m_bRunning = false;
+    bool m_bEnded = false;
+};
+
+CTopLevelWatch::CTopLevelWatch(const char* className, std::function<void(QWidget*)> fn,
+                               int timeoutMs)
+    : m_pWatcher(new CTopLevelWatcher(className, std::move(fn), timeoutMs)) {}
+
+CTopLevelWatch::~CTopLevelWatch() {
+    if (m_pWatcher != nullptr)
+        m_pWatcher->End();
 }
 
-void WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs) {
-    WhenTopLevelShown(
+CTopLevelWatch::CTopLevelWatch(CTopLevelWatch&& other) noexcept
+    : m_pWatcher(std::exchange(other.m_pWatcher, nullptr)) {}
+
+CTopLevelWatch& CTopLevelWatch::operator=(CTopLevelWatch&& other) noexcept {
+    if (this != &other) {
+        if (m_pWatcher != nullptr)
+            m_pWatcher->End();
+        m_pWatcher = std::exchange(other.m_pWatcher, nullptr);
+    }
+    return *this;
+}
+
+CTopLevelWatch WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
+                                 int timeoutMs) {
+    return CTopLevelWatch(className, fn, timeoutMs);
+}
+
+CTopLevelWatch WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int timeoutMs) {
+    return WhenTopLevelShown(
         "QMessageBox",
         [fn](QWidget* box) {
             QPointer<QWidget> guard(box);
@@ -154,6 +245,18 @@ void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStrin
     edit->setFocus();
     edit->setText(text.trimmed());
     QTest::keyClick(edit, Qt::Key_Return);
+}
+
+CFileDialogAnswers::CFileDialogAnswers() {
+    SetFileDialogHook([this](const QFileDialog& dialog) {
+        calls.append(
+            {dialog.windowTitle(), dialog.directory().absolutePath(), int(dialog.fileMode())});
+        return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst();
+    });
+}
+
+CFileDialogAnswers::~CFileDialogAnswers() {
+    SetFileDialogHook({});
 }
 
 void ClickThroughWindow(QWidget* widget) {

@@ -1,0 +1,25 @@
+#include "FileDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace {
+FileDialogHook s_hook;
+} // namespace
+
+QStringList ExecFileDialog(QFileDialog& dialog) {
+    if (s_hook) {
+        QStringList files;
+        const QDir folder = dialog.directory();
+        for (const QString& name : s_hook(dialog))
+            files << QDir::cleanPath(folder.absoluteFilePath(name));
+        return files;
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+void SetFileDialogHook(FileDialogHook hook) {
+    s_hook = std::move(hook);
+}
