@@ -174,7 +174,8 @@ private slots:
         QVERIFY(ShowActive(dlg));
         CBoxSeen seen;
         QString caption;
-        const CTopLevelWatch watch = WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
+        const CTopLevelWatch watch =
+            WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
         AfxMessageBox("Owned", MB_OK | MB_ICONEXCLAMATION);
         QVERIFY(seen.shown);
         QCOMPARE(seen.modality, Qt::WindowModal);

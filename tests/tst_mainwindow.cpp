@@ -152,7 +152,8 @@ void TestMainWindow::commandsReachTheirHandlers() {
         QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
 
     QString seen;
-    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) { seen = "box: " + box->text(); });
+    const CTopLevelWatch watch =
+        WhenBoxShown([&](QMessageBox* box) { seen = "box: " + box->text(); });
     auto* poll = new QTimer(&dlg);
     connect(poll, &QTimer::timeout, [&] {
         if (auto* fd = qobject_cast<QFileDialog*>(FindTopLevel("QFileDialog"))) {
