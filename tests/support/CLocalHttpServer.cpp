@@ -23,6 +23,12 @@ CLocalHttpServer::CLocalHttpServer(QObject* pParent) : QObject(pParent) {
         qFatal("cannot listen on the loopback interface");
 }
 
+CLocalHttpServer::~CLocalHttpServer() {
+    // Open sockets are deleted after the members their signals report to: silence them first.
+    for (QTcpSocket* socket : m_connections.keys())
+        socket->disconnect(this);
+}
+
 QString CLocalHttpServer::Host() const {
     return QStringLiteral("127.0.0.1:%1").arg(Port());
 }

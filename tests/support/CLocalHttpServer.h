@@ -16,6 +16,7 @@ class CLocalHttpServer : public QObject {
 
 public:
     explicit CLocalHttpServer(QObject* pParent = nullptr);
+    ~CLocalHttpServer() override;
 
     quint16 Port() const { return m_server.serverPort(); }
     // "127.0.0.1:PORT"
