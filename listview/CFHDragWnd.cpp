@@ -2,22 +2,18 @@
 
 #include "CFlatHeaderCtrl.h"
 #include "CMemDC.h"
+#include "DragImage.h"
 #include "Gdi.h"
 
 #include <QPainter>
 #include <QPaintEvent>
 
-CFHDragWnd::CFHDragWnd()
-    // A tool-tip window: a topmost tool window that no platform activates when it is shown.
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
+CFHDragWnd::CFHDragWnd() {
     // Shown under a held button: it must not take the activation or the mouse from the header.
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
+    MakeFloatingWindow(this);
     // DrawContent covers every pixel.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setFocusPolicy(Qt::NoFocus);
     // The header keeps only a guarded pointer: whoever closes the window disposes of it.
     setAttribute(Qt::WA_DeleteOnClose);
 }

@@ -57,19 +57,13 @@ public:
                 m_list.setItem(nRow2, c, p1);
         }
         // Selection and focus are the view's: they move by hand.
-        QItemSelectionModel* sm = m_list.selectionModel();
-        const QModelIndex i1 = m_list.model()->index(nRow1, 0);
-        const QModelIndex i2 = m_list.model()->index(nRow2, 0);
-        const bool sel1 = sm->isSelected(i1);
-        const bool sel2 = sm->isSelected(i2);
+        const bool sel1 = m_list.IsRowSelected(nRow1);
+        const bool sel2 = m_list.IsRowSelected(nRow2);
         if (sel1 != sel2) {
-            const auto flag = [](bool s) {
-                return (s ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                       QItemSelectionModel::Rows;
-            };
-            sm->select(i1, flag(sel2));
-            sm->select(i2, flag(sel1));
+            m_list.SetRowSelected(nRow1, sel2);
+            m_list.SetRowSelected(nRow2, sel1);
         }
+        QItemSelectionModel* sm = m_list.selectionModel();
         const QModelIndex current = sm->currentIndex();
         if (current.isValid() && (current.row() == nRow1 || current.row() == nRow2)) {
             const int nRow = current.row() == nRow1 ? nRow2 : nRow1;
@@ -191,11 +185,20 @@ void CFlatListCtrl::SetItemStateBits(int nItem, UINT nState) {
 }
 
 int CFlatListCtrl::GetNextSelectedItem(int nStart) const {
-    const QItemSelectionModel* sm = selectionModel();
     for (int r = std::max(nStart + 1, 0); r < rowCount(); ++r)
-        if (sm->isSelected(model()->index(r, 0)))
+        if (IsRowSelected(r))
             return r;
     return -1;
+}
+
+bool CFlatListCtrl::IsRowSelected(int nRow) const {
+    return selectionModel()->isSelected(model()->index(nRow, 0));
+}
+
+void CFlatListCtrl::SetRowSelected(int nRow, bool bSelected) {
+    selectionModel()->select(model()->index(nRow, 0), (bSelected ? QItemSelectionModel::Select
+                                                                 : QItemSelectionModel::Deselect) |
+                                                          QItemSelectionModel::Rows);
 }
 
 bool CFlatListCtrl::DeleteItem(int nItem) {

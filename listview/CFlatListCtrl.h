@@ -93,7 +93,8 @@ private:
     void OnEndDrag();
     void OnDragScrollTimer();
     void OnDropFiles(const QStringList& paths);
-    bool AcceptShellDrag(QDropEvent* e) const;
+    // The dropped local files when the drop is accepted; none when it is refused.
+    QStringList AcceptShellDrag(QDropEvent* e) const;
     void SelectDropTarget(int nRow);
     void RestoreDropTarget();
     std::unique_ptr<CImageList> BuildDragImage(const QPoint& ptCursor, QPoint& ptHotSpot) const;

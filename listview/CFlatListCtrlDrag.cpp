@@ -81,16 +81,6 @@ private:
     CFlatListCtrl& m_list;
 };
 
-bool CFlatListCtrl::IsRowSelected(int nRow) const {
-    return selectionModel()->isSelected(model()->index(nRow, 0));
-}
-
-void CFlatListCtrl::SetRowSelected(int nRow, bool bSelected) {
-    selectionModel()->select(model()->index(nRow, 0), (bSelected ? QItemSelectionModel::Select
-                                                                 : QItemSelectionModel::Deselect) |
-                                                          QItemSelectionModel::Rows);
-}
-
 QRect CFlatListCtrl::GetRowRect(int nRow) const {
     return QRect(-horizontalOffset(), rowViewportPosition(nRow), horizontalHeader()->length(),
                  rowHeight(nRow));
@@ -281,15 +271,17 @@ void CFlatListCtrl::OnDragScrollTimer() {
     ImageList_DragShowNolock(TRUE);
 }
 
-bool CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
+QStringList CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
     const Qt::DropAction action = ReadOnlyDropAction(e->possibleActions());
-    if (action == Qt::IgnoreAction || DroppedLocalFiles(e->mimeData()).isEmpty()) {
+    const QStringList paths =
+        action == Qt::IgnoreAction ? QStringList() : DroppedLocalFiles(e->mimeData());
+    if (paths.isEmpty()) {
         e->ignore();
-        return false;
+        return {};
     }
     e->setDropAction(action);
     e->accept();
-    return true;
+    return paths;
 }
 
 void CFlatListCtrl::dragEnterEvent(QDragEnterEvent* e) {
@@ -301,13 +293,13 @@ void CFlatListCtrl::dragMoveEvent(QDragMoveEvent* e) {
 }
 
 void CFlatListCtrl::dropEvent(QDropEvent* e) {
-    if (!AcceptShellDrag(e))
+    const QStringList paths = AcceptShellDrag(e);
+    if (paths.isEmpty())
         return;
     // Answering "moved" would let the source delete its files; the drop only read them.
     if (e->dropAction() == Qt::MoveAction)
         e->setDropAction(Qt::IgnoreAction);
     // The source waits for the drop to return: rows and the cap's box come after.
-    const QStringList paths = DroppedLocalFiles(e->mimeData());
     QMetaObject::invokeMethod(
         this, [this, paths] { OnDropFiles(paths); }, Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 #include "CImageList.h"
 
-#include <QImage>
+#include "Gdi.h"
+
 #include <QPainter>
 
 bool CImageList::Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow) {
@@ -52,16 +53,7 @@ int CImageList::Add(const QPixmap& pixmap) {
 int CImageList::AddMasked(const QPixmap& bitmap, const QColor& crMask) {
     if (bitmap.isNull())
         return -1;
-    QImage image = bitmap.toImage().convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = crMask.rgb();
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == key)
-                line[x] = 0;
-        }
-    }
-    return Add(QPixmap::fromImage(image));
+    return Add(QPixmap::fromImage(WithTransparentKey(bitmap.toImage(), crMask)));
 }
 
 QPixmap CImageList::GetImage(int nImage) const {

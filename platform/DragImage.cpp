@@ -71,14 +71,18 @@ QBitmap StripedMask(const QPixmap& image, const QSize& size) {
 
 } // namespace
 
+void MakeFloatingWindow(QWidget* pWnd) {
+    pWnd->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                         Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
+    pWnd->setAttribute(Qt::WA_TransparentForMouseEvents);
+    pWnd->setAttribute(Qt::WA_ShowWithoutActivating);
+    pWnd->setFocusPolicy(Qt::NoFocus);
+}
+
 CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
-                           Qt::X11BypassWindowManagerHint),
-      m_image(image), m_ptHotSpot(ptHotSpot) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setFocusPolicy(Qt::NoFocus);
+    : m_image(image), m_ptHotSpot(ptHotSpot) {
+    MakeFloatingWindow(this);
+    setWindowFlag(Qt::X11BypassWindowManagerHint);
     setFixedSize(image.deviceIndependentSize().toSize());
     setMask(StripedMask(image, size()));
 }

@@ -10,6 +10,11 @@
 #include <QPoint>
 #include <QWidget>
 
+// Makes a top-level window float above the others under the pointer: topmost, never
+// activated (a tool-tip window, which no platform activates when it is shown) and transparent
+// to the mouse, so the widget that holds a drag keeps the mouse. Call before it is shown.
+void MakeFloatingWindow(QWidget* pWnd);
+
 // The window that shows the drag image.
 class CDragImageWnd : public QWidget {
     Q_OBJECT

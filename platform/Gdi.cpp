@@ -84,3 +84,16 @@ void Draw3dRect(QPainter& dc, int x, int y, int cx, int cy, const QColor& light,
     dc.fillRect(x + cx - 1, y, 1, cy, dark);
     dc.fillRect(x, y + cy - 1, cx, 1, dark);
 }
+
+QImage WithTransparentKey(const QImage& image, const QColor& crKey) {
+    QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = crKey.rgb() & 0x00FFFFFF;
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x) {
+            if ((line[x] & 0x00FFFFFF) == key)
+                line[x] = qRgba(0, 0, 0, 0);
+        }
+    }
+    return keyed;
+}

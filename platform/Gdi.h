@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 
@@ -16,6 +17,10 @@ class QWidget;
 int GetDeviceBitsPixel(const QWidget* pWnd);
 // Makes GetDeviceBitsPixel answer the given value (0 = no screen); nullopt ends it.
 void SetDeviceBitsPixelForTesting(std::optional<int> nBits);
+
+// The image as 32-bit ARGB with every pixel of the key colour made fully transparent, as a
+// masked bitmap is drawn.
+QImage WithTransparentKey(const QImage& image, const QColor& crKey);
 
 // A one-pixel line from 'from' up to, not including, 'to'.
 void GdiLine(QPainter& dc, const QPoint& from, const QPoint& to, const QColor& color);

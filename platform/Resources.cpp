@@ -1,5 +1,6 @@
 #include "Resources.h"
 
+#include "Gdi.h"
 #include "ResourceTables.h"
 
 #include <QImage>
@@ -57,16 +58,7 @@ QPixmap LoadBitmap(UINT nID, qreal devicePixelRatio) {
             image.setDevicePixelRatio(2.0);
         else if (!image.load(QString::fromLatin1(entry.pszPath)))
             return {};
-        image = image.convertToFormat(QImage::Format_ARGB32);
-        const QRgb magenta = qRgb(255, 0, 255);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                if ((line[x] & 0x00FFFFFF) == (magenta & 0x00FFFFFF))
-                    line[x] = qRgba(0, 0, 0, 0);
-            }
-        }
-        return QPixmap::fromImage(image);
+        return QPixmap::fromImage(WithTransparentKey(image, QColor(255, 0, 255)));
     }
     return {};
 }

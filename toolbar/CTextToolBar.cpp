@@ -195,22 +195,21 @@ void CTextToolBar::UpdateImages() {
         if (action->isSeparator())
             continue;
         QIcon icon;
-        for (const QPixmap& strip : m_imagesNormal) {
-            const QPixmap normal = imageAt(strip, nImage);
-            if (!normal.isNull())
-                icon.addPixmap(normal, QIcon::Normal);
-        }
+        const auto addImages = [&](const QList<QPixmap>& strips, QIcon::Mode mode) {
+            for (const QPixmap& strip : strips) {
+                const QPixmap image = imageAt(strip, nImage);
+                if (!image.isNull())
+                    icon.addPixmap(image, mode);
+            }
+        };
+        addImages(m_imagesNormal, QIcon::Normal);
         if (icon.isNull()) {
             // An empty image still keeps the room for the picture above the label.
             QPixmap empty(cell);
             empty.fill(Qt::transparent);
             icon.addPixmap(empty, QIcon::Normal);
         }
-        for (const QPixmap& strip : m_imagesHot) {
-            const QPixmap hot = imageAt(strip, nImage);
-            if (!hot.isNull())
-                icon.addPixmap(hot, QIcon::Active);
-        }
+        addImages(m_imagesHot, QIcon::Active);
         ++nImage;
         action->setIcon(icon);
     }
