@@ -95,11 +95,7 @@ void TestAboutDlg::cleanup() {
     SetShellOpenHookForTesting({});
     SetMessageBeepHookForTesting({});
     SetHandCursorLoaderForTesting({});
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible())
-            w->close();
-    }
-    ResetUiThreadCallsForTesting();
+    CloseTopLevelsAfterTest();
 }
 
 void TestAboutDlg::templateLayout_data() {

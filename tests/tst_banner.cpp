@@ -125,11 +125,7 @@ void TestBanner::init() {
 void TestBanner::cleanup() {
     SetShellOpenHookForTesting({});
     SetMakerSiteHostForTesting({});
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible())
-            w->close();
-    }
-    ResetUiThreadCallsForTesting();
+    CloseTopLevelsAfterTest();
 }
 
 void TestBanner::hostDeletedExactlyOnce_data() {

@@ -88,11 +88,7 @@ void TestJoinRoad::cleanup() {
     AfxSetMainWnd(nullptr);
     delete m_dlg;
     m_dlg = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible())
-            w->close();
-    }
-    ResetUiThreadCallsForTesting();
+    CloseTopLevelsAfterTest();
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
 }

@@ -73,11 +73,7 @@ void TestMainWindow::init() {
 }
 
 void TestMainWindow::cleanup() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible())
-            w->close();
-    }
-    ResetUiThreadCallsForTesting();
+    CloseTopLevelsAfterTest();
 }
 
 void TestMainWindow::menuEntriesAndIds() {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "FileDialog.h"
+#include "UiThread.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -130,6 +131,14 @@ CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
 
 CMessageBoxRecorder::~CMessageBoxRecorder() {
     SetMessageBoxHook({});
+}
+
+void CloseTopLevelsAfterTest() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            w->close();
+    }
+    ResetUiThreadCallsForTesting();
 }
 
 QWidget* FindTopLevel(const char* className) {

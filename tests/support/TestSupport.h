@@ -79,6 +79,9 @@ CTopLevelWatch WhenTopLevelShown(const char* className, const std::function<void
 
 // The visible top-level widget that inherits className, if there is one.
 QWidget* FindTopLevel(const char* className);
+// Closes every visible top-level window and forgets calls waiting for the user-interface
+// thread, so the next test starts with none.
+void CloseTopLevelsAfterTest();
 
 // Answers a file dialog as a user would: types the names (quoted when there are several)
 // into its file name field, relative to folder, and presses Enter. For the few tests that
