@@ -48,6 +48,8 @@ public:
     int m_aStatusParts[2] = {0, -1};
     CFlatListCtrl* m_ctlFileList = nullptr;
     QString m_strOutputFile;
+    // The exact bytes of the chosen output, of which m_strOutputFile is the readable form.
+    QByteArray m_baOutputPath;
     QIcon m_hIcon;
     CExplorer1* m_wndBanner = nullptr;
     CWebCtrlInterFace* m_pBannerHost = nullptr;

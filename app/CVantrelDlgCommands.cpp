@@ -7,6 +7,7 @@
 #include "CJoinThread.h"
 #include "FileDialog.h"
 #include "FileRow.h"
+#include "LocalPath.h"
 #include "MessageBox.h"
 #include "OutputName.h"
 #include "resource.h"
@@ -40,7 +41,8 @@ void PrepareFileDialog(QFileDialog& dialog) {
 } // namespace
 
 void CVantrelDlg::OnNewList() {
-    if (m_ctlFileList->GetItemCount() == 0)
+    // Commands that change the list wait until dragged rows have been dropped.
+    if (m_ctlFileList->IsDraggingRows() || m_ctlFileList->GetItemCount() == 0)
         return;
     if (Ask(QStringLiteral("Would you like to create a new list of files to join?")) != IDYES)
         return;
@@ -49,20 +51,31 @@ void CVantrelDlg::OnNewList() {
 }
 
 void CVantrelDlg::OnAddFiles() {
+    if (m_ctlFileList->IsDraggingRows())
+        return;
     QFileDialog dialog(this, QStringLiteral("Add Files to Join"));
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList refused;
     for (const QString& path : ExecFileDialog(dialog)) {
         if (m_ctlFileList->GetItemCount() >= kMaxFilesPerJoin) {
             AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);
             return;
         }
-        m_ctlFileList->AddFileRow(QDir::toNativeSeparators(path));
+        // The dialog gives text; a name it cannot tell from another is not guessed at.
+        if (const std::optional<QByteArray> bytes = PathBytesForShown(path))
+            m_ctlFileList->AddFileRow(*bytes);
+        else
+            refused << QDir::toNativeSeparators(path);
     }
+    if (!refused.isEmpty())
+        AfxMessageBox(FilesNotAddedText(refused), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CVantrelDlg::OnRemoveFiles() {
+    if (m_ctlFileList->IsDraggingRows())
+        return;
     if (m_ctlFileList->GetItemCount() == 0) {
         Tell(QStringLiteral("There are no files to remove!"));
         return;
@@ -104,11 +117,24 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::AnyFile); // the output need not exist yet
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDirectory(QDir::currentPath());
+    // A folder whose name is not text would be shown as, and opened as, another folder.
+    const QByteArray cwd = CurrentDirBytes();
+    dialog.setDirectory(IsExactlyShown(cwd) ? DisplayPath(cwd) : QDir::homePath());
     const QStringList chosen = ExecFileDialog(dialog);
     if (chosen.isEmpty())
         return FALSE;
-    m_strOutputFile = OutputPathForChoice(QDir::toNativeSeparators(chosen.constFirst()));
+    const std::optional<QByteArray> bytes = PathBytesForShown(chosen.constFirst());
+    if (!bytes) {
+        AfxMessageBox(QStringLiteral("Another name in this folder looks the same; the output "
+                                     "file cannot be told apart from it:\n%1")
+                          .arg(QDir::toNativeSeparators(chosen.constFirst())),
+                      MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    // The ".txt" rule reads characters, so it is applied to the text and mirrored in bytes.
+    const QString shown = QDir::toNativeSeparators(DisplayPath(*bytes));
+    m_strOutputFile = OutputPathForChoice(shown);
+    m_baOutputPath = *bytes + QFile::encodeName(m_strOutputFile.mid(shown.size()));
     UpdateData(FALSE);
     return TRUE;
 }
@@ -117,11 +143,14 @@ void CVantrelDlg::StartJoin() {
     auto* pThread = new CJoinThread; // suspended until resumed below
     for (int row = 0; row < m_ctlFileList->GetItemCount(); ++row) {
         if (m_ctlFileList->GetItemData(row) == kIncludeInJoin)
-            pThread->m_lstInputPaths.push_back(
-                QFile::encodeName(m_ctlFileList->GetItemText(row, 0)).toStdString());
+            pThread->m_lstInputPaths.push_back(m_ctlFileList->GetItemPath(row).toStdString());
     }
     pThread->m_hNotifyWnd = this;
-    pThread->m_strOutputPath = QFile::encodeName(m_strOutputFile).toStdString();
+    // The chosen bytes, as long as the field still shows the name they were chosen as.
+    const QByteArray output = DisplayPath(m_baOutputPath) == m_strOutputFile
+                                  ? m_baOutputPath
+                                  : QFile::encodeName(m_strOutputFile);
+    pThread->m_strOutputPath = output.toStdString();
     pThread->ResumeThread();
 }
 

@@ -3,10 +3,12 @@
 #include "CFlatHeaderCtrl.h"
 #include "DragImage.h"
 #include "Gdi.h"
+#include "LocalPath.h"
 #include "MessageBox.h"
 #include "RowSort.h"
 #include "Shell.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -43,7 +45,11 @@ public:
     int GetRowCount() const override { return m_list.rowCount(); }
     int GetColumnCount() const override { return m_list.m_wndHeader->GetItemCount(); }
     std::string GetRowText(int nRow, int nColumn) const override {
+        // A path compares as its bytes: the same as its UTF-8 text when it is text, and a
+        // name that is not text still has a place of its own.
         const QTableWidgetItem* pItem = m_list.item(nRow, nColumn);
+        if (nColumn == 0 && pItem && pItem->data(kItemPathRole).isValid())
+            return pItem->data(kItemPathRole).toByteArray().toStdString();
         return pItem ? pItem->text().toStdString() : std::string();
     }
     void ExchangeRows(int nRow1, int nRow2) override {
@@ -135,6 +141,10 @@ void CFlatListCtrl::ResetImageList() {
 }
 
 int CFlatListCtrl::AddFileRow(const QString& path) {
+    return AddFileRow(QFile::encodeName(path));
+}
+
+int CFlatListCtrl::AddFileRow(const QByteArray& path) {
     if (!EnsureImageList())
         return -1;
     const int nItem = rowCount();
@@ -145,7 +155,8 @@ int CFlatListCtrl::AddFileRow(const QString& path) {
     if (m_imageList.ReplaceIcon(-1, icon) != nImage)
         return -1;
 
-    auto* pItem = new QTableWidgetItem(path);
+    auto* pItem = new QTableWidgetItem(DisplayPath(path));
+    pItem->setData(kItemPathRole, path);
     pItem->setIcon(QIcon(m_imageList.GetImage(nImage)));
     pItem->setData(kItemImageRole, nImage);
     pItem->setData(kItemDataRole, QVariant::fromValue<qulonglong>(kIncludeInJoin));
@@ -167,6 +178,11 @@ DWORD_PTR CFlatListCtrl::GetItemData(int nItem) const {
 QString CFlatListCtrl::GetItemText(int nItem, int nSubItem) const {
     const QTableWidgetItem* pItem = item(nItem, nSubItem);
     return pItem ? pItem->text() : QString();
+}
+
+QByteArray CFlatListCtrl::GetItemPath(int nItem) const {
+    const QTableWidgetItem* pItem = item(nItem, 0);
+    return pItem ? pItem->data(kItemPathRole).toByteArray() : QByteArray();
 }
 
 int CFlatListCtrl::GetItemImage(int nItem) const {
@@ -347,6 +363,11 @@ bool CFlatListCtrl::event(QEvent* e) {
 }
 
 void CFlatListCtrl::keyPressEvent(QKeyEvent* e) {
+    // No key edits or moves the rows until the dragged ones have been dropped.
+    if (IsDraggingRows()) {
+        e->accept();
+        return;
+    }
     if (e->key() == Qt::Key_Delete) {
         // One row per press (and per auto-repeat), no question asked.
         DeleteItem(GetNextSelectedItem(-1));

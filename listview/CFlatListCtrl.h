@@ -32,6 +32,8 @@ constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
 constexpr int kItemDataRole = Qt::UserRole;
 constexpr int kItemImageRole = Qt::UserRole + 1;
 constexpr int kItemStateRole = Qt::UserRole + 2;
+// The file's path as the system's bytes (QByteArray); the text only shows it.
+constexpr int kItemPathRole = Qt::UserRole + 3;
 
 class CFlatListCtrl : public QTableWidget, public IHeaderNotifyTarget {
     Q_OBJECT
@@ -41,12 +43,16 @@ public:
     ~CFlatListCtrl() override;
 
     // Index of the new row, or -1 when no row was added (the path has no icon).
+    int AddFileRow(const QByteArray& path);
+    // For a path known as text only: its bytes are the text's encoding.
     int AddFileRow(const QString& path);
     void ResetImageList();
 
     int GetItemCount() const;
     DWORD_PTR GetItemData(int nItem) const;
     QString GetItemText(int nItem, int nSubItem) const;
+    // The exact bytes of a row's file, which the join opens.
+    QByteArray GetItemPath(int nItem) const;
     int GetItemImage(int nItem) const;
     // Row state bits other than selection and focus (LVIS_CUT, LVIS_DROPHILITED, ...).
     UINT GetItemStateBits(int nItem) const;
@@ -57,6 +63,9 @@ public:
     bool DeleteAllItems();
     int InsertColumn(int nCol, const QString& heading, int nFormat, int nWidth);
     CFlatHeaderCtrl* GetHeaderCtrl() const;
+    // While rows are dragged the list takes no edit, so the rows that move stay the ones the
+    // drag began with.
+    bool IsDraggingRows() const { return m_pDragImage != nullptr; }
     const CImageList& GetImageList() const { return m_imageList; }
 
     BOOL SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh);
@@ -92,9 +101,10 @@ private:
     void OnDragMouseMove(const QPoint& ptClient, const QPoint& ptScreen);
     void OnEndDrag();
     void OnDragScrollTimer();
-    void OnDropFiles(const QStringList& paths);
-    // The dropped local files when the drop is accepted; none when it is refused.
-    QStringList AcceptShellDrag(QDropEvent* e) const;
+    struct CDroppedFiles;
+    void OnDropFiles(const CDroppedFiles& files);
+    // Accepts or ignores a drag from outside, and says what it carries.
+    CDroppedFiles AcceptShellDrag(QDropEvent* e) const;
     void SelectDropTarget(int nRow);
     void RestoreDropTarget();
     std::unique_ptr<CImageList> BuildDragImage(const QPoint& ptCursor, QPoint& ptHotSpot) const;

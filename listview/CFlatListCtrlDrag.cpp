@@ -3,11 +3,11 @@
 #include "CFlatListCtrl.h"
 
 #include "DragImage.h"
+#include "LocalPath.h"
 #include "MessageBox.h"
 #include "RowMove.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -24,18 +24,37 @@ constexpr int kScrollInterval = 100; // ms, one line per tick
 constexpr int kDropProbeX = 8;       // the target is the row at this x, wherever the pointer is
 const QColor kDragKeyColour(0, 255, 0);
 
-// The local paths of a drop in the order given, or none when it carries anything else.
-QStringList DroppedLocalFiles(const QMimeData* pData) {
+// The URIs of a drop as they were sent: a name that is not text must not pass through
+// QString on the way.
+QList<QByteArray> DroppedUris(const QMimeData* pData) {
+    QList<QByteArray> uris;
     if (pData == nullptr || !pData->hasUrls())
-        return {};
-    QStringList paths;
-    for (const QUrl& url : pData->urls()) {
-        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
-        if (path.isEmpty())
-            return {};
-        paths << QDir::toNativeSeparators(path);
+        return uris;
+    // pcmanfm-qt's text/uri-list has already lost such bytes on its side; its own list of
+    // the same files, in the same form, has them.
+    QByteArray list = pData->data(QStringLiteral("libfm/files"));
+    if (list.isEmpty())
+        list = pData->data(QStringLiteral("text/uri-list"));
+    if (list.isEmpty()) {
+        for (const QUrl& url : pData->urls())
+            uris << url.toEncoded();
+        return uris;
     }
-    return paths;
+    for (const QByteArray& line : list.split('\n')) {
+        const QByteArray uri = line.trimmed();
+        if (!uri.isEmpty() && !uri.startsWith('#')) // comments are allowed in the list
+            uris << uri;
+    }
+    return uris;
+}
+
+// A refused URI as readable as it can be, control characters marked.
+QString ShownUri(const QByteArray& uri) {
+    QString shown = DisplayPath(QByteArray::fromPercentEncoding(uri));
+    for (QChar& ch : shown)
+        if (ch.unicode() < 0x20)
+            ch = QChar::ReplacementCharacter;
+    return shown;
 }
 
 // A drop only reads the files: copy where the source offers it, else link, and move only
@@ -51,6 +70,14 @@ Qt::DropAction ReadOnlyDropAction(Qt::DropActions offered) {
 }
 
 } // namespace
+
+// What a drop from outside carries: the files to add, in order, and the names of local files
+// that cannot be opened as given. Nothing at all when the drop carries anything else.
+struct CFlatListCtrl::CDroppedFiles {
+    QList<QByteArray> paths;
+    QStringList refused;
+    bool IsEmpty() const { return paths.isEmpty() && refused.isEmpty(); }
+};
 
 // The list's rows as the move sees them.
 class CFlatListCtrl::CRowList final : public IRowList {
@@ -271,17 +298,30 @@ void CFlatListCtrl::OnDragScrollTimer() {
     ImageList_DragShowNolock(TRUE);
 }
 
-QStringList CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
+CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
+    CDroppedFiles files;
     const Qt::DropAction action = ReadOnlyDropAction(e->possibleActions());
-    const QStringList paths =
-        action == Qt::IgnoreAction ? QStringList() : DroppedLocalFiles(e->mimeData());
-    if (paths.isEmpty()) {
+    // During a row drag the list takes no new rows: the indices being moved must hold.
+    if (action != Qt::IgnoreAction && !IsDraggingRows()) {
+        for (const QByteArray& uri : DroppedUris(e->mimeData())) {
+            const CFileUri file = ParseFileUri(uri);
+            if (!file.bFile) {
+                files = {};
+                break;
+            }
+            if (file.path.isEmpty())
+                files.refused << ShownUri(uri);
+            else
+                files.paths << file.path;
+        }
+    }
+    if (files.IsEmpty()) {
         e->ignore();
         return {};
     }
     e->setDropAction(action);
     e->accept();
-    return paths;
+    return files;
 }
 
 void CFlatListCtrl::dragEnterEvent(QDragEnterEvent* e) {
@@ -293,24 +333,26 @@ void CFlatListCtrl::dragMoveEvent(QDragMoveEvent* e) {
 }
 
 void CFlatListCtrl::dropEvent(QDropEvent* e) {
-    const QStringList paths = AcceptShellDrag(e);
-    if (paths.isEmpty())
+    const CDroppedFiles files = AcceptShellDrag(e);
+    if (files.IsEmpty())
         return;
     // Answering "moved" would let the source delete its files; the drop only read them.
     if (e->dropAction() == Qt::MoveAction)
         e->setDropAction(Qt::IgnoreAction);
-    // The source waits for the drop to return: rows and the cap's box come after.
+    // The source waits for the drop to return: rows and boxes come after.
     QMetaObject::invokeMethod(
-        this, [this, paths] { OnDropFiles(paths); }, Qt::QueuedConnection);
+        this, [this, files] { OnDropFiles(files); }, Qt::QueuedConnection);
 }
 
-void CFlatListCtrl::OnDropFiles(const QStringList& paths) {
+void CFlatListCtrl::OnDropFiles(const CDroppedFiles& files) {
     EnsureImageList();
-    if (paths.size() + rowCount() > kMaxFilesPerJoin) {
+    if (files.paths.size() + rowCount() > kMaxFilesPerJoin) {
         AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // Items that no longer exist have no icon and are skipped there.
-    for (const QString& path : paths)
+    for (const QByteArray& path : files.paths)
         AddFileRow(path);
+    if (!files.refused.isEmpty())
+        AfxMessageBox(FilesNotAddedText(files.refused), MB_OK | MB_ICONEXCLAMATION);
 }

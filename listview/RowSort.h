@@ -9,7 +9,7 @@ class IRowTable {
 public:
     virtual int GetRowCount() const = 0;
     virtual int GetColumnCount() const = 0;
-    // The full text of a cell, in UTF-8.
+    // The full text of a cell as bytes: UTF-8, or a path's own bytes.
     virtual std::string GetRowText(int nRow, int nColumn) const = 0;
     // Exchanges everything the two rows hold: every column's text and all row state.
     virtual void ExchangeRows(int nRow1, int nRow2) = 0;

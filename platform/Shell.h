@@ -1,9 +1,9 @@
 // What the shell tells about a path.
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
-#include <QString>
 
-// The small icon the file manager shows for the path; a null icon when the path does not
-// exist (files and folders alike).
-QIcon ShellGetSmallIcon(const QString& path);
+// The small icon the file manager shows for the path, given as the system's bytes; a null
+// icon when the path does not exist (files and folders alike).
+QIcon ShellGetSmallIcon(const QByteArray& path);

@@ -1,0 +1,122 @@
+#include "LocalPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <unistd.h>
+
+#include <memory>
+#endif
+
+QString DisplayPath(const QByteArray& path) {
+    return QFile::decodeName(path);
+}
+
+bool IsExactlyShown(const QByteArray& path) {
+    return QFile::encodeName(QFile::decodeName(path)) == path;
+}
+
+CFileUri ParseFileUri(const QByteArray& encoded) {
+    // Raw bytes outside ASCII (some file managers send names unescaped) are escaped first so
+    // the parser keeps them; existing escapes stay as they are.
+    QByteArray escaped;
+    escaped.reserve(encoded.size());
+    for (const char ch : encoded) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x80 || b <= 0x20 || b == 0x7F)
+            escaped += '%' + QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+        else
+            escaped += ch;
+    }
+    return ParseFileUri(QUrl::fromEncoded(escaped));
+}
+
+CFileUri ParseFileUri(const QUrl& url) {
+    CFileUri result;
+    if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+        return result;
+    result.bFile = true;
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return result; // another machine's file
+    if (url.hasQuery() || url.hasFragment())
+        return result; // "?" or "#" unescaped: not a name we can be sure of
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // A NUL would cut the name short when the file is opened.
+    if (!path.startsWith('/') || path.contains('\0'))
+        return result;
+    result.path = path;
+    return result;
+}
+
+#ifdef Q_OS_UNIX
+namespace {
+
+// How many entries of folder show as name (-1: the folder cannot be read); the last one
+// goes to found.
+int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArray& found) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.isEmpty() ? "/" : folder.constData()),
+                                            closedir);
+    if (!dir)
+        return -1;
+    int nFound = 0;
+    while (const dirent* entry = readdir(dir.get())) {
+        const QByteArray entryName(entry->d_name);
+        if (QFile::decodeName(entryName) == name) {
+            found = entryName;
+            ++nFound;
+        }
+    }
+    return nFound;
+}
+
+} // namespace
+#endif
+
+std::optional<QByteArray> PathBytesForShown(const QString& shown) {
+    const QString path = QDir::fromNativeSeparators(shown);
+    if (!path.contains(QChar::ReplacementCharacter))
+        return QFile::encodeName(path);
+#ifdef Q_OS_UNIX
+    if (!path.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    QByteArray bytes;
+    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        QByteArray partBytes = QFile::encodeName(part);
+        // Only a name that is not text shows U+FFFD, and several can show the same way.
+        if (part.contains(QChar::ReplacementCharacter)) {
+            const int nFound = CountEntriesShownAs(bytes, part, partBytes);
+            // None: a new name, typed with that character, and kept as typed.
+            if (nFound < 0 || nFound > 1)
+                return std::nullopt;
+        }
+        bytes += '/' + partBytes;
+    }
+    return bytes.isEmpty() ? QByteArray("/") : bytes;
+#else
+    return std::nullopt;
+#endif
+}
+
+QByteArray CurrentDirBytes() {
+#ifdef Q_OS_UNIX
+    std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), free);
+    if (cwd)
+        return QByteArray(cwd.get());
+#endif
+    return QFile::encodeName(QDir::currentPath());
+}
+
+QString FilesNotAddedText(const QStringList& shownNames) {
+    constexpr int kMaxNamesShown = 10;
+    QString text = QStringLiteral("These files could not be added to the list:");
+    for (int i = 0; i < shownNames.size() && i < kMaxNamesShown; ++i)
+        text += QLatin1Char('\n') + shownNames[i];
+    if (shownNames.size() > kMaxNamesShown)
+        text += QStringLiteral("\n... and %1 more.").arg(shownNames.size() - kMaxNamesShown);
+    return text;
+}

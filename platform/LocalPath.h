@@ -1,0 +1,37 @@
+// File names as the system's bytes. A name need not be valid text: it is kept as bytes from
+// the moment it enters the program until a file is opened, and only shown as text.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QUrl;
+
+// The name as readable text; bytes that are not text in the locale show as U+FFFD.
+QString DisplayPath(const QByteArray& path);
+
+// Whether DisplayPath(path) names exactly this file again.
+bool IsExactlyShown(const QByteArray& path);
+
+// The local path of a URI given in its encoded form: "file:" with an empty authority or
+// "localhost", percent-escapes decoded to bytes, raw bytes kept. Nothing for another scheme.
+struct CFileUri {
+    bool bFile = false; // a file: URI at all
+    QByteArray path;    // empty when the file URI names no local path that can be opened
+};
+CFileUri ParseFileUri(const QByteArray& encoded);
+CFileUri ParseFileUri(const QUrl& url);
+
+// The bytes of a path that another component (a file dialog) hands over as text. A part that
+// shows U+FFFD is looked up among the folder's real names; nothing when two names show alike,
+// since taking either could be the wrong file.
+std::optional<QByteArray> PathBytesForShown(const QString& shown);
+
+// The working folder's bytes.
+QByteArray CurrentDirBytes();
+
+// Says which files could not be added; a long list is cut short.
+QString FilesNotAddedText(const QStringList& shownNames);

@@ -1,0 +1,344 @@
+// File names that are not text, carried from a drop to the join as the system's bytes; the
+// list taking no edit while rows are dragged; and where the output chooser starts.
+#include "CFlatListCtrl.h"
+#include "CJoinThread.h"
+#include "CVantrelDlg.h"
+#include "resource.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSuccess = QStringLiteral("Joining files was successfully completed!");
+
+void WriteBytesNamed(const QByteArray& path, const QByteArray& data) {
+    FILE* f = std::fopen(path.constData(), "wb");
+    QVERIFY2(f != nullptr, path.constData());
+    QCOMPARE(std::fwrite(data.constData(), 1, data.size(), f), size_t(data.size()));
+    std::fclose(f);
+}
+
+QByteArray ReadBytesNamed(const QByteArray& path) {
+    QByteArray data;
+    if (FILE* f = std::fopen(path.constData(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+            data.append(buf, qsizetype(n));
+        std::fclose(f);
+    }
+    return data;
+}
+
+// A file URI for a path: escaped throughout, or with the bytes beyond ASCII sent raw, as some
+// file managers do ("%", "#", "?" and control characters are always escaped).
+QByteArray FileUri(const QByteArray& path, bool bRaw, bool bLocalhost) {
+    QByteArray keep("/");
+    if (bRaw)
+        for (int b = 0x80; b <= 0xFF; ++b)
+            keep += char(b);
+    return (bLocalhost ? "file://localhost" : "file://") + path.toPercentEncoding(keep);
+}
+
+// URI lists as the window system hands them over, bytes untouched (QMimeData::setData would
+// read them as UTF-8).
+class CRawUriList : public QMimeData {
+public:
+    explicit CRawUriList(QMap<QString, QByteArray> lists) : m_lists(std::move(lists)) {}
+    QStringList formats() const override { return m_lists.keys(); }
+    bool hasFormat(const QString& format) const override { return m_lists.contains(format); }
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType) const override {
+        return hasFormat(format) ? QVariant(m_lists[format]) : QVariant();
+    }
+
+private:
+    QMap<QString, QByteArray> m_lists;
+};
+
+// A drag from outside entering the list and dropped on it; whether the drop was taken.
+bool DropOnto(QWidget* viewport, const QMimeData& data) {
+    const QPoint pt(30, 10);
+    QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(pt, Qt::CopyAction, &data, Qt::NoButton, {});
+    QApplication::sendEvent(viewport, &drop);
+    return drop.isAccepted();
+}
+
+QStringList RowNames(const CFlatListCtrl* list) {
+    QStringList names;
+    for (int i = 0; i < list->GetItemCount(); ++i)
+        names << QFileInfo(list->GetItemText(i, 0)).fileName();
+    return names;
+}
+
+} // namespace
+
+class TestFileNames : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QByteArray Bytes(const QByteArray& name) const {
+        return QFile::encodeName(m_dir.path()) + '/' + name;
+    }
+    CVantrelDlg* m_dlg = nullptr;
+    QByteArray m_cwd;
+
+    // The window's list, pressed and moved through the window system as a user does.
+    QPoint RowPoint(int nRow) const {
+        CFlatListCtrl* list = m_dlg->m_ctlFileList;
+        const int y = list->rowViewportPosition(nRow) + list->rowHeight(nRow) / 2;
+        return list->viewport()->mapTo(m_dlg, QPoint(40, y));
+    }
+    void Mouse(QEvent::Type type, const QPoint& pt, Qt::KeyboardModifiers mods = {}) {
+        QWindow* w = m_dlg->windowHandle();
+        if (type == QEvent::MouseButtonPress)
+            QTest::mousePress(w, Qt::LeftButton, mods, pt);
+        else if (type == QEvent::MouseButtonRelease)
+            QTest::mouseRelease(w, Qt::LeftButton, mods, pt);
+        else
+            QTest::mouseMove(w, pt);
+    }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void droppedNamesJoinExactly_data();
+    void droppedNamesJoinExactly();
+    void noEditDuringRowDrag_data();
+    void noEditDuringRowDrag();
+    void chooserStartsOnlyInAFolderItCanName_data();
+    void chooserStartsOnlyInAFolderItCanName();
+};
+
+void TestFileNames::init() {
+    QVERIFY(m_dir.isValid());
+    char* cwd = getcwd(nullptr, 0);
+    m_cwd = cwd;
+    free(cwd);
+    ResetUiThreadCallsForTesting();
+    m_dlg = new CVantrelDlg;
+    AfxSetMainWnd(m_dlg);
+    m_dlg->show();
+    m_dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dlg));
+}
+
+void TestFileNames::cleanup() {
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    AfxSetMainWnd(nullptr);
+    delete m_dlg;
+    m_dlg = nullptr;
+    CloseTopLevelsAfterTest();
+    QCOMPARE(chdir(m_cwd.constData()), 0);
+    // By bytes: Qt would look for the non-text names under their shown form.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path().toStdString()))
+        std::filesystem::remove_all(entry.path(), ec);
+}
+
+void TestFileNames::droppedNamesJoinExactly_data() {
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<bool>("localhost");
+    QTest::addColumn<bool>(
+        "libfm"); // pcmanfm-qt: a text/uri-list gone through UTF-8 beside its own
+    QTest::newRow("escaped") << false << false << false;
+    QTest::newRow("raw bytes") << true << false << false;
+    QTest::newRow("escaped, localhost") << false << true << false;
+    QTest::newRow("raw bytes, localhost") << true << true << false;
+    QTest::newRow("pcmanfm-qt") << false << false << true;
+}
+
+void TestFileNames::droppedNamesJoinExactly() {
+    QFETCH(bool, raw);
+    QFETCH(bool, localhost);
+    QFETCH(bool, libfm);
+    // Latin-1, bytes that never start text, an invalid sequence, real UTF-8, and the
+    // characters a URI gives meaning to.
+    const QList<QByteArray> names{"caf\xe9.bin", "\xff\xfe.bin", "c1\x85\x9b.bin",
+                                  "na\xc3\xafve \xe2\x82\xac.bin", "100% #1 ?\nx.bin"};
+    // What the Latin-1 name shows as, and what encoding that text again would open.
+    WriteBytesNamed(Bytes("caf\xef\xbf\xbd.bin"), "DECOY");
+    QByteArray uris, expected;
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray content = PatternBytes(3000 + i * 1111, quint32(i + 1));
+        WriteBytesNamed(Bytes(names[i]), content);
+        expected += content;
+        uris += FileUri(Bytes(names[i]), raw, localhost) + "\r\n";
+    }
+    // Local names that cannot be opened as given are named in one box, after the drop.
+    uris += "# a comment line\r\nfile://elsewhere.example/x.bin\r\nfile:///a%00b.bin\r\n";
+    QMap<QString, QByteArray> lists{{"text/uri-list", uris}};
+    if (libfm) {
+        QByteArray lossy; // each URI read as UTF-8 and escaped again
+        for (const QByteArray& uri : uris.split('\n'))
+            lossy += QUrl::toPercentEncoding(
+                         QString::fromUtf8(QByteArray::fromPercentEncoding(uri)), "/:") +
+                     '\n';
+        lists = {{"text/uri-list", lossy}, {"libfm/files", uris}};
+    }
+    const CRawUriList data(lists);
+
+    CMessageBoxRecorder boxes;
+    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    QVERIFY(DropOnto(list->viewport(), data));
+    QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
+    QTRY_COMPARE(list->GetItemCount(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(list->GetItemPath(i), Bytes(names[i]));
+        QCOMPARE(list->GetItemText(i, 0), QFile::decodeName(Bytes(names[i])));
+    }
+    QCOMPARE(boxes.calls.size(), 1);
+    QVERIFY(boxes.calls[0].text.contains("elsewhere.example/x.bin"));
+    QVERIFY(boxes.calls[0].text.contains("a\ufffdb.bin"));
+    QCOMPARE(boxes.calls[0].text.count('\n'), 2);
+
+    m_dlg->m_strOutputFile = QFile::decodeName(Bytes("out.bin"));
+    m_dlg->UpdateData(FALSE);
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    QCOMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text, kSuccess);
+    QCOMPARE(ReadBytesNamed(Bytes("out.bin")), expected);
+
+    // Sorted, the names take their byte order, the same as their text's where it is text.
+    m_dlg->m_ctlFileList->SortRows(0, TRUE, 0, -1);
+    QList<QByteArray> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(list->GetItemPath(i), Bytes(sorted[i]));
+}
+
+void TestFileNames::noEditDuringRowDrag_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QList<int>>("dragged");
+    QTest::addColumn<QStringList>("order");
+    const QStringList one{"A", "B", "D", "C", "E"}, two{"A", "B", "D", "E", "C"};
+    for (const char* edit : {"Delete", "Add Files", "Remove Files", "New", "drop"}) {
+        QTest::addRow("%s, one row", edit) << edit << QList<int>{3} << one;
+        QTest::addRow("%s, two rows", edit) << edit << QList<int>{3, 4} << two;
+    }
+}
+
+void TestFileNames::noEditDuringRowDrag() {
+    QFETCH(QString, edit);
+    QFETCH(QList<int>, dragged);
+    QFETCH(QStringList, order);
+    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    for (const char* name : {"A", "B", "C", "D", "E", "F"})
+        WriteFile(m_dir.filePath(name), name);
+    for (const char* name : {"A", "B", "C", "D", "E"})
+        QVERIFY(list->AddFileRow(m_dir.filePath(name)) >= 0);
+
+    // The rows are selected, then the first is pressed and dragged onto B.
+    Mouse(QEvent::MouseButtonPress, RowPoint(dragged[0]));
+    Mouse(QEvent::MouseButtonRelease, RowPoint(dragged[0]));
+    for (int i = 1; i < dragged.size(); ++i) {
+        Mouse(QEvent::MouseButtonPress, RowPoint(dragged[i]), Qt::ControlModifier);
+        Mouse(QEvent::MouseButtonRelease, RowPoint(dragged[i]), Qt::ControlModifier);
+    }
+    Mouse(QEvent::MouseButtonPress, RowPoint(dragged[0]));
+    Mouse(QEvent::MouseMove,
+          RowPoint(dragged[0]) + QPoint(QApplication::startDragDistance() + 1, 0));
+    QVERIFY(list->IsDraggingRows());
+    Mouse(QEvent::MouseMove, RowPoint(1));
+
+    CMessageBoxRecorder boxes(IDYES);
+    CFileDialogAnswers answers;
+    answers.Next({m_dir.filePath("F")});
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(m_dir.filePath("F"))});
+    if (edit == "Delete")
+        QTest::keyClick(list, Qt::Key_Delete);
+    else if (edit == "Add Files")
+        m_dlg->GetCommandAction(ID_FILE_ADDFILES)->trigger();
+    else if (edit == "Remove Files")
+        m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    else if (edit == "New")
+        m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    else
+        QVERIFY(!DropOnto(list->viewport(), data));
+    QCoreApplication::processEvents();
+    QCOMPARE(list->GetItemCount(), 5);
+
+    Mouse(QEvent::MouseButtonRelease, RowPoint(1));
+    QVERIFY(!list->IsDraggingRows());
+    QCOMPARE(RowNames(list), order);
+    QVERIFY(boxes.calls.isEmpty());
+    QVERIFY(answers.calls.isEmpty());
+
+    // Afterwards the list takes edits again.
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(list->GetItemCount(), 4);
+}
+
+void TestFileNames::chooserStartsOnlyInAFolderItCanName_data() {
+    QTest::addColumn<QByteArray>("cwd");
+    QTest::addColumn<bool>("decoy");
+    QTest::addColumn<QString>("answer"); // relative to the dialog's folder, or absolute
+    QTest::addColumn<bool>("startsAtHome");
+    QTest::addColumn<QByteArray>("output"); // empty: refused
+    QTest::newRow("text folder") << QByteArray("plain") << true << "new.bin" << false
+                                 << QByteArray("plain/new.bin");
+    QTest::newRow("Latin-1 folder")
+        << QByteArray("\xe9t\xe9") << true << "new.bin" << true << QByteArray();
+    QTest::newRow("chosen in it, alone") << QByteArray("plain") << false << "\ufffdt\ufffd/new"
+                                         << false << QByteArray("\xe9t\xe9/new.txt");
+    QTest::newRow("chosen in it, beside the decoy")
+        << QByteArray("plain") << true << "\ufffdt\ufffd/new" << false << QByteArray();
+}
+
+void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
+    QFETCH(QByteArray, cwd);
+    QFETCH(bool, decoy);
+    QFETCH(QString, answer);
+    QFETCH(bool, startsAtHome);
+    QFETCH(QByteArray, output);
+    QCOMPARE(mkdir(Bytes("plain").constData(), 0700), 0);
+    QCOMPARE(mkdir(Bytes("\xe9t\xe9").constData(), 0700), 0);
+    if (decoy)
+        QCOMPARE(mkdir(Bytes("\xef\xbf\xbdt\xef\xbf\xbd").constData(), 0700), 0);
+    QCOMPARE(chdir(Bytes(cwd).constData()), 0);
+
+    CMessageBoxRecorder boxes;
+    CFileDialogAnswers answers;
+    answers.Next({answer.startsWith("\ufffd") ? m_dir.filePath(answer) : answer});
+    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QCOMPARE(answers.calls.size(), 1);
+    const QString home = QDir::homePath();
+    QCOMPARE(answers.calls[0].folder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
+    if (startsAtHome) {
+        QCOMPARE(m_dlg->m_baOutputPath, QFile::encodeName(home) + "/new.bin");
+    } else if (output.isEmpty()) {
+        QVERIFY(m_dlg->m_strOutputFile.isEmpty());
+        QCOMPARE(boxes.calls.size(), 1);
+        QVERIFY(boxes.calls[0].text.contains(answer));
+    } else {
+        QCOMPARE(m_dlg->m_baOutputPath, Bytes(output));
+        QCOMPARE(m_dlg->m_strOutputFile, QFile::decodeName(Bytes(output)));
+    }
+}
+
+QTEST_MAIN(TestFileNames)
+#include "tst_filenames.moc"
