@@ -1,6 +1,7 @@
 // A Qt generic plugin that tst_install loads into the installed, unmodified vantrel
 // (QT_QPA_GENERIC_PLUGINS): it opens Help > Contents through the menu bar as a user would,
-// prints what the help window shows, and closes the program.
+// prints what the help window shows, and closes the program. VANTREL_PROBE_HOLD_MS keeps both
+// windows on screen that long first, for a screenshot.
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -12,6 +13,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -19,9 +21,11 @@
 
 namespace {
 
+// Shown and mapped: on Wayland a window is exposed only once the compositor has configured it.
 QWidget* VisibleTopLevel(const char* className) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && w->inherits(className))
+        if (w->isVisible() && w->inherits(className) && w->windowHandle() &&
+            w->windowHandle()->isExposed())
             return w;
     }
     return nullptr;
@@ -50,9 +54,9 @@ class CInstallProbe : public QObject {
 public:
     explicit CInstallProbe(QObject* parent) : QObject(parent) {
         m_steps = {
-            [this] { return FindMainWindow(); },  [this] { return OpenHelpMenu(); },
-            [this] { return ClickContents(); },   [this] { return ReportHelp(); },
-            [this] { return CloseEverything(); },
+            [this] { return FindMainWindow(); }, [this] { return OpenHelpMenu(); },
+            [this] { return ClickContents(); },  [this] { return ReportHelp(); },
+            [this] { return Hold(); },           [this] { return CloseEverything(); },
         };
         m_timer.setInterval(50);
         connect(&m_timer, &QTimer::timeout, this, &CInstallProbe::Tick);
@@ -77,9 +81,9 @@ private:
         m_pMain = VisibleTopLevel("CVantrelDlg");
         if (!m_pMain)
             return false;
-        Say(QStringLiteral("app: name=%1 desktop=%2 title=%3")
+        Say(QStringLiteral("app: name=%1 desktop=%2 platform=%3 title=%4")
                 .arg(QCoreApplication::applicationName(), QGuiApplication::desktopFileName(),
-                     m_pMain->windowTitle()));
+                     QGuiApplication::platformName(), m_pMain->windowTitle()));
         return true;
     }
 
@@ -120,7 +124,18 @@ private:
                 .arg(top.data().toString())
                 .arg(tree->model()->rowCount(top))
                 .arg(page->source().fileName()));
-        help->close();
+        m_pHelp = help;
+        const int hold = qEnvironmentVariableIntValue("VANTREL_PROBE_HOLD_MS");
+        m_hold.setRemainingTime(hold);
+        m_deadline.setRemainingTime(m_deadline.remainingTime() + hold);
+        return true;
+    }
+
+    bool Hold() {
+        if (!m_hold.hasExpired())
+            return false;
+        if (m_pHelp)
+            m_pHelp->close();
         return true;
     }
 
@@ -131,10 +146,12 @@ private:
 
     QTimer m_timer;
     QDeadlineTimer m_deadline{20000};
+    QDeadlineTimer m_hold;
     QList<std::function<bool()>> m_steps;
     qsizetype m_nStep = 0;
     QWidget* m_pMain = nullptr;
     QMenu* m_pHelpMenu = nullptr;
+    QWidget* m_pHelp = nullptr;
 };
 
 } // namespace

@@ -1,0 +1,30 @@
+# The release date (VANTREL_RELEASE_DATE, YYYY-MM-DD) as the times the package records: its
+# midnight, UTC, as seconds since 1970 (VANTREL_SOURCE_DATE_EPOCH), in ISO form for the help
+# collection (VANTREL_RELEASE_ISO) and in RFC 5322 form, weekday included, for the changelog
+# (VANTREL_CHANGELOG_DATE). Days since 1970 by Hinnant's days_from_civil.
+block(PROPAGATE VANTREL_SOURCE_DATE_EPOCH VANTREL_RELEASE_ISO VANTREL_CHANGELOG_DATE)
+string(REGEX MATCH "^([0-9]+)-([0-9]+)-([0-9]+)$" date_ok "${VANTREL_RELEASE_DATE}")
+if(NOT date_ok)
+    message(FATAL_ERROR "VANTREL_RELEASE_DATE must be YYYY-MM-DD: ${VANTREL_RELEASE_DATE}")
+endif()
+math(EXPR year "${CMAKE_MATCH_1}")
+math(EXPR month "${CMAKE_MATCH_2}")
+math(EXPR day "${CMAKE_MATCH_3}")
+set(y ${year})
+if(month LESS 3)
+    math(EXPR y "${y} - 1")
+endif()
+math(EXPR era "${y} / 400")
+math(EXPR yoe "${y} - ${era} * 400")
+math(EXPR doy "(153 * ((${month} + 9) % 12) + 2) / 5 + ${day} - 1")
+math(EXPR days "${era} * 146097 + ${yoe} * 365 + ${yoe} / 4 - ${yoe} / 100 + ${doy} - 719468")
+math(EXPR VANTREL_SOURCE_DATE_EPOCH "${days} * 86400")
+math(EXPR weekday "(${days} + 4) % 7") # 1970-01-01 was a Thursday
+math(EXPR m_index "${month} - 1")
+set(weekdays Sun Mon Tue Wed Thu Fri Sat)
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(GET weekdays ${weekday} weekday_name)
+list(GET months ${m_index} month_name)
+set(VANTREL_RELEASE_ISO "${VANTREL_RELEASE_DATE}T00:00:00")
+set(VANTREL_CHANGELOG_DATE "${weekday_name}, ${CMAKE_MATCH_3} ${month_name} ${year} 00:00:00 +0000")
+endblock()
