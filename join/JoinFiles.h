@@ -37,7 +37,7 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
 // then incomplete and the result says so.
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths);
 
-// The size of the block each read asks for.
+// The size of the block each read of the block loop asks for.
 constexpr std::size_t kJoinBlockSize = 4096;
 
 // The kernel copy of up to count bytes from fdIn to fdOut at both files' current positions:
