@@ -2,7 +2,7 @@
 // so the ratios hold whatever the machine is doing. Then, when run as root with mkfs.xfs or
 // mkfs.btrfs at hand, the same on a loop-mounted file system that shares extents: time and new
 // space for two block-aligned parts of 256 MiB.
-// Usage: bench_join [folder] [total MiB]   (default: $TMPDIR or /tmp, 512 MiB)
+// Usage: bench_join [--check] [folder] [total MiB]   (default: $TMPDIR or /tmp, 512 MiB)
 #include "JoinFiles.h"
 
 #include <algorithm>
@@ -25,13 +25,17 @@ double Seconds(const std::function<void()>& fn) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void Fail(const char* what) {
-    std::perror(what);
-    std::exit(1);
-}
-
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
+}
+
+std::string s_strMounted; // unmounted again should the bench fail
+
+void Fail(const char* what) {
+    std::perror(what);
+    if (!s_strMounted.empty() && std::system(("umount " + Quoted(s_strMounted)).c_str()) != 0)
+        std::fprintf(stderr, "left mounted: %s\n", s_strMounted.c_str());
+    std::exit(1);
 }
 
 // The same copy with nothing around it: one 4096-byte block, one write per read.
@@ -182,17 +186,20 @@ bool Have(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Joins 2 x 256 MiB on a fresh file system in an image file, loop-mounted under dir.
-void SharedExtentsRun(const std::string& dir, const char* fsName, const char* mkfs) {
+enum class Aim { Skipped, Met, Missed };
+
+// Joins 2 x 256 MiB on a fresh file system in an image file, loop-mounted under dir; with
+// joinOnly, JoinFiles alone.
+Aim SharedExtentsRun(const std::string& dir, const char* fsName, const char* mkfs, bool joinOnly) {
     std::printf("\n%s, loop-mounted: ", fsName);
     if (::geteuid() != 0) {
         std::printf("skipped (mounting needs root)\n");
-        return;
+        return Aim::Skipped;
     }
     const std::string tool = std::string(mkfs).substr(0, std::string(mkfs).find(' '));
     if (!Have(tool.c_str())) {
         std::printf("skipped (%s is not installed)\n", tool.c_str());
-        return;
+        return Aim::Skipped;
     }
     const std::string image = dir + "/" + fsName + ".img", mnt = dir + "/" + fsName;
     if (::mkdir(mnt.c_str(), 0700) != 0)
@@ -207,8 +214,9 @@ void SharedExtentsRun(const std::string& dir, const char* fsName, const char* mk
         std::printf("skipped (cannot make or loop-mount it here)\n");
         ::unlink(image.c_str());
         ::rmdir(mnt.c_str());
-        return;
+        return Aim::Skipped;
     }
+    s_strMounted = mnt;
     constexpr long kPart = 256L << 20;
     const std::vector<std::string> inputs = MakeInputs(mnt, 2, kPart);
     std::printf("2 inputs x 256 MiB in %s\n", mnt.c_str());
@@ -221,7 +229,8 @@ void SharedExtentsRun(const std::string& dir, const char* fsName, const char* mk
     double joinFiles[2] = {1e9, 0}; // best time, most space
     for (int round = 0; round < 3; ++round) {
         for (size_t k = 0; k < contenders.size(); ++k) {
-            if (round > 0 && (k == 1 || k == 2)) // the copying loops need 512 MiB each time
+            // The copying loops need 512 MiB each time.
+            if ((joinOnly && k != 0) || (round > 0 && (k == 1 || k == 2)))
                 continue;
             const std::string output = mnt + "/out" + std::to_string(outputs++);
             SyncFs(mnt);
@@ -243,20 +252,29 @@ void SharedExtentsRun(const std::string& dir, const char* fsName, const char* mk
             }
         }
     }
+    const bool met = joinFiles[0] < 0.25 && joinFiles[1] < 16;
     std::printf("  aim: JoinFiles < 0.25 s with fsync (best %.3f s), < 16 MiB new (at most "
                 "%.1f MiB): %s\n",
-                joinFiles[0], joinFiles[1],
-                joinFiles[0] < 0.25 && joinFiles[1] < 16 ? "met" : "NOT met");
+                joinFiles[0], joinFiles[1], met ? "met" : "NOT met");
 
     if (std::system(("umount " + Quoted(mnt)).c_str()) != 0)
         Fail("umount");
+    s_strMounted.clear();
     ::unlink(image.c_str());
     ::rmdir(mnt.c_str());
+    return met ? Aim::Met : Aim::Missed;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // --check: the shared-extents aims alone, as a test: exit 0 when met, 77 when no such
+    // file system could be mounted here.
+    const bool check = argc > 1 && std::string(argv[1]) == "--check";
+    if (check) {
+        --argc;
+        ++argv;
+    }
     const char* tmp = std::getenv("TMPDIR");
     std::string base = argc > 1 ? argv[1] : (tmp ? tmp : "/tmp");
     const long totalMiB = argc > 2 ? std::atol(argv[2]) : 512;
@@ -266,10 +284,15 @@ int main(int argc, char* argv[]) {
         Fail("mkdtemp");
     const std::string dir = dirTemplate;
 
-    PageCacheRun(dir, totalMiB);
-    SharedExtentsRun(dir, "xfs", "mkfs.xfs -q -m reflink=1");
-    SharedExtentsRun(dir, "btrfs", "mkfs.btrfs -q");
+    if (!check)
+        PageCacheRun(dir, totalMiB);
+    const Aim xfs = SharedExtentsRun(dir, "xfs", "mkfs.xfs -q -m reflink=1", check);
+    const Aim btrfs = SharedExtentsRun(dir, "btrfs", "mkfs.btrfs -q", check);
 
     ::rmdir(dir.c_str());
-    return 0;
+    if (!check)
+        return 0;
+    if (xfs == Aim::Missed || btrfs == Aim::Missed)
+        return 1;
+    return xfs == Aim::Skipped && btrfs == Aim::Skipped ? 77 : 0;
 }
