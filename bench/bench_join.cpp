@@ -146,7 +146,7 @@ void PageCacheRun(const std::string& dir, long totalMiB) {
 
     // Interleaved rounds, each starting with the next contender, so none always follows the
     // same one; the best of each, since noise only ever slows a run down.
-    constexpr int kRounds = 5;
+    constexpr int kRounds = 9;
     const auto& contenders = Contenders();
     std::vector<double> best(contenders.size(), 1e9);
     for (int round = 0; round < kRounds; ++round) {
@@ -244,7 +244,7 @@ Aim SharedExtentsRun(const std::string& dir, const char* fsName, const char* mkf
             });
             SyncFs(mnt);
             const double newMiB = (before - FreeBytes(mnt)) / 1048576.0;
-            std::printf("  %-24s %9.3f %9.3f %12.1f\n", contenders[k].name, joinTime, syncTime,
+            std::printf("  %-24s %9.4f %9.4f %12.1f\n", contenders[k].name, joinTime, syncTime,
                         newMiB);
             if (k == 0) {
                 joinFiles[0] = std::min(joinFiles[0], joinTime + syncTime);
