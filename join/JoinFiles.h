@@ -1,5 +1,5 @@
 // The copy routine of a join: writes the inputs, in order and byte for byte, into the output.
-// Uses the standard library and POSIX file calls only.
+// Uses the standard library and POSIX file calls, and the kernel's copy where there is one.
 #pragma once
 
 #include <cstddef>
