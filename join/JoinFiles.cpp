@@ -113,6 +113,66 @@ bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
     return true;
 }
 
+// Large, so that the kernel can share a whole part's extents in one call.
+constexpr std::size_t kKernelCopyRequest = std::size_t(1) << 30;
+
+// Lets the kernel copy the rest of the input. Returns false, with err, on a failure that stops
+// the join; where the kernel cannot copy between these two files it stops quietly, and the
+// block loop goes on from the positions it reached.
+bool CopyInKernel(int fdIn, int fdOut, int& err) {
+    for (;;) {
+        const std::ptrdiff_t n = g_pfnJoinKernelCopy(fdIn, fdOut, kKernelCopyRequest);
+        if (n > 0)
+            continue;
+        if (n == 0)
+            return true;
+        switch (errno) {
+        case EINTR:
+            continue;
+        case EXDEV:
+        case EINVAL:
+        case ENOSYS:
+        case EOPNOTSUPP:
+#if defined(ENOTSUP) && ENOTSUP != EOPNOTSUPP
+        case ENOTSUP:
+#endif
+            return true;
+        default:
+            err = errno;
+            return false;
+        }
+    }
+}
+
+// A failed kernel copy does not say which side failed; these can only come from writing.
+bool WriteSideError(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EFBIG:
+    case EROFS:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string ReadFailed(const std::string& path, int err) {
+    return "Reading the input file " + Quoted(path) + " failed: " + ErrorText(err) + ".";
+}
+
+std::string WriteFailed(int err) {
+    return "Writing the output file failed: " + ErrorText(err) + ".";
+}
+
+#ifdef __linux__
+std::ptrdiff_t KernelCopy(int fdIn, int fdOut, std::size_t count) {
+    return ::copy_file_range(fdIn, nullptr, fdOut, nullptr, count, 0);
+}
+#endif
+
 struct FileId {
     dev_t dev;
     ino_t ino;
@@ -159,6 +219,15 @@ std::string InputProblem(const std::string& path, struct stat& st) {
 }
 
 } // namespace
+
+// Windows has no kernel copy into an open file; its nearest counterpart is
+// FSCTL_DUPLICATE_EXTENTS_TO_FILE (block cloning on ReFS, cluster-aligned ranges only), with the
+// block loop for the rest.
+#ifdef __linux__
+JoinKernelCopy g_pfnJoinKernelCopy = KernelCopy;
+#else
+JoinKernelCopy g_pfnJoinKernelCopy = nullptr;
+#endif
 
 JoinResult JoinResult::Failure(std::string message) {
     JoinResult result;
@@ -221,11 +290,21 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
         // The check before the copy went by name; the name may lead to the output by now, and
         // reading the output while appending to it would never end.
         struct stat in {};
-        if (outputKnown && ::fstat(fdIn, &in) == 0 && in.st_dev == out.st_dev &&
-            in.st_ino == out.st_ino) {
+        const bool inputKnown = ::fstat(fdIn, &in) == 0;
+        if (outputKnown && inputKnown && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
             ::close(fdIn);
             return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
         }
+        if (g_pfnJoinKernelCopy && outputKnown && inputKnown && S_ISREG(in.st_mode) &&
+            S_ISREG(out.st_mode)) {
+            int err = 0;
+            if (!CopyInKernel(fdIn, fdOut, err)) {
+                ::close(fdIn);
+                return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
+            }
+        }
+        // Whatever the kernel left. After a whole kernel copy this is one read that finds the
+        // end, or finds more where the size a file reports is short of its contents (/proc).
         for (;;) {
             const ssize_t n = ::read(fdIn, block, sizeof block);
             if (n == 0)
@@ -235,13 +314,12 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
                     continue;
                 const int err = errno;
                 ::close(fdIn);
-                return incomplete("Reading the input file " + Quoted(path) +
-                                  " failed: " + ErrorText(err) + ".");
+                return incomplete(ReadFailed(path, err));
             }
             int err = 0;
             if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err)) {
                 ::close(fdIn);
-                return incomplete("Writing the output file failed: " + ErrorText(err) + ".");
+                return incomplete(WriteFailed(err));
             }
         }
         ::close(fdIn);

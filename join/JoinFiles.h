@@ -1,7 +1,8 @@
 // The copy routine of a join: writes the inputs, in order and byte for byte, into the output.
-// Uses the standard library and POSIX file calls only.
+// Uses the standard library and POSIX file calls, and the kernel's copy where there is one.
 #pragma once
 
+#include <cstddef>
 #include <list>
 #include <string>
 
@@ -30,9 +31,18 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
                             const std::list<std::string>& inputPaths);
 
 // The copy alone, without those checks: opens (creating or emptying) the output, copies the
-// inputs in 4096-byte blocks and closes it. Stops at the first failure, including an input
-// that turns out to be the output itself; the output is then incomplete and the result says so.
+// inputs and closes it. Between regular files the kernel copies (sharing extents where the file
+// system can); pipes, devices and files it cannot copy between go through 4096-byte blocks. Stops
+// at the first failure, including an input that turns out to be the output itself; the output is
+// then incomplete and the result says so.
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths);
 
-// The size of the block each read asks for.
+// The size of the block each read of the block loop asks for.
 constexpr std::size_t kJoinBlockSize = 4096;
+
+// The kernel copy of up to count bytes from fdIn to fdOut at both files' current positions:
+// bytes copied, 0 at the input's end, or -1 with errno. Replaceable so tests can stage faults
+// in the middle of a copy; null sends every input through the block loop. Set it only while
+// no join runs.
+using JoinKernelCopy = std::ptrdiff_t (*)(int fdIn, int fdOut, std::size_t count);
+extern JoinKernelCopy g_pfnJoinKernelCopy;

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -118,6 +119,24 @@ std::string CChildRun::Result(int timeoutMs) {
 
 std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
     return CChildRun(fn, asNobody).Result();
+}
+
+std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data) {
+    return [=] {
+        std::signal(SIGPIPE, SIG_IGN);
+        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY);
+        if (fd < 0)
+            return std::string("open failed");
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
+            if (n <= 0)
+                return "wrote " + std::to_string(done) + " of " + std::to_string(data.size());
+            done += n;
+        }
+        ::close(fd);
+        return std::string("wrote all");
+    };
 }
 
 CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {

@@ -38,6 +38,10 @@ private:
     int m_fd = -1;
 };
 
+// A writer on a pipe, for CChildRun: opens it (waiting for a reader), writes everything,
+// closes it; returns "wrote all" or what went wrong.
+std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data);
+
 // Answers message boxes instead of showing them and records what was asked.
 class CMessageBoxRecorder {
 public:
