@@ -97,6 +97,7 @@ CFlatListCtrl::CFlatListCtrl(QWidget* parent)
     setDragEnabled(false);
     viewport()->setAcceptDrops(true);
     InstallFocusPainting();
+    InstallAccessibility();
 
     for (QScrollBar* pBar : {verticalScrollBar(), horizontalScrollBar()}) {
         connect(pBar, &QAbstractSlider::actionTriggered, this, &CFlatListCtrl::OnScrollBarUsed);

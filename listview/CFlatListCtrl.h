@@ -126,6 +126,8 @@ private:
     bool IsCellTextCut(int nRow, int nColumn) const;
     void RedrawClippedFrameEdges();
     void InstallFocusPainting();
+    // Header items that sort through their accessible press (CFlatListAccessible.cpp).
+    void InstallAccessibility();
     // Around the current row, or inside the empty list; empty for none.
     QRect FocusFrameRect() const;
 

@@ -182,8 +182,8 @@ private slots:
         QCOMPARE(ReadFile(output), QByteArray("cccaaabbb"));
     }
 
-    // The key and the header click give the same rows and the same mark; the header item
-    // says the direction to a screen reader.
+    // The key, the header click and the header item's accessible press give the same rows and
+    // the same mark; the header item says the direction to a screen reader.
     void sortKeyActsAsAHeaderClick_data() {
         QTest::addColumn<int>("presses");
         QTest::addColumn<QString>("order");
@@ -199,19 +199,27 @@ private slots:
         QFETCH(int, presses);
         QFETCH(QString, order);
         QFETCH(QString, description);
-        CWindowWithFiles byKey, byClick;
+        CWindowWithFiles byKey, byClick, byAction;
         QAccessibleInterface* cell = HeaderCell(byKey.list);
         QVERIFY(cell != nullptr);
         QCOMPARE(cell->text(QAccessible::Description), QString("Not sorted"));
-        for (CWindowWithFiles* w : {&byKey, &byClick})
+        for (CWindowWithFiles* w : {&byKey, &byClick, &byAction})
             QVERIFY(w->Fill("bBaA"));
         for (int i = 0; i < presses; ++i) {
             byKey.Key(Qt::Key_S, Qt::AltModifier);
             QHeaderView* header = byClick.list->horizontalHeader();
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                               QPoint(header->sectionSize(0) / 2, header->height() / 2));
+            QAccessibleActionInterface* action = HeaderCell(byAction.list)->actionInterface();
+            QVERIFY(action != nullptr);
+            QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
+            const QString before = byAction.Order();
+            action->doAction(QAccessibleActionInterface::pressAction());
+            QCOMPARE(byAction.Order(), before); // returned before sorting
+            QTRY_VERIFY(byAction.Order() != before);
         }
-        for (CWindowWithFiles* w : {&byKey, &byClick}) {
+        QTRY_COMPARE(byAction.Order(), order);
+        for (CWindowWithFiles* w : {&byKey, &byClick, &byAction}) {
             QCOMPARE(w->Order(), order);
             BOOL bAscending = FALSE;
             QCOMPARE(w->list->GetHeaderCtrl()->GetSortIndicator(&bAscending), 0);
