@@ -31,24 +31,6 @@
 
 namespace {
 
-QPalette DarkPalette() {
-    QPalette pal;
-    const QColor window(45, 48, 54), base(28, 30, 34), text(226, 228, 232);
-    pal.setColor(QPalette::Window, window);
-    pal.setColor(QPalette::WindowText, text);
-    pal.setColor(QPalette::Base, base);
-    pal.setColor(QPalette::AlternateBase, window);
-    pal.setColor(QPalette::Text, text);
-    pal.setColor(QPalette::Button, QColor(58, 62, 70));
-    pal.setColor(QPalette::ButtonText, text);
-    pal.setColor(QPalette::Highlight, QColor(42, 110, 190));
-    pal.setColor(QPalette::HighlightedText, Qt::white);
-    // A dark theme's own link colours.
-    pal.setColor(QPalette::Link, QColor(61, 174, 233));
-    pal.setColor(QPalette::LinkVisited, QColor(155, 89, 182));
-    return pal;
-}
-
 void UsePalette(const QString& name) {
     QApplication::setPalette(name == "dark" ? DarkPalette()
                                             : QApplication::style()->standardPalette());
