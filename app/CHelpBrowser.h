@@ -16,6 +16,11 @@ public:
 
     QVariant loadResource(int type, const QUrl& name) override;
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
+    void FitLinkColours();
+
     QPointer<QHelpEngineCore> m_pEngine;
 };

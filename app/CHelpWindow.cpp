@@ -12,6 +12,7 @@
 #include <QHelpEngine>
 #include <QLabel>
 #include <QPointer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -73,6 +74,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     : QWidget(parent), m_strExeFolder(QDir(exeFolder).absolutePath()),
       m_strFolder(FindHelpFolder(exeFolder)) {
     setWindowTitle(tr("Vantrel Help"));
+    setAccessibleName(windowTitle());
     setWindowIcon(LoadIcon(IDR_MAINFRAME));
     resize(860, 580);
 
@@ -89,6 +91,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pBrowser = new CHelpBrowser(m_pSplitter);
     m_pBrowser->setObjectName(QStringLiteral("helpPage"));
+    m_pBrowser->setAccessibleName(tr("Help page"));
     m_pError = new QLabel(this);
     m_pError->setObjectName(QStringLiteral("helpError"));
     m_pError->setWordWrap(true);
@@ -107,6 +110,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
 
     QHelpContentWidget* tree = m_pEngine->contentWidget();
     tree->setObjectName(QStringLiteral("helpContents"));
+    tree->setAccessibleName(tr("Contents"));
     m_pSplitter->insertWidget(0, tree);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
@@ -121,6 +125,12 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
             m_pBrowser->setSource(item->url());
     });
     connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &CHelpWindow::SyncContents);
+    // Tab walks every link of a page; F6 goes straight between the contents and the page.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, &CHelpWindow::SwitchPane);
+    }
     connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
         ContentsTree()->expandAll();
         SyncContents(m_pBrowser->source());
@@ -160,6 +170,16 @@ bool CHelpWindow::LoadHelp() {
     }
     m_bLoaded = true;
     return true;
+}
+
+void CHelpWindow::SwitchPane() {
+    QWidget* tree = ContentsTree();
+    if (tree == nullptr)
+        return;
+    if (tree->hasFocus())
+        m_pBrowser->setFocus(Qt::ShortcutFocusReason);
+    else
+        tree->setFocus(Qt::ShortcutFocusReason);
 }
 
 void CHelpWindow::ShowStartPage() {

@@ -45,6 +45,8 @@ public:
     QHelpContentWidget* ContentsTree() const;
 
     void ShowStartPage();
+    // F6: from the contents to the page, or from anywhere else to the contents.
+    void SwitchPane();
 
 private:
     bool LoadHelp();

@@ -1,5 +1,6 @@
 #include "CVantrelDlg.h"
 
+#include "AccessiblePress.h"
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CMenuBar.h"
@@ -7,6 +8,7 @@
 #include "CTextToolBar.h"
 #include "CWebCtrlInterFace.h"
 #include "DialogUnits.h"
+#include "FocusFrame.h"
 #include "MakerSite.h"
 #include "MessageBox.h"
 #include "ModalLoop.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTextBrowser>
 
 namespace {
 
@@ -92,6 +95,7 @@ void CVantrelDlg::CreateControls() {
     m_pBrowseButton->setAutoDefault(false);
     m_pBrowseButton->setGeometry(MapDialogRect(kBrowseButtonDlu, base));
     m_pBrowseButton->setAccessibleName(QStringLiteral("Choose the output file"));
+    SetDeferredAccessiblePress(m_pBrowseButton);
     connect(m_pBrowseButton, &QPushButton::clicked, this,
             [this] { OnCommand(MAKEWPARAM(IDC_BROWSE_OUTPUT, 0), 0); });
 
@@ -100,6 +104,7 @@ void CVantrelDlg::CreateControls() {
     m_wndBanner->setGeometry(MapDialogRect(kBannerDlu, base));
     m_wndBanner->setAccessibleName(QStringLiteral("Banner"));
     m_wndBanner->setAccessibleDescription(QStringLiteral("News from the maker's web site"));
+    InstallFocusFrame(m_wndBanner->GetView());
 
     setTabOrder(m_ctlFileList, m_pOutputEdit);
     setTabOrder(m_pOutputEdit, m_pBrowseButton);

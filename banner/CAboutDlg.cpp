@@ -57,11 +57,13 @@ void CAboutDlg::CreateControls() {
     ok->setGeometry(MapDialogRect(kOkDlu, base));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+    // Made before the link below it, so a screen reader reads them top to bottom.
+    AddText(this, QStringLiteral("Visit us on the web:"), MapDialogRect(kNoticeDlu, base));
+
     QLabel* link = AddText(this, MakerSiteAddress(), MapDialogRect(kLinkDlu, base));
     link->setObjectName(QStringLiteral("IDC_WEBSITE_LINK"));
     SetDlgCtrlID(link, IDC_WEBSITE_LINK);
-
-    AddText(this, QStringLiteral("Visit us on the web:"), MapDialogRect(kNoticeDlu, base));
+    setTabOrder(ok, link);
 }
 
 BOOL CAboutDlg::OnInitDialog() {

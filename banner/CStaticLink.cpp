@@ -1,9 +1,12 @@
 #include "CStaticLink.h"
 
+#include "AccessiblePress.h"
+#include "Contrast.h"
 #include "DlgItem.h"
 #include "ShellOpen.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,6 +38,13 @@ BOOL CStaticLink::SubclassDlgItem(UINT nID, QWidget* pParent) {
     m_pWnd = label;
     label->installEventFilter(this);
     label->setMouseTracking(true); // the cursor is set as the mouse moves over it
+    // Reached with Tab and opened with Enter or Space, as with the mouse.
+    label->setFocusPolicy(Qt::TabFocus);
+    QPointer<CStaticLink> self = this;
+    SetDeferredAccessiblePress(label, QAccessible::Link, [self] {
+        if (self && self->m_pWnd)
+            self->OnLButtonDown();
+    });
     connect(label, &QObject::destroyed, this, [this] {
         m_pWnd = nullptr;
         PostNcDestroy();
@@ -64,6 +74,21 @@ bool CStaticLink::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
         OnSetCursor();
         return false;
+    case QEvent::KeyPress: {
+        const auto* k = static_cast<QKeyEvent*>(event);
+        const bool bPlain = (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (bPlain && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter ||
+                       k->key() == Qt::Key_Space)) {
+            if (!k->isAutoRepeat())
+                OnLButtonDown();
+            return true;
+        }
+        return false;
+    }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        m_pWnd->update();
+        return false;
     default:
         return false;
     }
@@ -82,12 +107,28 @@ bool CStaticLink::CtlColor() {
     // No background is drawn: the dialog shows through.
     QPainter painter(label);
     painter.setFont(*m_fontLink);
-    painter.setPen(m_crText);
+    const QColor colour = DisplayColour();
+    painter.setPen(colour);
     int flags = int(label->alignment());
     if (label->wordWrap())
         flags |= Qt::TextWordWrap;
-    painter.drawText(label->contentsRect(), flags, label->text());
+    QRect textRect;
+    painter.drawText(label->contentsRect(), flags, label->text(), &textRect);
+    if (label->hasFocus()) {
+        painter.drawRect(
+            textRect.adjusted(-2, 0, 1, -1).intersected(label->rect().adjusted(0, 0, -1, -1)));
+    }
     return true;
+}
+
+QColor CStaticLink::DisplayColour() const {
+    // Blue and purple are kept on light windows; a dark one has its own link colours, which
+    // must still read on it.
+    const QPalette pal = m_pWnd->palette();
+    if (!IsDarkPalette(pal))
+        return m_crText;
+    const QColor own = pal.color(m_crText == s_crVisited ? QPalette::LinkVisited : QPalette::Link);
+    return ReadableOn(own, pal.color(QPalette::Window));
 }
 
 void CStaticLink::OnLButtonDown() {

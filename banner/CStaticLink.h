@@ -51,6 +51,8 @@ protected:
     bool CtlColor();
     void OnLButtonDown();
     BOOL OnSetCursor();
+    // m_crText as drawn: in a dark palette, the palette's own link colour for that state.
+    QColor DisplayColour() const;
 
 private:
     QPointer<QLabel> m_pWnd;

@@ -62,7 +62,21 @@ void CFlatHeaderCtrl::changeEvent(QEvent* e) {
 void CFlatHeaderCtrl::SetSortIndicator(int nColumn, BOOL bAscending) {
     m_nMarkColumn = nColumn;
     m_bMarkAscending = bAscending;
+    UpdateSortDescriptions();
     viewport()->update();
+}
+
+void CFlatHeaderCtrl::UpdateSortDescriptions() {
+    // A screen reader cannot see the triangle: each item says the direction in words.
+    QAbstractItemModel* pModel = model();
+    if (pModel == nullptr)
+        return;
+    for (int c = 0; c < pModel->columnCount(); ++c) {
+        const QString text = c != m_nMarkColumn ? tr("Not sorted")
+                             : m_bMarkAscending ? tr("Sorted ascending, A to Z")
+                                                : tr("Sorted descending, Z to A");
+        pModel->setHeaderData(c, Qt::Horizontal, text, Qt::AccessibleDescriptionRole);
+    }
 }
 
 int CFlatHeaderCtrl::GetSortIndicator(BOOL* pbAscending) const {

@@ -35,6 +35,8 @@ public:
     // Column -1 removes the mark.
     void SetSortIndicator(int nColumn, BOOL bAscending);
     int GetSortIndicator(BOOL* pbAscending = nullptr) const;
+    // Writes the sort state into each item's accessible description; again after items change.
+    void UpdateSortDescriptions();
 
     // The display gap where a dragged column would land, -1 for none; answers the gap kept.
     int SetHotDivider(int nIndex);

@@ -102,6 +102,8 @@ CFlatListCtrl::CFlatListCtrl(QWidget* parent)
     // Rows are dragged by the list's own code; files come from the file manager.
     setDragEnabled(false);
     viewport()->setAcceptDrops(true);
+    InstallFocusPainting();
+    InstallAccessibility();
 
     for (QScrollBar* pBar : {verticalScrollBar(), horizontalScrollBar()}) {
         connect(pBar, &QAbstractSlider::actionTriggered, this, &CFlatListCtrl::OnScrollBarUsed);
@@ -241,6 +243,7 @@ int CFlatListCtrl::InsertColumn(int nCol, const QString& heading, int nFormat, i
     pHeading->setTextAlignment(align | Qt::AlignVCenter);
     setHorizontalHeaderItem(nCol, pHeading);
     setColumnWidth(nCol, nWidth);
+    m_wndHeader->UpdateSortDescriptions();
     return nCol;
 }
 
@@ -348,12 +351,15 @@ bool CFlatListCtrl::event(QEvent* e) {
     // shortcuts see it.
     if (e->type() == QEvent::ShortcutOverride) {
         const auto* k = static_cast<QKeyEvent*>(e);
-        if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
-            !IsFocusChainKey(k)) {
+        if ((!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+             !IsFocusChainKey(k)) ||
+            IsOrderKey(k)) {
             e->accept();
             return true;
         }
     }
+    if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)
+        viewport()->update(); // the focus frame, also of an empty list
     if (e->type() == QEvent::Paint) {
         const bool result = QTableWidget::event(e);
         RedrawClippedFrameEdges();
@@ -364,7 +370,7 @@ bool CFlatListCtrl::event(QEvent* e) {
 
 void CFlatListCtrl::keyPressEvent(QKeyEvent* e) {
     // No key edits or moves the rows until the dragged ones have been dropped.
-    if (IsDraggingRows()) {
+    if (IsDraggingRows() || OnOrderKey(e)) {
         e->accept();
         return;
     }

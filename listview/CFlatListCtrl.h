@@ -69,6 +69,13 @@ public:
     const CImageList& GetImageList() const { return m_imageList; }
 
     BOOL SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh);
+
+    // Moves the selected rows as Alt+Up, Alt+Down, Alt+Home and Alt+End do; false when
+    // nothing moved (no selection, or the rows are already at that edge).
+    enum RowStep { kMoveUp, kMoveDown, kMoveToTop, kMoveToBottom };
+    bool MoveSelectedRows(RowStep step);
+    // The column that the sort key sorts by: the current cell's.
+    int SortKeyColumn() const;
     // The row under a viewport point, or -1; the column under it goes to nColumn.
     int HitTestCell(const QPoint& point, int& nColumn) const;
 
@@ -84,6 +91,8 @@ protected:
     bool event(QEvent* e) override;
     bool viewportEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* e) override;
     // Row drag, and files dropped from the file manager (CFlatListCtrlDrag.cpp).
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -109,6 +118,11 @@ private:
     void RestoreDropTarget();
     std::unique_ptr<CImageList> BuildDragImage(const QPoint& ptCursor, QPoint& ptHotSpot) const;
     void MoveDraggedRows();
+    // Moves the rows (ascending) to just after nDropIndex, as a drag there would.
+    void MoveRowsAfter(std::vector<int> aRows, int nDropIndex);
+    // Alt with the arrows, Home and End, and the sort key (CFlatListCtrlKeys.cpp).
+    static bool IsOrderKey(const QKeyEvent* e);
+    bool OnOrderKey(QKeyEvent* e);
     void StartAutoScroll(int nDirection);
     void StopAutoScroll();
     bool IsRowSelected(int nRow) const;
@@ -121,6 +135,11 @@ private:
     // Whether the text of a cell is cut short (shown with an ellipsis) by its column.
     bool IsCellTextCut(int nRow, int nColumn) const;
     void RedrawClippedFrameEdges();
+    void InstallFocusPainting();
+    // Header items that sort through their accessible press (CFlatListAccessible.cpp).
+    void InstallAccessibility();
+    // Around the current row, or inside the empty list; empty for none.
+    QRect FocusFrameRect() const;
 
     int m_nSortColumn = -1;
     BOOL m_bSortAscending = FALSE;

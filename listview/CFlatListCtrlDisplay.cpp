@@ -1,10 +1,13 @@
-// How the file list shows what does not fit: label tips for rows cut by their column, and the
-// frame's edges at fractional scale factors.
+// How the file list shows what does not fit: label tips for rows cut by their column, the
+// frame's edges at fractional scale factors, and where the keyboard focus is.
 #include "CFlatListCtrl.h"
+
+#include "Contrast.h"
 
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QStyleOptionViewItem>
 #include <QToolTip>
 
@@ -70,4 +73,46 @@ void CFlatListCtrl::RedrawClippedFrameEdges() {
         p.translate(dx, 0);
         drawFrame(&p);
     }
+}
+
+namespace {
+// The style's own focus rectangle is faint on a selected row; the list draws its own.
+class CNoFocusRectDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        opt.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, opt, index);
+    }
+};
+} // namespace
+
+void CFlatListCtrl::InstallFocusPainting() {
+    setItemDelegate(new CNoFocusRectDelegate(this));
+}
+
+QRect CFlatListCtrl::FocusFrameRect() const {
+    if (rowCount() == 0)
+        return viewport()->rect().adjusted(1, 1, -2, -2);
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return {};
+    // Inside the grid lines, which take the row's last pixels.
+    return GetRowRect(current.row()).adjusted(1, 1, -2, -2);
+}
+
+void CFlatListCtrl::paintEvent(QPaintEvent* e) {
+    QTableWidget::paintEvent(e);
+    if (!hasFocus())
+        return;
+    const QRect frame = FocusFrameRect();
+    if (frame.isEmpty())
+        return;
+    const bool bSelected = rowCount() > 0 && IsRowSelected(currentIndex().row());
+    const QColor ground = palette().color(bSelected ? QPalette::Highlight : QPalette::Base);
+    QPainter p(viewport());
+    p.setPen(FocusFrameColour(ground));
+    p.drawRect(frame);
 }

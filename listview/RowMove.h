@@ -16,9 +16,9 @@ protected:
     ~IRowList() = default;
 };
 
-// Moves the rows aDragRows (ascending) to just after row nDropIndex; a target of -1 or one
-// past the last row sends them to the end. The rows keep their order among themselves. A
-// target that is itself dragged leaves them right after the undragged rows above it.
+// Moves the rows aDragRows (ascending) to just after row nDropIndex; a target of -1 sends
+// them to the top, one past the last row (or below -1) to the end. The rows keep their order among
+// themselves. A target that is itself dragged leaves them right after the undragged rows above it.
 // Entries out of range are skipped. The entries still to move are kept pointing at their
 // rows, and nDropIndex ends as the index just after the last moved row.
 void MoveDraggedRows(IRowList& rows, std::vector<int>& aDragRows, int& nDropIndex);

@@ -121,7 +121,8 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     QVERIFY(page->toPlainText().contains(QStringLiteral("Vantrel joins files")));
     // The page's style sheet comes out of the compressed help too.
     const QTextCursor heading = page->document()->find(QStringLiteral("Vantrel Help"));
-    QCOMPARE(heading.charFormat().foreground().color(), QColor(0x1c, 0x4c, 0x9c));
+    // (h1 is x-large there, one step below Qt's own size for it; the pages set no colours.)
+    QCOMPARE(heading.charFormat().intProperty(QTextFormat::FontSizeAdjustment), 2);
     QVERIFY(!window->findChild<QLabel*>(QStringLiteral("helpError"))->isVisible());
 
     // The contents tree stands left of the page, filled and opened up.

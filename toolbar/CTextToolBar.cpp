@@ -1,5 +1,6 @@
 #include "CTextToolBar.h"
 
+#include "AccessiblePress.h"
 #include "Resources.h"
 #include "ToolBarLabel.h"
 
@@ -50,6 +51,8 @@ BOOL CTextToolBar::LoadToolBar(UINT nIDResource) {
                 shared->trigger();
         });
         addAction(action);
+        if (auto* button = qobject_cast<QAbstractButton*>(widgetForAction(action)))
+            SetDeferredAccessiblePress(button);
     }
     UpdateImages();
     return TRUE;

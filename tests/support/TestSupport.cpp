@@ -330,3 +330,29 @@ CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, c
         run.failure = QString("ended with exit code %1").arg(helper.exitCode());
     return run;
 }
+
+QPalette DarkPalette() {
+    QPalette pal;
+    const QColor window(45, 48, 54), base(28, 30, 34), text(226, 228, 232);
+    pal.setColor(QPalette::Window, window);
+    pal.setColor(QPalette::WindowText, text);
+    pal.setColor(QPalette::Base, base);
+    pal.setColor(QPalette::AlternateBase, window);
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::Button, QColor(58, 62, 70));
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::Light, QColor(92, 98, 110));
+    pal.setColor(QPalette::Midlight, QColor(72, 76, 86));
+    pal.setColor(QPalette::Mid, QColor(40, 42, 48));
+    pal.setColor(QPalette::Dark, QColor(20, 21, 24));
+    pal.setColor(QPalette::Shadow, Qt::black);
+    pal.setColor(QPalette::Highlight, QColor(42, 110, 190));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::ToolTipBase, window);
+    pal.setColor(QPalette::ToolTipText, text);
+    pal.setColor(QPalette::PlaceholderText, QColor(140, 140, 140));
+    // A dark theme's own link colours.
+    pal.setColor(QPalette::Link, QColor(61, 174, 233));
+    pal.setColor(QPalette::LinkVisited, QColor(155, 89, 182));
+    return pal;
+}

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPalette>
 #include <QString>
 
 #include <functional>
@@ -80,6 +81,9 @@ CTopLevelWatch WhenBoxShown(const std::function<void(QMessageBox*)>& fn, int tim
 // A watch for the next QFileDialog, help window...; fn gets it as it is.
 CTopLevelWatch WhenTopLevelShown(const char* className, const std::function<void(QWidget*)>& fn,
                                  int timeoutMs = 5000);
+
+// A dark palette as dark desktop themes give it, link colours included.
+QPalette DarkPalette();
 
 // The visible top-level widget that inherits className, if there is one.
 QWidget* FindTopLevel(const char* className);

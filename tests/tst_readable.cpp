@@ -1,0 +1,344 @@
+// Every window read in a light and a dark palette: contrast measured on grabbed pixels (the
+// About box's link, the help pages' texts and links, the list's focus frame), the About box
+// by keyboard and for a screen reader, the help window's names and pane key, and toolbar
+// presses through the accessibility interface that return before their dialog opens.
+#include "CAboutDlg.h"
+#include "CExplorer1.h"
+#include "CFlatListCtrl.h"
+#include "CHelpWindow.h"
+#include "Contrast.h"
+#include "CTextToolBar.h"
+#include "CVantrelDlg.h"
+#include "resource.h"
+#include "ShellOpen.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QHash>
+#include <QHelpContentWidget>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include <cstdio>
+
+namespace {
+
+void UsePalette(const QString& name) {
+    QApplication::setPalette(name == "dark" ? DarkPalette()
+                                            : QApplication::style()->standardPalette());
+}
+
+// Within r, the ground is the commonest colour and the ink the one that stands out most from
+// it (the text's full colour, where a glyph covers whole pixels).
+double InkContrast(const QImage& image, const QRect& r) {
+    const QRect area = r.intersected(image.rect());
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb ground = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) {
+            most = it.value();
+            ground = it.key();
+        }
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, ContrastRatio(QColor(it.key()), QColor(ground)));
+    return best;
+}
+
+bool HasColour(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+void Report(const char* what, const QString& palette, double ratio) {
+    std::printf("contrast %-28s %-6s %5.2f:1\n", what, qPrintable(palette), ratio);
+}
+
+void AddPaletteRows() {
+    QTest::addColumn<QString>("palette");
+    QTest::newRow("light") << "light";
+    QTest::newRow("dark") << "dark";
+}
+
+} // namespace
+
+class TestReadable : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setStyle(QStyleFactory::create("Fusion")); }
+    void init() { ResetUiThreadCallsForTesting(); }
+    void cleanup() {
+        SetShellOpenHookForTesting({});
+        SetMessageBeepHookForTesting({});
+        CloseTopLevelsAfterTest();
+        UsePalette("light");
+    }
+
+    void aboutLinkByKeyboardAndContrast_data() {
+        QTest::addColumn<QString>("palette");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("light, Enter") << "light" << int(Qt::Key_Return) << true;
+        QTest::newRow("light, Space, fails") << "light" << int(Qt::Key_Space) << false;
+        QTest::newRow("dark, Space") << "dark" << int(Qt::Key_Space) << true;
+        QTest::newRow("dark, Enter, fails") << "dark" << int(Qt::Key_Return) << false;
+    }
+    void aboutLinkByKeyboardAndContrast() {
+        QFETCH(QString, palette);
+        QFETCH(int, key);
+        QFETCH(bool, opens);
+        UsePalette(palette);
+        QList<QUrl> opened;
+        int beeps = 0;
+        SetShellOpenHookForTesting([&](const QUrl& url) {
+            opened << url;
+            return opens;
+        });
+        SetMessageBeepHookForTesting([&](UINT) { ++beeps; });
+        CAboutDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        auto* ok = dlg.findChild<QPushButton*>();
+        auto* link = dlg.findChild<QLabel*>("IDC_WEBSITE_LINK");
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));
+        QTest::keyClick(dlg.windowHandle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(link));
+
+        const QColor ground = dlg.palette().color(QPalette::Window);
+        const QImage before = link->grab().toImage();
+        const double unvisited = InkContrast(before, before.rect());
+        Report("About link", palette, unvisited);
+        QVERIFY(unvisited >= 4.5);
+        if (palette == "light") // blue is kept on a light window
+            QVERIFY(HasColour(before, QColor(0, 0, 255)));
+        // The focus frame is drawn in the link's colour, so it reads as well as the text.
+        const QColor frame = before.pixelColor(0, before.height() / 2);
+        QVERIFY2(ContrastRatio(frame, ground) >= 3, qPrintable(frame.name()));
+
+        QTest::keyClick(dlg.windowHandle(), Qt::Key(key));
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(beeps, opens ? 0 : 1);
+        QVERIFY(dlg.isVisible()); // Enter on the link does not end the box
+        const QImage after = link->grab().toImage();
+        QCOMPARE(after != before, opens);
+        if (palette == "light" && opens)
+            QVERIFY(HasColour(after, QColor(128, 0, 128)));
+        const double visited = InkContrast(after, after.rect());
+        Report(opens ? "About link, visited" : "About link, after a beep", palette, visited);
+        QVERIFY(visited >= 4.5);
+
+        QTest::keyClick(dlg.windowHandle(), Qt::Key_Tab); // back round to OK
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));
+    }
+
+    void aboutBoxForAScreenReader() {
+        QList<QUrl> opened;
+        SetShellOpenHookForTesting([&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        CAboutDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&dlg);
+        QStringList read;
+        QAccessibleInterface* link = nullptr;
+        for (int i = 0; i < box->childCount(); ++i) {
+            QAccessibleInterface* child = box->child(i);
+            if (!child->text(QAccessible::Name).isEmpty())
+                read << child->text(QAccessible::Name);
+            if (child->role() == QAccessible::Link)
+                link = child;
+        }
+        QVERIFY(link != nullptr);
+        QCOMPARE(read.mid(read.indexOf("Visit us on the web:")),
+                 QStringList({"Visit us on the web:", link->text(QAccessible::Name)}));
+        QVERIFY(link->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()));
+        link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(opened.size(), 0); // returned first
+        QTRY_COMPARE(opened.size(), 1);
+    }
+
+    void helpPagesReadInEveryPalette_data() { AddPaletteRows(); }
+    void helpPagesReadInEveryPalette() {
+        QFETCH(QString, palette);
+        UsePalette(palette);
+        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        QVERIFY2(help.IsHelpLoaded(), qPrintable(help.ErrorText()));
+        auto* page = help.findChild<QTextBrowser*>("helpPage");
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        struct Sample {
+            const char* what;
+            const char* page;
+            const char* text;
+        };
+        const Sample samples[] = {
+            {"help heading", "messages.html", "Messages"},
+            {"help message text", "messages.html", "There are no files to remove!"},
+            {"help body text", "index.html", "Vantrel joins files."},
+            {"help link", "index.html", "Add the files"},
+        };
+        for (const Sample& s : samples) {
+            page->setSource(
+                QUrl(QStringLiteral("qthelp://com.tessalysoftware.vantrel/doc/") + s.page));
+            QTRY_VERIFY(page->source().toString().endsWith(s.page));
+            const QTextCursor found = page->document()->find(QString::fromUtf8(s.text));
+            QVERIFY2(!found.isNull(), s.text);
+            QTextCursor start(page->document());
+            start.setPosition(found.selectionStart());
+            page->ensureCursorVisible();
+            const QRect r = page->cursorRect(start).united(page->cursorRect(found));
+            const QImage image = page->viewport()->grab().toImage();
+            const double ratio = InkContrast(image, r);
+            Report(s.what, palette, ratio);
+            QVERIFY2(ratio >= 4.5, s.what);
+        }
+    }
+
+    void helpWindowNamesAndPaneKey() {
+        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        QVERIFY(help.IsHelpLoaded());
+        help.show();
+        QVERIFY(QTest::qWaitForWindowActive(&help));
+        QWidget* tree = help.ContentsTree();
+        QWidget* page = help.findChild<QTextBrowser*>("helpPage");
+        for (QObject* o : {static_cast<QObject*>(&help), static_cast<QObject*>(tree),
+                           static_cast<QObject*>(page)})
+            QVERIFY(!QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name).isEmpty());
+        page->setFocus();
+        QTest::keyClick(help.windowHandle(), Qt::Key_F6);
+        QTRY_VERIFY(tree->hasFocus());
+        QTest::keyClick(help.windowHandle(), Qt::Key_F6);
+        QTRY_VERIFY(page->hasFocus());
+        QTest::keyClick(help.windowHandle(), Qt::Key_F6, Qt::ShiftModifier);
+        QTRY_VERIFY(tree->hasFocus());
+    }
+
+    // The frame around the current row, selected or not, and inside an empty list.
+    void focusFrameStandsOut_data() {
+        QTest::addColumn<QString>("palette");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("selected");
+        for (const char* pal : {"light", "dark"}) {
+            QTest::addRow("%s, selected row", pal) << pal << 2 << true;
+            QTest::addRow("%s, unselected row", pal) << pal << 2 << false;
+            QTest::addRow("%s, empty list", pal) << pal << 0 << false;
+        }
+    }
+    void focusFrameStandsOut() {
+        QFETCH(QString, palette);
+        QFETCH(int, rows);
+        QFETCH(bool, selected);
+        UsePalette(palette);
+        CVantrelDlg dlg;
+        CFlatListCtrl* list = dlg.m_ctlFileList;
+        for (int i = 0; i < rows; ++i)
+            QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+        QRect frame = list->viewport()->rect().adjusted(1, 1, -2, -2);
+        if (rows > 0) {
+            list->selectionModel()->setCurrentIndex(list->model()->index(1, 0),
+                                                    selected ? QItemSelectionModel::ClearAndSelect
+                                                             : QItemSelectionModel::Clear);
+            const QRect row = list->visualRect(list->model()->index(1, 0));
+            frame = QRect(row.left() + 1, row.top() + 1, row.width() - 3, row.height() - 3);
+        }
+        const QImage image = list->viewport()->grab().toImage();
+        const QColor edge = image.pixelColor(frame.left(), frame.center().y());
+        const QColor inside = image.pixelColor(frame.left() + 1, frame.top() + 1);
+        const double ratio = ContrastRatio(edge, inside);
+        Report(rows == 0  ? "focus frame, empty list"
+               : selected ? "focus frame, selected row"
+                          : "focus frame, unselected row",
+               palette, ratio);
+        QVERIFY(ratio >= 3);
+        // Without the focus there is no frame.
+        dlg.findChild<QWidget*>("IDC_OUTPUT_FILE")->setFocus();
+        QTRY_VERIFY(!list->hasFocus());
+        const QImage unfocused = list->viewport()->grab().toImage();
+        QVERIFY(ContrastRatio(unfocused.pixelColor(frame.left(), frame.center().y()),
+                              unfocused.pixelColor(frame.left() + 1, frame.top() + 1)) < 1.5);
+    }
+
+    void bannerShowsFocus() {
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QTextBrowser* view = dlg.m_wndBanner->GetView();
+        view->setHtml("<p>News</p>");
+        view->show();
+        auto* frame = view->findChild<QWidget*>("focusFrame");
+        QVERIFY(frame != nullptr);
+        view->setFocus();
+        QTRY_VERIFY(frame->isVisible());
+        const QImage image = view->grab().toImage();
+        const QColor outer = image.pixelColor(0, image.height() / 2);
+        const QColor inner = image.pixelColor(1, image.height() / 2);
+        // One of the two lines stands out on any ground.
+        const QColor ground = view->palette().color(QPalette::Base);
+        QVERIFY(std::max(ContrastRatio(outer, ground), ContrastRatio(inner, ground)) >= 4.5);
+        dlg.findChild<QWidget*>("IDC_OUTPUT_FILE")->setFocus();
+        QTRY_VERIFY(!frame->isVisible());
+    }
+
+    // The press comes back before the dialog or box it opens is even shown.
+    void accessiblePressReturnsAtOnce_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("withRow");
+        QTest::newRow("Add Files") << int(ID_FILE_ADDFILES) << false;
+        QTest::newRow("New List, the first button") << int(ID_FILE_NEWLIST) << true;
+        QTest::newRow("Remove, nothing to remove") << int(ID_FILE_REMOVEFILES) << false;
+        QTest::newRow("browse button") << int(IDC_BROWSE_OUTPUT) << false;
+    }
+    void accessiblePressReturnsAtOnce() {
+        QFETCH(int, command);
+        QFETCH(bool, withRow);
+        CVantrelDlg dlg;
+        if (withRow)
+            QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QAbstractButton* button =
+            command == IDC_BROWSE_OUTPUT
+                ? static_cast<QAbstractButton*>(dlg.findChild<QPushButton*>("IDC_BROWSE_OUTPUT"))
+                : dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(command));
+        QVERIFY(button != nullptr);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QVERIFY(!iface->text(QAccessible::Name).isEmpty());
+        bool shown = false;
+        const bool box = command == ID_FILE_NEWLIST || command == ID_FILE_REMOVEFILES;
+        const CTopLevelWatch watch = box ? WhenBoxShown([&](QMessageBox*) { shown = true; })
+                                         : WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+                                               shown = true;
+                                               fd->close();
+                                           });
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(!shown);
+        QTRY_VERIFY(shown);
+    }
+};
+
+QTEST_MAIN(TestReadable)
+#include "tst_readable.moc"
