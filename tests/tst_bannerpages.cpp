@@ -98,6 +98,21 @@ void Navigate(CExplorer1* pane, const QString& url) {
     pane->Navigate(url, &empty, &empty, &empty, &empty);
 }
 
+// A pane of the main window's size in a window of its own.
+struct CLoadedPane {
+    QWidget window;
+    CExplorer1* pane = new CExplorer1(&window);
+
+    // Shows the page at url; false if it did not settle.
+    bool Load(const QString& url) {
+        pane->setGeometry(0, 0, 64, 26);
+        window.show();
+        QSignalSpy settled(pane, &CExplorer1::PageSettled);
+        Navigate(pane, url);
+        return settled.wait(10000);
+    }
+};
+
 // Shows only pictures it is handed, as the pane's document does.
 class CBlankPictures : public QTextDocument {
 public:
@@ -247,13 +262,8 @@ void TestBannerPages::picturesChosenInDocumentOrder() {
     for (int i = 0; i < 20; ++i)
         server.Serve(QStringLiteral("/p%1.png").arg(i), "image/png", PngBytes(4, 4));
     for (int run = 1; run <= 3; ++run) {
-        QWidget window;
-        auto* pane = new CExplorer1(&window);
-        pane->setGeometry(0, 0, 64, 26);
-        window.show();
-        QSignalSpy settled(pane, &CExplorer1::PageSettled);
-        Navigate(pane, server.Url("/bnvtl.html"));
-        QVERIFY(settled.wait(10000));
+        CLoadedPane loaded;
+        QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
         for (int i = 0; i < 20; ++i) {
             QCOMPARE(server.RequestCount(QStringLiteral("/p%1.png").arg(i)),
                      fetched.contains(i) ? run : 0);
@@ -362,14 +372,9 @@ void TestBannerPages::linksHandedToTheDesktop() {
                  "<html><body><a href=\"" + href.toHtmlEscaped().toUtf8() +
                      "\"><img src=\"pic.png\" width=64 height=26></a></body></html>");
     server.Serve("/pic.png", "image/png", PngBytes(64, 26));
-    QWidget window;
-    auto* pane = new CExplorer1(&window);
-    pane->setGeometry(0, 0, 64, 26);
-    window.show();
-    QSignalSpy settled(pane, &CExplorer1::PageSettled);
-    Navigate(pane, server.Url("/bnvtl.html"));
-    QVERIFY(settled.wait(10000));
-    QWidget* viewport = pane->GetView()->viewport();
+    CLoadedPane loaded;
+    QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
+    QWidget* viewport = loaded.pane->GetView()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
     QTest::qWait(50);
     const QUrl pageUrl(server.Url("/bnvtl.html"));
