@@ -3,7 +3,8 @@
 // pages it tried and the worst times: the work done on the user-interface thread (setting
 // and painting the document) and off it (parsing, reducing, decoding), in thread CPU time.
 //   bench_bannerfuzz [seconds] [first seed]
-// Built with -fsanitize=address,undefined, any fault ends it with a report.
+// Built with -fsanitize=address,undefined, any fault ends it with a report. The hostile corpus
+// comes first (its pages take the first seed numbers), then random pages.
 #include "CBannerPictures.h"
 #include "CBannerSanitizer.h"
 #include "HostilePages.h"
@@ -66,6 +67,13 @@ int main(int argc, char** argv) {
 
     CWorst worstUi, worstOff;
     int pages = 0, refused = 0, pictures = 0;
+    // The hostile corpus first, pictures and given-up parses included.
+    QList<QByteArray> corpus;
+    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+        corpus.append(page.html);
+        for (const QByteArray& file : page.files)
+            corpus.append("<img src=\"data:image/png;base64," + file.toBase64() + "\">");
+    }
     qsizetype largestHtml = 0;
     QElapsedTimer clock;
     clock.start();
@@ -74,7 +82,8 @@ int main(int argc, char** argv) {
         QRandomGenerator sizes(seed);
         // Sizes from 64 bytes to 512 KiB, small ones more often.
         const int bytes = int(64 << sizes.bounded(14));
-        const QByteArray html = TagSoup(seed, std::min(bytes, 512 * 1024));
+        const QByteArray html =
+            corpus.isEmpty() ? TagSoup(seed, std::min(bytes, 512 * 1024)) : corpus.takeFirst();
 
         const double off0 = ThreadCpuMs();
         const CBannerPage page = CBannerSanitizer::Sanitize(html, base);
