@@ -1,7 +1,5 @@
 #include "CBannerLoader.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -48,7 +46,7 @@ void CBannerLoader::FetchImage(const QUrl& url) {
             this,
             [this, url, nLoad = m_nLoad] {
                 if (nLoad == m_nLoad)
-                    emit ImageDone(url, QImage());
+                    emit ImageDone(url, QByteArray());
             },
             Qt::QueuedConnection);
         return;
@@ -110,7 +108,7 @@ void CBannerLoader::OnFinished(QNetworkReply* reply) {
         else
             m_deadline.stop(); // nothing more will be asked for
     } else {
-        emit ImageDone(transfer.url, ok ? DecodeImage(transfer.data) : QImage());
+        emit ImageDone(transfer.url, ok ? transfer.data : QByteArray());
     }
 }
 
@@ -120,16 +118,4 @@ void CBannerLoader::OnDeadline() {
     // Aborting finishes each transfer as a failure, so every picture still gets its ImageDone.
     for (QNetworkReply* reply : replies)
         reply->abort();
-}
-
-QImage CBannerLoader::DecodeImage(const QByteArray& data) {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    // A small file can claim a huge picture; such a claim is refused before decoding.
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > kMaxImageSide || size.height() > kMaxImageSide)
-        return {};
-    return reader.read();
 }

@@ -2,8 +2,9 @@
 // size and time, so that a slow, endless or huge answer cannot hold up or swamp the program.
 #pragma once
 
+#include "BannerLimits.h"
+
 #include <QHash>
-#include <QImage>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -18,8 +19,7 @@ class CBannerLoader : public QObject {
 public:
     static constexpr qint64 kDefaultMaxBytes = 512 * 1024;
     static constexpr int kDefaultTimeoutMs = 20000;
-    static constexpr int kMaxImages = 16;
-    static constexpr int kMaxImageSide = 4096;
+    static constexpr int kMaxImages = BannerLimits::kMaxPictures;
 
     explicit CBannerLoader(QObject* pParent = nullptr);
     ~CBannerLoader() override;
@@ -40,8 +40,8 @@ public:
 
 signals:
     void PageArrived(const QByteArray& data, const QUrl& url);
-    // A null image when the picture could not be had.
-    void ImageDone(const QUrl& url, const QImage& image);
+    // The picture's bytes, undecoded; empty when the picture could not be had.
+    void ImageDone(const QUrl& url, const QByteArray& data);
 
 private:
     struct CTransfer {
@@ -54,7 +54,6 @@ private:
     void OnReadyRead(QNetworkReply* reply);
     void OnFinished(QNetworkReply* reply);
     void OnDeadline();
-    static QImage DecodeImage(const QByteArray& data);
 
     QNetworkAccessManager* m_pNetwork = nullptr;
     QHash<QNetworkReply*, CTransfer> m_transfers;

@@ -1,21 +1,22 @@
 #include "CExplorer1.h"
 
 #include "CBannerLoader.h"
+#include "CBannerPictures.h"
 #include "ShellOpen.h"
 
+#include <QEvent>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QScrollBar>
-#include <QStringDecoder>
-#include <QTextBlock>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QTextBrowser>
 #include <QTextDocument>
-#include <QTextFragment>
 #include <QVBoxLayout>
 
 namespace {
 
-// A page document that loads nothing by itself: pictures come only from what the loader
-// fetched, so a page cannot make the program read local files or devices.
+// A page document that loads nothing by itself: it shows only the pictures it was handed,
+// whatever a name says, so a page cannot make the program read local files or devices.
 class CBannerDocument : public QTextDocument {
 public:
     using QTextDocument::QTextDocument;
@@ -24,8 +25,6 @@ public:
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override {
-        if (name.scheme() == QLatin1String("data"))
-            return QTextDocument::loadResource(type, name); // decoded in place, reads nothing
         if (type != QTextDocument::ImageResource)
             return {};
         const QImage image = images.value(name);
@@ -38,16 +37,18 @@ protected:
     }
 };
 
-QList<QUrl> ImageNames(const QTextDocument& document) {
-    QList<QUrl> names;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (format.isImageFormat())
-                names << document.baseUrl().resolved(QUrl(format.toImageFormat().name()));
-        }
-    }
-    return names;
+// Runs fn on the thread pool and hands its result to done on the pane's thread, unless
+// another load has begun meanwhile.
+template <typename Result, typename Fn, typename Done>
+void RunOffThread(QObject* context, const int* pLoad, Fn fn, Done done) {
+    auto* watcher = new QFutureWatcher<Result>(context);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, context,
+                     [watcher, pLoad, nLoad = *pLoad, done] {
+                         watcher->deleteLater();
+                         if (nLoad == *pLoad)
+                             done(watcher->result());
+                     });
+    watcher->setFuture(QtConcurrent::run(std::move(fn)));
 }
 
 } // namespace
@@ -94,12 +95,33 @@ void CExplorer1::SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs) {
 
 void CExplorer1::OnNavigate(const QString& url) {
     m_strLocation = url;
+    m_pLoader->Stop();
+    ++m_nLoad;
     m_pView->hide();
     m_pView->clear();
-    m_strPendingHtml.clear();
-    m_pendingImages.clear();
-    m_images.clear();
-    m_pLoader->Start(QUrl(url));
+    m_page = CBannerPage();
+    m_pictureData.clear();
+    m_nPendingPictures = 0;
+    m_bStartPending = true;
+    if (m_bPainted)
+        QMetaObject::invokeMethod(this, &CExplorer1::StartLoad, Qt::QueuedConnection);
+}
+
+void CExplorer1::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!m_bPainted) {
+        m_bPainted = true;
+        // After this paint has reached the screen, not within it.
+        if (m_bStartPending)
+            QMetaObject::invokeMethod(this, &CExplorer1::StartLoad, Qt::QueuedConnection);
+    }
+}
+
+void CExplorer1::StartLoad() {
+    if (!m_bStartPending)
+        return;
+    m_bStartPending = false;
+    m_pLoader->Start(QUrl(m_strLocation));
 }
 
 void CExplorer1::OnClientSiteChanged() {
@@ -107,40 +129,70 @@ void CExplorer1::OnClientSiteChanged() {
 }
 
 void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(data);
-    m_strPendingHtml = decoder.isValid() ? decoder.decode(data) : QString::fromUtf8(data);
     m_pageUrl = url;
-    // Parsed once here to learn the pictures; shown once they have all settled.
-    CBannerDocument scratch;
-    scratch.setBaseUrl(url);
-    scratch.setHtml(m_strPendingHtml);
-    const QList<QUrl> names = ImageNames(scratch);
-    m_pendingImages = QSet<QUrl>(names.begin(), names.end());
-    const QSet<QUrl> wanted = m_pendingImages; // each one asked for once
-    for (const QUrl& name : wanted)
-        m_pLoader->FetchImage(name);
-    ShowPageIfComplete();
+    RunOffThread<CBannerPage>(
+        this, &m_nLoad, [data, url] { return CBannerSanitizer::Sanitize(data, url); },
+        [this](const CBannerPage& page) { OnPageSanitized(page); });
 }
 
-void CExplorer1::OnImageDone(const QUrl& url, const QImage& image) {
-    if (!m_pendingImages.remove(url))
+void CExplorer1::OnPageSanitized(const CBannerPage& page) {
+    if (page.html.isEmpty()) {
+        emit PageSettled(false);
         return;
-    if (!image.isNull())
-        m_images.insert(url, image);
-    ShowPageIfComplete();
+    }
+    m_page = page;
+    m_pictureData.clear();
+    m_nPendingPictures = 0;
+    for (const CBannerPicture& picture : m_page.pictures) {
+        m_pictureData.append(picture.data);
+        if (!picture.url.isEmpty())
+            ++m_nPendingPictures;
+    }
+    // Each address is in the list once; the loader settles every request, from the event
+    // loop.
+    for (const CBannerPicture& picture : m_page.pictures) {
+        if (!picture.url.isEmpty())
+            m_pLoader->FetchImage(picture.url);
+    }
+    if (m_nPendingPictures == 0)
+        DecodePictures();
 }
 
-void CExplorer1::ShowPageIfComplete() {
-    if (m_strPendingHtml.isEmpty() || !m_pendingImages.isEmpty())
+void CExplorer1::OnImageDone(const QUrl& url, const QByteArray& data) {
+    for (qsizetype i = 0; i < m_page.pictures.size(); ++i) {
+        if (m_page.pictures[i].url == url && !url.isEmpty()) {
+            m_pictureData[i] = data;
+            if (--m_nPendingPictures == 0)
+                DecodePictures();
+            return;
+        }
+    }
+}
+
+void CExplorer1::DecodePictures() {
+    if (m_pictureData.isEmpty()) {
+        ShowPage({});
         return;
+    }
+    RunOffThread<QList<QImage>>(
+        this, &m_nLoad, [data = m_pictureData] { return CBannerPictures::Decode(data); },
+        [this](const QList<QImage>& images) { ShowPage(images); });
+    m_pictureData.clear();
+}
+
+void CExplorer1::ShowPage(const QList<QImage>& images) {
     auto* document = static_cast<CBannerDocument*>(m_pView->document());
-    document->images = m_images;
-    document->setBaseUrl(m_pageUrl);
-    m_pView->setHtml(m_strPendingHtml);
-    document->setBaseUrl(m_pageUrl); // setHtml may reset it
-    m_strPendingHtml.clear();
+    document->images.clear();
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        if (!images[i].isNull())
+            document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
+    }
+    // Laid out once, on the bounded document.
+    m_pView->setHtml(m_page.html);
+    m_page = CBannerPage();
     ApplyHostInfo(); // the control asks again for every document
     m_pView->show();
+    emit PageSettled(true);
 }
 
 void CExplorer1::ApplyHostInfo() {
@@ -183,11 +235,9 @@ void CExplorer1::OnContextMenu(const QPoint& pos) {
 }
 
 void CExplorer1::OnLinkClicked(const QUrl& link) {
-    const QUrl url = m_pageUrl.resolved(link);
     // Only what a web page may fairly ask the desktop to open.
-    static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("https"),
-                                         QStringLiteral("mailto")};
-    if (!kSchemes.contains(url.scheme()))
+    const QUrl url = CBannerSanitizer::SafeLink(m_pageUrl, link.toString(QUrl::FullyEncoded));
+    if (url.isEmpty())
         return;
     ShellExecute(nullptr, QStringLiteral("open"), url.toString(), QString(), QString(),
                  SW_SHOWNORMAL);

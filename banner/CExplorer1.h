@@ -1,14 +1,16 @@
 // The banner pane: plays the web browser control in the main window. It shows one page,
-// downloaded once, with Qt's rich-text engine (no scripts run), and asks its client site's
-// user-interface handler whether to show a context menu, a border and scroll bars.
+// downloaded once, reduced to a small, bounded document off the user-interface thread
+// (CBannerSanitizer) and shown with Qt's rich-text engine (no scripts run), and asks its
+// client site's user-interface handler whether to show a context menu, a border and scroll
+// bars. Nothing is fetched before the pane is first painted.
 #pragma once
 
+#include "CBannerSanitizer.h"
 #include "ComTypes.h"
 #include "CWebBrowserControl.h"
 
-#include <QHash>
 #include <QImage>
-#include <QSet>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -27,7 +29,9 @@ public:
     IUnknown* GetControlUnknown() const;
 
     // Shows the page at URL once it and its pictures have arrived; a later call abandons an
-    // unfinished load. The optional arguments are taken as given and not used.
+    // unfinished load. The load starts from the event loop once the pane has been painted,
+    // so it never holds up the window's first appearance. The optional arguments are taken
+    // as given and not used.
     void Navigate(const QString& URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
                   VARIANT* Headers);
 
@@ -40,13 +44,23 @@ public:
     // The view that shows the page; hidden until a page is ready.
     QTextBrowser* GetView() const { return m_pView; }
 
+signals:
+    // The page that arrived has been shown, or found to have nothing that can be shown.
+    void PageSettled(bool bShown);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void OnNavigate(const QString& url) override;
     void OnClientSiteChanged() override;
 
+    void StartLoad();
     void OnPageArrived(const QByteArray& data, const QUrl& url);
-    void OnImageDone(const QUrl& url, const QImage& image);
-    void ShowPageIfComplete();
+    void OnPageSanitized(const CBannerPage& page);
+    void OnImageDone(const QUrl& url, const QByteArray& data);
+    void DecodePictures();
+    void ShowPage(const QList<QImage>& images);
     void ApplyHostInfo();
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
@@ -56,9 +70,12 @@ private:
     CBannerLoader* m_pLoader;
     QTextBrowser* m_pView;
     bool m_bNoScroll = false;
+    bool m_bPainted = false;
+    bool m_bStartPending = false;
+    int m_nLoad = 0; // changes whenever a load is abandoned, so late results are dropped
     QString m_strLocation;
-    QString m_strPendingHtml;
     QUrl m_pageUrl;
-    QSet<QUrl> m_pendingImages;
-    QHash<QUrl, QImage> m_images;
+    CBannerPage m_page;
+    QList<QByteArray> m_pictureData; // in the order of m_page.pictures
+    int m_nPendingPictures = 0;
 };

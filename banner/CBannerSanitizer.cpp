@@ -1,0 +1,444 @@
+#include "CBannerSanitizer.h"
+
+#include "BannerLimits.h"
+#include "BannerNodes.h"
+#include "BannerParse.h"
+
+#include <gumbo.h>
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QUrlQuery>
+
+#include <algorithm>
+#include <vector>
+
+using namespace BannerLimits;
+using namespace BannerNodes;
+
+namespace {
+
+// Bound on the emitted document as a whole (text and markup): links and attributes are
+// bounded one by one, this bounds what Qt's own HTML reader gets.
+constexpr int kMaxHtml = 128 * 1024;
+// Markup set aside for each table row or cell or list item reserved in advance.
+constexpr int kMarkupPerCell = 96;
+
+class CEmitter {
+public:
+    explicit CEmitter(const QUrl& baseUrl) : m_baseUrl(baseUrl) {}
+
+    void Walk(const GumboNode* document);
+    CBannerPage TakePage() {
+        m_page.bParsed = true;
+        m_page.html = std::move(m_out);
+        return std::move(m_page);
+    }
+
+private:
+    // What may stand among a node's children.
+    enum class Ctx { Flow, Table, Row, List, FlatTable, FlatRow };
+
+    struct CFrame {
+        const GumboNode* node;
+        Ctx ctx;
+        QString close;
+        int nTables = 0;
+        int nLists = 0;
+        bool bAnchor = false;
+        unsigned nNext = 0;
+    };
+
+    void Visit(const GumboNode* node, Ctx ctx);
+    void VisitFlow(const GumboNode* node);
+    void VisitTable(const GumboNode* node);
+    void VisitList(const GumboNode* node);
+    void VisitImage(const GumboNode* node);
+    void Text(const QString& text);
+    bool CanOpen(int nDepth = 1, int nElements = 1) const {
+        return m_nDepth + nDepth <= kMaxDepth &&
+               m_nElements + m_nReserved + nElements <= kMaxElements &&
+               m_out.size() + m_nReserved * kMarkupPerCell < kMaxHtml;
+    }
+    void Open(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes = {});
+    void OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
+                      const QString& attributes);
+    void Enter(const GumboNode* node, Ctx ctx) { m_stack.push_back({node, ctx, QString()}); }
+    void Separate(bool lineBreak);
+    int PictureFor(const QString& src);
+
+    QUrl m_baseUrl;
+    QString m_out;
+    CBannerPage m_page;
+    QHash<QString, int> m_pictureIndex;
+    std::vector<CFrame> m_stack;
+    int m_nDepth = 0;
+    int m_nTables = 0;
+    int m_nLists = 0;
+    int m_nElements = 0;
+    int m_nReserved = 0; // rows, cells and items of open tables and lists still to come
+    int m_nCells = 0;    // of all tables emitted
+    int m_nText = 0;
+    int m_nRun = 0; // characters since the last break opportunity
+    bool m_bSpace = true;
+    bool m_bInAnchor = false;
+    bool m_bFull = false;
+};
+
+void CEmitter::Walk(const GumboNode* document) {
+    Enter(document, Ctx::Flow);
+    while (!m_stack.empty()) {
+        CFrame& frame = m_stack.back();
+        if (m_bFull || frame.nNext >= ChildrenOf(frame.node).length) {
+            m_out += frame.close;
+            m_nDepth -= frame.close.isEmpty() ? 0 : 1;
+            m_nTables -= frame.nTables;
+            m_nLists -= frame.nLists;
+            if (frame.bAnchor)
+                m_bInAnchor = false;
+            m_stack.pop_back();
+            continue;
+        }
+        const GumboNode* child = Child(frame.node, frame.nNext++);
+        Visit(child, frame.ctx); // may push, so frame is not used after this
+    }
+}
+
+void CEmitter::Visit(const GumboNode* node, Ctx ctx) {
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
+        const bool flat = ctx == Ctx::FlatTable || ctx == Ctx::FlatRow;
+        if (ctx == Ctx::Flow || (flat && node->type == GUMBO_NODE_WHITESPACE))
+            Text(QString::fromUtf8(node->v.text.text));
+        return;
+    }
+    if (node->type != GUMBO_NODE_ELEMENT || node->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
+        return; // comments, templates, SVG and MathML
+    const GumboTag tag = node->v.element.tag;
+    switch (ctx) {
+    case Ctx::Flow:
+        VisitFlow(node);
+        break;
+    case Ctx::Table:
+        if (IsSection(node))
+            Enter(node, Ctx::Table);
+        else if (tag == GUMBO_TAG_TR)
+            OpenReserved(node, Ctx::Row, QStringLiteral("tr"), {});
+        break;
+    case Ctx::Row:
+        if (IsCell(node))
+            OpenReserved(node, Ctx::Flow, QString::fromUtf8(gumbo_normalized_tagname(tag)),
+                         Attributes(node));
+        break;
+    case Ctx::List:
+        if (tag == GUMBO_TAG_LI)
+            OpenReserved(node, Ctx::Flow, QStringLiteral("li"), {});
+        break;
+    case Ctx::FlatTable:
+        if (IsSection(node)) {
+            Enter(node, Ctx::FlatTable);
+        } else if (tag == GUMBO_TAG_TR) {
+            Separate(true);
+            Enter(node, Ctx::FlatRow);
+        } else if (tag == GUMBO_TAG_CAPTION) {
+            Separate(true);
+            Enter(node, Ctx::Flow);
+        }
+        break;
+    case Ctx::FlatRow:
+        if (IsCell(node)) {
+            Separate(false);
+            Enter(node, Ctx::Flow);
+        }
+        break;
+    }
+}
+
+void CEmitter::VisitFlow(const GumboNode* node) {
+    const GumboTag tag = node->v.element.tag;
+    switch (KindOf(tag)) {
+    case Kind::Skip:
+        return;
+    case Kind::Transparent:
+        Enter(node, Ctx::Flow);
+        return;
+    case Kind::Block:
+    case Kind::Inline:
+    case Kind::Font:
+        Open(node, Ctx::Flow, QString::fromUtf8(gumbo_normalized_tagname(tag)), Attributes(node));
+        return;
+    case Kind::Div:
+        Open(node, Ctx::Flow, QStringLiteral("div"));
+        return;
+    case Kind::Anchor: {
+        const QUrl link = CBannerSanitizer::SafeLink(m_baseUrl, Attribute(node, "href"));
+        if (link.isEmpty() || m_bInAnchor) {
+            Enter(node, Ctx::Flow);
+            return;
+        }
+        Open(node, Ctx::Flow, QStringLiteral("a"),
+             QStringLiteral(" href=\"%1\"").arg(link.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+        if (!m_stack.back().close.isEmpty()) {
+            m_stack.back().bAnchor = true;
+            m_bInAnchor = true;
+        }
+        return;
+    }
+    case Kind::Break:
+        Separate(true);
+        return;
+    case Kind::Image:
+        VisitImage(node);
+        return;
+    case Kind::Table:
+        VisitTable(node);
+        return;
+    case Kind::List:
+        VisitList(node);
+        return;
+    case Kind::Item:
+        Separate(true);
+        Enter(node, Ctx::Flow);
+        return;
+    }
+}
+
+void CEmitter::Open(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
+    if (!CanOpen()) {
+        Enter(node, ctx); // too deep or too many: only the text is kept
+        return;
+    }
+    m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
+    ++m_nElements;
+    ++m_nDepth;
+    m_stack.push_back({node, ctx, QStringLiteral("</%1>").arg(tag)});
+}
+
+void CEmitter::OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
+                            const QString& attributes) {
+    // Set aside when the table or list was opened, so its structure is never cut short.
+    --m_nReserved;
+    m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
+    ++m_nElements;
+    ++m_nDepth;
+    m_stack.push_back({node, ctx, QStringLiteral("</%1>").arg(tag)});
+}
+
+void CEmitter::Separate(bool lineBreak) {
+    if (lineBreak && CanOpen(0)) {
+        m_out += QLatin1String("<br>");
+        ++m_nElements;
+        m_bSpace = true;
+        m_nRun = 0;
+    } else {
+        Text(QStringLiteral(" "));
+    }
+}
+
+void CEmitter::VisitTable(const GumboNode* node) {
+    // The table keeps its form only if all of it fits the bounds; otherwise its cells are
+    // run together as text.
+    std::vector<const GumboNode*> rows;
+    const auto collect = [&rows](const GumboNode* parent) {
+        for (unsigned i = 0; i < ChildrenOf(parent).length; ++i) {
+            if (IsElement(Child(parent, i), GUMBO_TAG_TR))
+                rows.push_back(Child(parent, i));
+        }
+    };
+    collect(node);
+    for (unsigned i = 0; i < ChildrenOf(node).length; ++i) {
+        if (IsSection(Child(node, i)))
+            collect(Child(node, i));
+    }
+    // The grid as HTML lays it out: a cell goes to the first column its row has free, so
+    // rowspans push later cells to the right.
+    int nCells = 0;
+    int nColumns = 0;
+    bool fits = !rows.empty() && int(rows.size()) <= kMaxTableRows;
+    std::vector<std::vector<bool>> taken(rows.size() + kMaxSpan);
+    for (std::size_t r = 0; r < rows.size() && fits; ++r) {
+        int column = 0;
+        int nRowCells = 0;
+        for (unsigned i = 0; i < ChildrenOf(rows[r]).length && fits; ++i) {
+            const GumboNode* cell = Child(rows[r], i);
+            if (!IsCell(cell))
+                continue;
+            const int colspan = Span(cell, "colspan");
+            const int rowspan = Span(cell, "rowspan");
+            while (column < int(taken[r].size()) && taken[r][column])
+                ++column;
+            for (int y = 0; y < rowspan; ++y) {
+                auto& line = taken[r + y];
+                line.resize(std::max<std::size_t>(line.size(), column + colspan));
+                std::fill(line.begin() + column, line.begin() + column + colspan, true);
+            }
+            column += colspan;
+            nColumns = std::max(nColumns, column);
+            ++nRowCells;
+            fits = nColumns <= kMaxTableColumns && m_nCells + nCells + nRowCells <= kMaxTableCells;
+        }
+        fits = fits && nRowCells > 0;
+        nCells += nRowCells;
+    }
+    const int nParts = int(rows.size()) + nCells;
+    if (fits && m_nTables < kMaxTableDepth && CanOpen(3, 1 + nParts) &&
+        m_out.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml) {
+        Open(node, Ctx::Table, QStringLiteral("table"), Attributes(node));
+        m_stack.back().nTables = 1;
+        ++m_nTables;
+        m_nCells += nCells;
+        m_nReserved += nParts;
+    } else {
+        Enter(node, Ctx::FlatTable);
+    }
+}
+
+void CEmitter::VisitList(const GumboNode* node) {
+    int nItems = 0;
+    bool onlyItems = true;
+    for (unsigned i = 0; i < ChildrenOf(node).length; ++i) {
+        const GumboNode* child = Child(node, i);
+        if (IsElement(child, GUMBO_TAG_LI))
+            ++nItems;
+        else if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEXT)
+            onlyItems = false; // Qt would make up items of its own for these
+    }
+    if (onlyItems && nItems > 0 && m_nLists < kMaxListDepth && CanOpen(2, 1 + nItems) &&
+        m_out.size() + (m_nReserved + nItems) * kMarkupPerCell < kMaxHtml) {
+        const bool ordered = node->v.element.tag == GUMBO_TAG_OL;
+        Open(node, Ctx::List, ordered ? QStringLiteral("ol") : QStringLiteral("ul"));
+        m_stack.back().nLists = 1;
+        ++m_nLists;
+        m_nReserved += nItems;
+    } else {
+        Enter(node, Ctx::Flow); // its items become lines
+    }
+}
+
+void CEmitter::VisitImage(const GumboNode* node) {
+    const int index = PictureFor(Attribute(node, "src").trimmed());
+    if (index >= 0 && CanOpen(0)) {
+        m_out += QStringLiteral("<img src=\"%1\"%2>")
+                     .arg(CBannerSanitizer::PictureName(index).toString(), Attributes(node));
+        ++m_nElements;
+        m_bSpace = false;
+        return;
+    }
+    Text(Attribute(node, "alt"));
+}
+
+int CEmitter::PictureFor(const QString& src) {
+    if (src.isEmpty())
+        return -1;
+    const bool inlined = src.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+    QUrl url;
+    if (!inlined) {
+        url = m_baseUrl.resolved(QUrl(src));
+        if ((url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
+            url.host().isEmpty() || url.toString(QUrl::FullyEncoded).size() > kMaxLinkLength)
+            return -1;
+    }
+    const QString key = inlined ? src : url.toString(QUrl::FullyEncoded);
+    const auto found = m_pictureIndex.constFind(key);
+    if (found != m_pictureIndex.cend())
+        return *found;
+    if (m_page.pictures.size() >= kMaxPictures)
+        return -1;
+    m_page.pictures.append(inlined ? CBannerPicture{QUrl(), DataUrlBytes(src)}
+                                   : CBannerPicture{url, QByteArray()});
+    m_pictureIndex.insert(key, int(m_page.pictures.size() - 1));
+    return int(m_page.pictures.size() - 1);
+}
+
+void CEmitter::Text(const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        if (m_nText >= kMaxText) {
+            m_bFull = true;
+            return;
+        }
+        // Line and paragraph separators would each make a line of their own; controls mean
+        // nothing here. All of them count as space.
+        if (QChar::isSpace(c) || c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 ||
+            c == 0x2029) {
+            if (!m_bSpace) {
+                m_out += QLatin1Char(' ');
+                ++m_nText;
+                m_bSpace = true;
+            }
+            m_nRun = 0;
+            continue;
+        }
+        if (m_nRun >= kMaxWord) {
+            m_out += QChar(0x200B); // a break opportunity inside a long word
+            ++m_nText;
+            m_nRun = 0;
+        }
+        if (c == '&')
+            m_out += QLatin1String("&amp;");
+        else if (c == '<')
+            m_out += QLatin1String("&lt;");
+        else if (c == '>')
+            m_out += QLatin1String("&gt;");
+        else if (!IsShownScript(c))
+            m_out += QChar(0xFFFD);
+        else
+            m_out += QString::fromUcs4(&c, 1);
+        ++m_nText;
+        ++m_nRun;
+        m_bSpace = false;
+    }
+}
+
+} // namespace
+
+CBannerPage CBannerSanitizer::Sanitize(const QByteArray& page, const QUrl& baseUrl) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(page);
+    const QString text =
+        decoder.isValid() ? QString(decoder.decode(page)) : QString::fromUtf8(page);
+    const CBannerParse parse(text.toStdString());
+    if (parse.Document() == nullptr)
+        return {};
+    CEmitter emitter(baseUrl);
+    emitter.Walk(parse.Document());
+    return emitter.TakePage();
+}
+
+QUrl CBannerSanitizer::PictureName(int i) {
+    return QUrl(QStringLiteral("picture:%1").arg(i));
+}
+
+QUrl CBannerSanitizer::SafeLink(const QUrl& baseUrl, const QString& href) {
+    const QString trimmed = href.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > kMaxLinkLength)
+        return {};
+    QUrl url = baseUrl.resolved(QUrl(trimmed));
+    if (!url.isValid())
+        return {};
+    if (url.scheme() == QLatin1String("mailto")) {
+        // The desktop's mail program would take other fields as orders (attach a file,
+        // add receivers), so only the addresses, the subject and the body go through.
+        const QString address = url.path(QUrl::FullyDecoded);
+        if (address.isEmpty() ||
+            std::any_of(address.begin(), address.end(), [](QChar c) { return c.unicode() < 0x20; }))
+            return {};
+        QUrlQuery kept;
+        for (const auto& [name, value] : QUrlQuery(url).queryItems(QUrl::FullyEncoded)) {
+            const QString field = QUrl::fromPercentEncoding(name.toUtf8()).toLower();
+            if ((field == QLatin1String("subject") || field == QLatin1String("body")) &&
+                !kept.hasQueryItem(field))
+                kept.addQueryItem(field, value);
+        }
+        QUrl mail;
+        mail.setScheme(QStringLiteral("mailto"));
+        mail.setPath(url.path(QUrl::FullyEncoded), QUrl::TolerantMode);
+        if (!kept.isEmpty())
+            mail.setQuery(kept);
+        url = mail;
+    } else if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) {
+        return {};
+    } else if (url.host().isEmpty()) {
+        return {};
+    }
+    if (!url.isValid() || url.toString(QUrl::FullyEncoded).size() > kMaxLinkLength)
+        return {};
+    return url;
+}

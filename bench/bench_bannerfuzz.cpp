@@ -1,0 +1,129 @@
+// Feeds random HTML to the banner page's sanitiser for a while and shows each result as the
+// pane does (pictures decoded, document set into a pane-sized view, painted). Prints how many
+// pages it tried and the worst times: the work done on the user-interface thread (setting
+// and painting the document) and off it (parsing, reducing, decoding), in thread CPU time.
+//   bench_bannerfuzz [seconds] [first seed]
+// Built with -fsanitize=address,undefined, any fault ends it with a report. The hostile corpus
+// comes first (its pages take the first seed numbers), then random pages.
+#include "CBannerPictures.h"
+#include "CBannerSanitizer.h"
+#include "HostilePages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTextBrowser>
+#include <QTextDocument>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+// Shows only the pictures it is handed, as the pane's document does.
+class CDocument : public QTextDocument {
+public:
+    QHash<QUrl, QImage> images;
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override {
+        if (type != ImageResource)
+            return {};
+        const QImage image = images.value(name);
+        return image.isNull() ? QImage(1, 1, QImage::Format_ARGB32) : image;
+    }
+};
+
+struct CWorst {
+    double ms = 0;
+    quint32 seed = 0;
+    int bytes = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? atoi(argv[1]) : 10;
+    quint32 seed = argc > 2 ? quint32(atoll(argv[2])) : 1;
+    QTextBrowser view;
+    auto* document = new CDocument;
+    document->setParent(&view);
+    view.setDocument(document);
+    view.document()->setDocumentMargin(0);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setFrameStyle(0);
+    view.resize(64, 26);
+    const QUrl base(QStringLiteral("http://www.vantrel.example/bnvtl.html"));
+
+    CWorst worstUi, worstOff;
+    int pages = 0, refused = 0, pictures = 0;
+    // The hostile corpus first, pictures and given-up parses included.
+    QList<QByteArray> corpus;
+    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+        corpus.append(page.html);
+        for (const QByteArray& file : page.files)
+            corpus.append("<img src=\"data:image/png;base64," + file.toBase64() + "\">");
+    }
+    qsizetype largestHtml = 0;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextReport = 60000;
+    while (clock.elapsed() < qint64(seconds) * 1000) {
+        QRandomGenerator sizes(seed);
+        // Sizes from 64 bytes to 512 KiB, small ones more often.
+        const int bytes = int(64 << sizes.bounded(14));
+        const QByteArray html =
+            corpus.isEmpty() ? TagSoup(seed, std::min(bytes, 512 * 1024)) : corpus.takeFirst();
+
+        const double off0 = ThreadCpuMs();
+        const CBannerPage page = CBannerSanitizer::Sanitize(html, base);
+        QList<QByteArray> data;
+        for (const CBannerPicture& picture : page.pictures)
+            data.append(picture.data);
+        const QList<QImage> images = CBannerPictures::Decode(data);
+        const double off = ThreadCpuMs() - off0;
+
+        const double ui0 = ThreadCpuMs();
+        document->images.clear();
+        for (qsizetype i = 0; i < images.size(); ++i)
+            document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
+        view.setHtml(page.html);
+        view.grab();
+        const double ui = ThreadCpuMs() - ui0;
+
+        ++pages;
+        refused += page.bParsed ? 0 : 1;
+        pictures += int(std::count_if(images.begin(), images.end(),
+                                      [](const QImage& i) { return !i.isNull(); }));
+        largestHtml = std::max(largestHtml, page.html.size());
+        if (ui > worstUi.ms)
+            worstUi = {ui, seed, int(html.size())};
+        if (off > worstOff.ms)
+            worstOff = {off, seed, int(html.size())};
+        ++seed;
+        if (clock.elapsed() > nextReport) {
+            std::printf("%lld s: %d pages, worst UI %.1f ms\n", clock.elapsed() / 1000, pages,
+                        worstUi.ms);
+            std::fflush(stdout);
+            nextReport += 60000;
+        }
+    }
+    std::printf("pages tried: %d (seeds up to %u), given up as too costly: %d, pictures "
+                "decoded: %d, largest document emitted: %lld characters\n",
+                pages, seed - 1, refused, pictures, (long long)largestHtml);
+    std::printf("worst user-interface thread time (set and paint): %.2f ms (seed %u, %d bytes)\n",
+                worstUi.ms, worstUi.seed, worstUi.bytes);
+    std::printf("worst off-thread time (parse, reduce, decode): %.2f ms (seed %u, %d bytes)\n",
+                worstOff.ms, worstOff.seed, worstOff.bytes);
+    return 0;
+}

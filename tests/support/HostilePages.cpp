@@ -1,0 +1,175 @@
+#include "HostilePages.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+
+namespace {
+
+QByteArray Repeat(const QByteArray& piece, int count) {
+    QByteArray out;
+    out.reserve(piece.size() * count);
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+QByteArray Page(const QByteArray& body) {
+    return "<html><body>" + body + "</body></html>";
+}
+
+} // namespace
+
+QByteArray PngBytes(int width, int height, bool mono) {
+    QImage image(width, height, mono ? QImage::Format_Mono : QImage::Format_RGB32);
+    image.fill(mono ? 1 : 0xff2080c0);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+QList<CHostilePage> HostileCorpus(const QString& dataDir) {
+    QList<CHostilePage> pages;
+    for (const QString& name : QDir(dataDir).entryList({"*.html"}, QDir::Files, QDir::Name)) {
+        QFile file(QDir(dataDir).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            pages.append({name, file.readAll(), {}});
+    }
+    pages.append({"500,000-character word", Page(Repeat("w", 500000)), {}});
+    // Each within the 512 KiB the loader takes, so that all of it reaches the parser.
+    for (const char* tag : {"div", "b", "i", "em"})
+        pages.append({QStringLiteral("100,000 nested <%1>").arg(tag),
+                      Page(Repeat(QByteArray("<") + tag + ">", 100000) + "x"),
+                      {}});
+    pages.append({"80,000 nested <font>", Page(Repeat("<font>", 80000) + "x"), {}});
+    pages.append({"40,000 nested <blockquote>", Page(Repeat("<blockquote>", 40000) + "x"), {}});
+    pages.append({"60,000 nested lists", Page(Repeat("<ul><li>", 60000) + "x"), {}});
+    pages.append({"30,000 nested tables", Page(Repeat("<table><tr><td>", 30000) + "x"), {}});
+    pages.append({"60,000 <b>", Page(Repeat("<b>x</b>", 60000)), {}});
+    pages.append({"60,000 <br>", Page(Repeat("<br>", 60000)), {}});
+    pages.append({"60,000 paragraph separators", Page(Repeat("\xe2\x80\xa9", 60000)), {}});
+    pages.append({"formatting reopened in every paragraph",
+                  Page(Repeat("<font size=1>", 1000) + Repeat("<p>x", 1000)),
+                  {}});
+    QByteArray attributes = "<p";
+    for (int i = 0; attributes.size() < 500000; ++i)
+        attributes += " a" + QByteArray::number(i);
+    pages.append({"one tag, 70,000 attributes", Page(attributes + ">x"), {}});
+    QByteArray longLinks;
+    for (int i = 0; i < 200; ++i)
+        longLinks += "<a href=\"http://e.example/" + Repeat("x", 2000) + "\">" +
+                     QByteArray::number(i) + "</a>";
+    pages.append({"200 links of 2,000 characters", Page(longLinks), {}});
+    pages.append({"200,000-character link",
+                  Page("<a href=\"mailto:x@example.org?body=" + Repeat("x", 200000) + "\">x</a>"),
+                  {}});
+    for (quint32 seed = 1; seed <= 4; ++seed)
+        pages.append({QStringLiteral("tag soup %1").arg(seed), TagSoup(seed, 400000), {}});
+
+    // Pictures: ten 5000 x 5000 in the page, sixteen 4096 x 4096 fetched, one just under the
+    // bounds, and twenty to choose from.
+    const QByteArray bomb =
+        "<img src=\"data:image/png;base64," + PngBytes(5000, 5000, true).toBase64() + "\">";
+    pages.append({"ten data: pictures of 5000 x 5000", Page(Repeat(bomb, 10)), {}});
+    CHostilePage fetched{"sixteen fetched 4096 x 4096", {}, {}};
+    const QByteArray big = PngBytes(4096, 4096, true);
+    for (int i = 0; i < 16; ++i) {
+        fetched.html += "<img src=\"big" + QByteArray::number(i) + ".png\">";
+        fetched.files.insert(QStringLiteral("/big%1.png").arg(i), big);
+    }
+    fetched.html = Page(fetched.html);
+    pages.append(fetched);
+    CHostilePage largest{"sixteen fetched 2048 x 2048", {}, {}};
+    const QByteArray large = PngBytes(2048, 2048, true);
+    for (int i = 0; i < 16; ++i) {
+        largest.html += "<img src=\"l" + QByteArray::number(i) + ".png\" width=2000 height=2000>";
+        largest.files.insert(QStringLiteral("/l%1.png").arg(i), large);
+    }
+    largest.html = Page(largest.html);
+    pages.append(largest);
+    CHostilePage twenty{"20 pictures", {}, {}};
+    for (int i = 0; i < 20; ++i) {
+        twenty.html += "<img src=\"p" + QByteArray::number(i) + ".png\">";
+        twenty.files.insert(QStringLiteral("/p%1.png").arg(i), PngBytes(8, 8));
+    }
+    twenty.html = Page(twenty.html);
+    pages.append(twenty);
+    return pages;
+}
+
+QByteArray TagSoup(quint32 seed, int nBytes) {
+    QRandomGenerator random(seed);
+    static const QList<QByteArray> kTags = {
+        "p",      "div",      "b",      "i",          "u",     "em",       "strong",    "small",
+        "big",    "sub",      "sup",    "span",       "font",  "a",        "img",       "br",
+        "table",  "tr",       "td",     "th",         "tbody", "caption",  "ul",        "ol",
+        "li",     "h1",       "h3",     "blockquote", "pre",   "center",   "nobr",      "select",
+        "option", "textarea", "script", "style",      "svg",   "math",     "template",  "title",
+        "form",   "input",    "hr",     "dl",         "dd",    "xmp",      "plaintext", "frameset",
+        "iframe", "base",     "head",   "body",       "html",  "noscript", "colgroup"};
+    static const QList<QByteArray> kAttributes = {
+        "colspan", "rowspan", "cellpadding", "cellspacing", "border", "width",
+        "height",  "size",    "color",       "bgcolor",     "align",  "valign",
+        "href",    "src",     "alt",         "style",       "start",  "type"};
+    static const QList<QByteArray> kValues = {"1",
+                                              "8",
+                                              "60000",
+                                              "100000000",
+                                              "-5",
+                                              "50%",
+                                              "999%",
+                                              "+9",
+                                              "red",
+                                              "#12345g",
+                                              "#abc",
+                                              "javascript:alert(1)",
+                                              "mailto:a@b.example?attach=/etc/passwd&subject=s",
+                                              "http://e.example/a",
+                                              "data:,canary",
+                                              "file:///etc/passwd",
+                                              "//e.example/x",
+                                              "",
+                                              "data:image/png;base64,iVBORw0KGgo=",
+                                              "\"unclosed",
+                                              "'",
+                                              "&amp;&#0;&#x110000;&bogus"};
+    const QByteArray smallPng = "data:image/png;base64," + PngBytes(3, 2).toBase64();
+    const QByteArray claimsHuge = "data:image/png;base64," + PngBytes(6000, 10, true).toBase64();
+    QByteArray out;
+    while (out.size() < nBytes) {
+        const int pick = random.bounded(100);
+        if (pick < 40) { // an opening tag with attributes
+            out += "<" + kTags[random.bounded(kTags.size())];
+            for (int n = random.bounded(4); n > 0; --n) {
+                out += " " + kAttributes[random.bounded(kAttributes.size())] + "=";
+                const int v = random.bounded(20);
+                out += v == 0   ? smallPng
+                       : v == 1 ? claimsHuge
+                                : "\"" + kValues[random.bounded(kValues.size())] + "\"";
+            }
+            out += random.bounded(10) == 0 ? "/>" : ">";
+        } else if (pick < 58) {
+            out += "</" + kTags[random.bounded(kTags.size())] + ">";
+        } else if (pick < 62) { // a burst of nesting
+            const QByteArray tag = kTags[random.bounded(kTags.size())];
+            out += Repeat("<" + tag + ">", 1 + random.bounded(3000));
+        } else if (pick < 64) {
+            out += Repeat("w", 1 + random.bounded(5000));
+        } else if (pick < 66) {
+            out += "<!-- " + Repeat("-", random.bounded(10)) + (random.bounded(2) ? "-->" : "");
+        } else if (pick < 68) {
+            for (int n = random.bounded(40); n > 0; --n)
+                out += char(random.bounded(256)); // bytes of any kind
+        } else {
+            static const QList<QByteArray> kText = {"banner ", "Join ",        "&lt;",  "&nbsp;",
+                                                    "&#8233;", "\xe2\x80\xa8", " \t\n", "<",
+                                                    "&",       "\"",           "'"};
+            out += kText[random.bounded(kText.size())];
+        }
+    }
+    return out;
+}

@@ -1,0 +1,448 @@
+// The banner page as an attacker would serve it: every page of the hostile corpus is shown or
+// refused within a few milliseconds of the user-interface thread and a bounded amount of
+// memory, reads no local file, and leaves the window's commands and joins working; pictures
+// are chosen the same way on every run; links reach the desktop only in a harmless form; the
+// load waits for the window's first paint.
+#include "BannerLimits.h"
+#include "CBannerSanitizer.h"
+#include "CExplorer1.h"
+#include "CFlatListCtrl.h"
+#include "CLocalHttpServer.h"
+#include "CVantrelDlg.h"
+#include "HostilePages.h"
+#include "MakerSite.h"
+#include "resource.h"
+#include "ShellOpen.h"
+#include "TestSupport.h"
+#include "UiThread.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <ctime>
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kSlowdown = 4; // the sanitizers' own cost
+#else
+constexpr double kSlowdown = 1;
+#endif
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+// A field of /proc/self/status, in bytes.
+qint64 StatusBytes(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// Starts a new peak of the resident set; returns the resident set now.
+qint64 ResetPeakRss() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    return StatusBytes("VmRSS:");
+}
+
+// Counts every open of the watched files.
+class CCanaryWatch {
+public:
+    explicit CCanaryWatch(const QStringList& paths) : m_fd(inotify_init1(IN_NONBLOCK)) {
+        for (const QString& path : paths)
+            m_nWatched += inotify_add_watch(m_fd, QFile::encodeName(path), IN_OPEN) >= 0 ? 1 : 0;
+    }
+    ~CCanaryWatch() { close(m_fd); }
+    int Watched() const { return m_nWatched; }
+    int Opens() {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n;
+        while ((n = read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                m_nOpens += (event->mask & IN_OPEN) ? 1 : 0;
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return m_nOpens;
+    }
+
+private:
+    int m_fd;
+    int m_nWatched = 0;
+    int m_nOpens = 0;
+};
+
+void Navigate(CExplorer1* pane, const QString& url) {
+    VARIANT empty;
+    VariantInit(&empty);
+    pane->Navigate(url, &empty, &empty, &empty, &empty);
+}
+
+// A pane of the main window's size in a window of its own.
+struct CLoadedPane {
+    QWidget window;
+    CExplorer1* pane = new CExplorer1(&window);
+
+    // Shows the page at url; false if it did not settle.
+    bool Load(const QString& url) {
+        pane->setGeometry(0, 0, 64, 26);
+        window.show();
+        QSignalSpy settled(pane, &CExplorer1::PageSettled);
+        Navigate(pane, url);
+        return settled.wait(10000);
+    }
+};
+
+// Shows only pictures it is handed, as the pane's document does.
+class CBlankPictures : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return QImage(1, 1, QImage::Format_ARGB32); }
+};
+
+using CFiles = QHash<QString, QByteArray>;
+
+const QByteArray kPlainPage = "<html><body><p>Join files faster</p></body></html>";
+
+} // namespace
+
+class TestBannerPages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hostilePageCostsTheWindowLittle_data();
+    void hostilePageCostsTheWindowLittle();
+    void picturesChosenInDocumentOrder_data();
+    void picturesChosenInDocumentOrder();
+    void documentHeldToItsBounds_data();
+    void documentHeldToItsBounds();
+    void linksHandedToTheDesktop_data();
+    void linksHandedToTheDesktop();
+    void loadStartsAfterTheFirstPaint();
+    void tagSoupBriefly();
+
+private:
+    QString m_oldDir;
+};
+
+void TestBannerPages::init() {
+    ResetUiThreadCallsForTesting();
+    m_oldDir = QDir::currentPath();
+    SetShellOpenHookForTesting([](const QUrl&) { return true; });
+}
+
+void TestBannerPages::cleanup() {
+    QDir::setCurrent(m_oldDir);
+    SetShellOpenHookForTesting({});
+    SetMakerSiteHostForTesting({});
+    CloseTopLevelsAfterTest();
+}
+
+void TestBannerPages::hostilePageCostsTheWindowLittle_data() {
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<CFiles>("files");
+    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
+        QTest::newRow(qPrintable(page.name)) << page.html << page.files;
+}
+
+void TestBannerPages::hostilePageCostsTheWindowLittle() {
+    QFETCH(QByteArray, html);
+    QFETCH(CFiles, files);
+
+    // Files a broken data: picture would name, in the working folder.
+    QTemporaryDir work;
+    QVERIFY(QDir::setCurrent(work.path()));
+    QVERIFY(QDir().mkdir("data:"));
+    for (const char* name : {"canary", "data:,canary", "data:canary", "data:/canary"})
+        WriteFile(work.filePath(QString::fromUtf8(name)), "canary");
+    CCanaryWatch canaries({work.filePath("canary"), work.filePath("data:,canary"),
+                           work.filePath("data:canary"), work.filePath("data:/canary")});
+    QCOMPARE(canaries.Watched(), 4);
+
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", kPlainPage);
+    server.Serve("/hostile.html", "text/html", html);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        server.Serve(it.key(), "image/png", it.value());
+    SetMakerSiteHostForTesting(server.Host());
+    CVantrelDlg dlg;
+    AfxSetMainWnd(&dlg);
+    CExplorer1* pane = dlg.m_wndBanner;
+    QSignalSpy settled(pane, &CExplorer1::PageSettled);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QVERIFY(settled.wait(10000)); // the plain page of the start
+    settled.clear();
+
+    const qint64 rssBefore = ResetPeakRss();
+    const double cpuBefore = ThreadCpuMs();
+    Navigate(pane, server.Url("/hostile.html"));
+    QVERIFY(settled.wait(30000));
+    pane->grab(); // painted as it would be on screen
+    const double uiMs = ThreadCpuMs() - cpuBefore;
+    const qint64 growth = StatusBytes("VmHWM:") - rssBefore;
+    qInfo("UI thread %.1f ms (with the loopback server's work), peak RSS growth %.1f MB, %s", uiMs,
+          double(growth) / 1e6, settled.first().first().toBool() ? "shown" : "refused");
+
+    QVERIFY2(uiMs <= 50 * kSlowdown, qPrintable(QString::number(uiMs)));
+    if (kSlowdown == 1)
+        QVERIFY2(growth < 64LL * 1024 * 1024, qPrintable(QString::number(growth)));
+    QCOMPARE(canaries.Opens(), 0);
+    QVERIFY(pane->GetView()->document()->characterCount() <=
+            BannerLimits::kMaxText + BannerLimits::kMaxElements + 1);
+
+    // The window still answers: a menu command and a whole join.
+    CMessageBoxRecorder boxes;
+    dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+    QTemporaryDir joinDir;
+    const QString input = joinDir.filePath("in.bin");
+    WriteFile(input, PatternBytes(5000, 7));
+    QVERIFY(dlg.m_ctlFileList->AddFileRow(input) >= 0);
+    dlg.m_strOutputFile = joinDir.filePath("out.bin");
+    dlg.UpdateData(FALSE);
+    dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
+    QCOMPARE(boxes.calls[1].text, QString("Joining files was successfully completed!"));
+    QCOMPARE(ReadFile(joinDir.filePath("out.bin")), PatternBytes(5000, 7));
+    AfxSetMainWnd(nullptr);
+}
+
+void TestBannerPages::picturesChosenInDocumentOrder_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QList<int>>("fetched"); // of p0.png ... p19.png
+    QByteArray twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty += "<img src=\"p" + QByteArray::number(i) + ".png\">";
+    QList<int> first16;
+    for (int i = 0; i < 16; ++i)
+        first16 << i;
+    QTest::newRow("20 pictures: the first 16") << twenty << first16;
+    const QByteArray inlined = "<img src=\"data:image/png;base64," + PngBytes(2, 2).toBase64();
+    QByteArray fourInline;
+    for (int i = 0; i < 4; ++i)
+        fourInline += inlined + QByteArray(i, 'A') + "\">"; // four different data: pictures
+    QTest::newRow("data: pictures take their places") << fourInline + twenty << first16.mid(0, 12);
+    QTest::newRow("a picture repeated counts once")
+        << QByteArray("<img src=\"p3.png\"><img src=\"/p3.png\"><img src=\"p3.png\">") + twenty
+        << first16;
+}
+
+void TestBannerPages::picturesChosenInDocumentOrder() {
+    QFETCH(QByteArray, body);
+    QFETCH(QList<int>, fetched);
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", "<html><body>" + body + "</body></html>");
+    for (int i = 0; i < 20; ++i)
+        server.Serve(QStringLiteral("/p%1.png").arg(i), "image/png", PngBytes(4, 4));
+    for (int run = 1; run <= 3; ++run) {
+        CLoadedPane loaded;
+        QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(server.RequestCount(QStringLiteral("/p%1.png").arg(i)),
+                     fetched.contains(i) ? run : 0);
+        }
+    }
+}
+
+void TestBannerPages::documentHeldToItsBounds_data() {
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("scripts, styles and frames go, text stays")
+        << QByteArray("<head><style>p{}</style><script>alert(1)</script></head><p>Hi "
+                      "<blink>there</blink><iframe src=x>no</iframe></p>")
+        << QStringList{"<p>Hi there</p>"} << QStringList{"alert", "style", "iframe", "no"};
+    QTest::newRow("nesting held to the bound")
+        << QByteArray(2000, 'x').replace("x", "<b>") + "deep"
+        << QStringList{QString("<b>").repeated(BannerLimits::kMaxDepth) + "deep"}
+        << QStringList{QString("<b>").repeated(BannerLimits::kMaxDepth + 1)};
+    QTest::newRow("spans, lengths and padding clamped")
+        << QByteArray("<table cellpadding=100000000 width=99999999><tr><td colspan=60000 "
+                      "rowspan=60000>x</td></tr></table><img src=a.png width=1e9 height=-3>")
+        << QStringList{"cellpadding=\"64\"", "width=\"2000\"", "colspan=\"8\"", "rowspan=\"8\""}
+        << QStringList{"60000", "100000000", "-3"};
+    QTest::newRow("tables nested at most two deep")
+        << QByteArray("<table><tr><td><table><tr><td><table><tr><td>in</td></tr></table>"
+                      "</td></tr></table></td></tr></table>")
+        << QStringList{"<table><tr><td><table><tr><td><br>in"}
+        << QStringList{"<td><table><tr><td><table"};
+    QTest::newRow("a long word gets break opportunities")
+        << QByteArray(200, 'w')
+        << QStringList{QString(80, 'w') + QChar(0x200B) + QString(80, 'w') + QChar(0x200B)}
+        << QStringList{QString(81, 'w')};
+    QTest::newRow("unknown attributes and values dropped")
+        << QByteArray("<font color=\"red;background:url(x)\" size=9 face=x "
+                      "onclick=alert(1)>f</font><p style=x align=center>c</p>")
+        << QStringList{"<font>f</font>", "<p align=\"center\">c</p>"}
+        << QStringList{"url(", "alert", "face", "style"};
+    QTest::newRow("letters of other scripts replaced")
+        << QByteArray("<p>Join \xd7\x90\xe0\xa4\x95 \xce\xb1\xd0\xb1</p>")
+        << QStringList{QString("Join ") + QChar(0xFFFD) + QChar(0xFFFD) + " " + QChar(0x3b1) +
+                       QChar(0x431)}
+        << QStringList{};
+    QTest::newRow("pictures by key; base and local names ignored")
+        << QByteArray("<base href=\"file:///\"><img src=\"a.png\"><img src=\"file:///etc/passwd\" "
+                      "alt=\"local\"><img src=\"data:,x\">")
+        << QStringList{"<img src=\"picture:0\">", "local", "<img src=\"picture:1\">"}
+        << QStringList{"passwd", "data:", "a.png"};
+}
+
+void TestBannerPages::documentHeldToItsBounds() {
+    QFETCH(QByteArray, html);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    const CBannerPage page = CBannerSanitizer::Sanitize(html, QUrl("http://e.example/b.html"));
+    QVERIFY(page.bParsed);
+    for (const QString& s : present)
+        QVERIFY2(page.html.contains(s), qPrintable(page.html.left(2000)));
+    for (const QString& s : absent)
+        QVERIFY2(!page.html.contains(s), qPrintable(page.html.left(2000)));
+    for (const CBannerPicture& picture : page.pictures)
+        QVERIFY(picture.url.isEmpty() || picture.url == QUrl("http://e.example/a.png"));
+}
+
+void TestBannerPages::linksHandedToTheDesktop_data() {
+    QTest::addColumn<QString>("href");
+    QTest::addColumn<QString>("opened"); // empty: not a link
+    QTest::newRow("relative") << "/offer.html?a=1"
+                              << "http://e.example/offer.html?a=1";
+    QTest::newRow("https") << "https://e.example/x"
+                           << "https://e.example/x";
+    QTest::newRow("mailto attach dropped")
+        << "mailto:x@example.org?attach=/etc/passwd&subject=Hi%20there&body=a%26b"
+        << "mailto:x@example.org?subject=Hi%20there&body=a%26b";
+    QTest::newRow("mailto other headers dropped")
+        << "mailto:x@example.org?cc=y@example.org&BCC=z@example.org&In-Reply-To=1"
+        << "mailto:x@example.org";
+    QTest::newRow("mailto address with a line break") << "mailto:x@example.org%0Abcc:y"
+                                                      << "";
+    QTest::newRow("file") << "file:///etc/passwd"
+                          << "";
+    QTest::newRow("javascript") << "javascript:alert(1)"
+                                << "";
+    QTest::newRow("no host") << "http:///x"
+                             << "";
+    QTest::newRow("2,048 characters")
+        << "http://e.example/" + QString(2031, 'x') << "http://e.example/" + QString(2031, 'x');
+    QTest::newRow("200,000 characters")
+        << "mailto:x@example.org?body=" + QString(200000, 'x') << "";
+}
+
+void TestBannerPages::linksHandedToTheDesktop() {
+    QFETCH(QString, href);
+    QFETCH(QString, opened);
+    const QUrl base("http://e.example/bnvtl.html");
+    QCOMPARE(CBannerSanitizer::SafeLink(base, href).toString(QUrl::FullyEncoded), opened);
+
+    // And through the pane, clicked.
+    QList<QUrl> desktop;
+    SetShellOpenHookForTesting([&desktop](const QUrl& url) {
+        desktop << url;
+        return true;
+    });
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html",
+                 "<html><body><a href=\"" + href.toHtmlEscaped().toUtf8() +
+                     "\"><img src=\"pic.png\" width=64 height=26></a></body></html>");
+    server.Serve("/pic.png", "image/png", PngBytes(64, 26));
+    CLoadedPane loaded;
+    QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
+    QWidget* viewport = loaded.pane->GetView()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
+    QTest::qWait(50);
+    const QUrl pageUrl(server.Url("/bnvtl.html"));
+    const QUrl expected = CBannerSanitizer::SafeLink(pageUrl, href);
+    QCOMPARE(desktop, expected.isEmpty() ? QList<QUrl>() : QList<QUrl>{expected});
+}
+
+void TestBannerPages::loadStartsAfterTheFirstPaint() {
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", kPlainPage);
+    SetMakerSiteHostForTesting(server.Host());
+    CVantrelDlg dlg;
+    QTest::qWait(300); // events run, but nothing is painted yet
+    QCOMPARE(server.RequestCount("/bnvtl.html"), 0);
+
+    struct CFirstPaint : QObject {
+        CLocalHttpServer* server;
+        int requestsAtPaint = -1;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint && requestsAtPaint < 0)
+                requestsAtPaint = server->RequestCount("/bnvtl.html");
+            return false;
+        }
+    } firstPaint;
+    firstPaint.server = &server;
+    dlg.m_wndBanner->installEventFilter(&firstPaint);
+    dlg.show();
+    QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount("/bnvtl.html"), 1, 10000);
+    QCOMPARE(firstPaint.requestsAtPaint, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.m_wndBanner->GetView()->isVisible(), 10000);
+}
+
+void TestBannerPages::tagSoupBriefly() {
+    // A few seconds of what bench_bannerfuzz does for minutes.
+    QTextBrowser view;
+    view.setDocument(new CBlankPictures(&view));
+    view.resize(64, 26);
+    view.show();
+    const auto show = [&view](quint32 seed) {
+        const CBannerPage page =
+            CBannerSanitizer::Sanitize(TagSoup(seed, 2000 + int(seed % 7) * 30000), QUrl());
+        const double before = ThreadCpuMs();
+        view.setHtml(page.html);
+        view.grab();
+        return ThreadCpuMs() - before;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    double worst = 0;
+    quint32 worstSeed = 0;
+    int pages = 0;
+    for (quint32 seed = 1000; clock.elapsed() < 3000 * kSlowdown; ++seed, ++pages) {
+        const double ms = show(seed);
+        if (ms > worst) {
+            worst = ms;
+            worstSeed = seed;
+        }
+    }
+    qInfo("%d pages, worst UI-thread time %.1f ms (seed %u)", pages, worst, worstSeed);
+    QVERIFY(pages > 0);
+    // On a machine busy with other work one measure can come out high; a page fails only
+    // if it is too slow again.
+    if (worst > 50 * kSlowdown) {
+        worst = std::min(show(worstSeed), show(worstSeed));
+        qInfo("seed %u again: %.1f ms", worstSeed, worst);
+    }
+    QVERIFY2(worst <= 50 * kSlowdown, qPrintable(QString::number(worst)));
+}
+
+QTEST_MAIN(TestBannerPages)
+#include "tst_bannerpages.moc"
