@@ -135,10 +135,8 @@ QString Attributes(const GumboNode* node) {
         if (!value.isEmpty())
             out += QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), value);
     };
-    const auto clamp = [&](const char* name, int lo, int hi) {
-        const QString v = Length(Attribute(node, name), hi, false);
-        if (!v.isEmpty())
-            add(name, QString::number(std::max(lo, v.toInt())));
+    const auto length = [&](const char* name, int max, bool allowPercent) {
+        add(name, Length(Attribute(node, name), max, allowPercent));
     };
     const auto keyword = [&](const char* name, const QStringList& allowed) {
         const QString v = Attribute(node, name).trimmed().toLower();
@@ -173,25 +171,25 @@ QString Attributes(const GumboNode* node) {
         break;
     case GUMBO_TAG_IMG:
     case GUMBO_TAG_IMAGE:
-        add("width", Length(Attribute(node, "width"), kMaxLength, false));
-        add("height", Length(Attribute(node, "height"), kMaxLength, false));
+        length("width", kMaxLength, false);
+        length("height", kMaxLength, false);
         keyword("align", kAlign);
         break;
     case GUMBO_TAG_TABLE:
-        clamp("border", 0, kMaxBorder);
-        clamp("cellpadding", 0, kMaxPadding);
-        clamp("cellspacing", 0, kMaxPadding);
-        add("width", Length(Attribute(node, "width"), kMaxLength, true));
+        length("border", kMaxBorder, false);
+        length("cellpadding", kMaxPadding, false);
+        length("cellspacing", kMaxPadding, false);
+        length("width", kMaxLength, true);
         color("bgcolor");
         keyword("align", kAlign);
         break;
     case GUMBO_TAG_TD:
     case GUMBO_TAG_TH:
         for (const char* span : {"colspan", "rowspan"}) {
-            if (Span(node, span) > 1)
-                add(span, QString::number(Span(node, span)));
+            if (const int n = Span(node, span); n > 1)
+                add(span, QString::number(n));
         }
-        add("width", Length(Attribute(node, "width"), kMaxLength, true));
+        length("width", kMaxLength, true);
         color("bgcolor");
         keyword("align", kAlign);
         keyword("valign", kVAlign);

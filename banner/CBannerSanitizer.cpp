@@ -60,9 +60,15 @@ private:
                m_nElements + m_nReserved + nElements <= kMaxElements &&
                m_out.size() + m_nReserved * kMarkupPerCell < kMaxHtml;
     }
+    // Room for a table or list that opens nDepth levels and nParts rows, cells or items.
+    bool CanReserve(int nDepth, int nParts) const {
+        return CanOpen(nDepth, 1 + nParts) &&
+               m_out.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml;
+    }
     void Open(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes = {});
     void OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
                       const QString& attributes);
+    void Push(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes);
     void Enter(const GumboNode* node, Ctx ctx) { m_stack.push_back({node, ctx, QString()}); }
     void Separate(bool lineBreak);
     int PictureFor(const QString& src);
@@ -207,16 +213,17 @@ void CEmitter::Open(const GumboNode* node, Ctx ctx, const QString& tag, const QS
         Enter(node, ctx); // too deep or too many: only the text is kept
         return;
     }
-    m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
-    ++m_nElements;
-    ++m_nDepth;
-    m_stack.push_back({node, ctx, QStringLiteral("</%1>").arg(tag)});
+    Push(node, ctx, tag, attributes);
 }
 
 void CEmitter::OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
                             const QString& attributes) {
     // Set aside when the table or list was opened, so its structure is never cut short.
     --m_nReserved;
+    Push(node, ctx, tag, attributes);
+}
+
+void CEmitter::Push(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
     m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
     ++m_nElements;
     ++m_nDepth;
@@ -280,8 +287,7 @@ void CEmitter::VisitTable(const GumboNode* node) {
         nCells += nRowCells;
     }
     const int nParts = int(rows.size()) + nCells;
-    if (fits && m_nTables < kMaxTableDepth && CanOpen(3, 1 + nParts) &&
-        m_out.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml) {
+    if (fits && m_nTables < kMaxTableDepth && CanReserve(3, nParts)) {
         Open(node, Ctx::Table, QStringLiteral("table"), Attributes(node));
         m_stack.back().nTables = 1;
         ++m_nTables;
@@ -302,8 +308,7 @@ void CEmitter::VisitList(const GumboNode* node) {
         else if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEXT)
             onlyItems = false; // Qt would make up items of its own for these
     }
-    if (onlyItems && nItems > 0 && m_nLists < kMaxListDepth && CanOpen(2, 1 + nItems) &&
-        m_out.size() + (m_nReserved + nItems) * kMarkupPerCell < kMaxHtml) {
+    if (onlyItems && nItems > 0 && m_nLists < kMaxListDepth && CanReserve(2, nItems)) {
         const bool ordered = node->v.element.tag == GUMBO_TAG_OL;
         Open(node, Ctx::List, ordered ? QStringLiteral("ol") : QStringLiteral("ul"));
         m_stack.back().nLists = 1;

@@ -143,16 +143,14 @@ void CExplorer1::OnPageSanitized(const CBannerPage& page) {
     m_page = page;
     m_pictureData.clear();
     m_nPendingPictures = 0;
+    // Each address is in the list once; the loader settles every request from the event
+    // loop, so none is settled before this loop has counted them all.
     for (const CBannerPicture& picture : m_page.pictures) {
         m_pictureData.append(picture.data);
-        if (!picture.url.isEmpty())
+        if (!picture.url.isEmpty()) {
             ++m_nPendingPictures;
-    }
-    // Each address is in the list once; the loader settles every request, from the event
-    // loop.
-    for (const CBannerPicture& picture : m_page.pictures) {
-        if (!picture.url.isEmpty())
             m_pLoader->FetchImage(picture.url);
+        }
     }
     if (m_nPendingPictures == 0)
         DecodePictures();

@@ -14,15 +14,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 namespace {
-
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
 
 struct CTimes {
     double wallMs;

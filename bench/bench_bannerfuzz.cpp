@@ -18,15 +18,8 @@
 #include <QTextDocument>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
-
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
 
 // Shows only the pictures it is handed, as the pane's document does.
 class CDocument : public QTextDocument {

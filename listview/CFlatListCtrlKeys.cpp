@@ -40,26 +40,18 @@ bool CFlatListCtrl::OnOrderKey(QKeyEvent* e) {
     // A drag under way owns the rows.
     if (m_pDragImage)
         return true;
-    switch (e->key()) {
-    case Qt::Key_S:
+    if (e->key() == Qt::Key_S) {
         if (columnCount() > 0)
             OnHeaderItemClick(SortKeyColumn(), 0);
         return true;
-    case Qt::Key_Up:
-        MoveSelectedRows(kMoveUp);
-        return true;
-    case Qt::Key_Down:
-        MoveSelectedRows(kMoveDown);
-        return true;
-    case Qt::Key_Home:
-        MoveSelectedRows(kMoveToTop);
-        return true;
-    case Qt::Key_End:
-        MoveSelectedRows(kMoveToBottom);
-        return true;
-    default:
-        return false;
     }
+    // IsOrderKey left only the four moves.
+    const int key = e->key();
+    MoveSelectedRows(key == Qt::Key_Up     ? kMoveUp
+                     : key == Qt::Key_Down ? kMoveDown
+                     : key == Qt::Key_Home ? kMoveToTop
+                                           : kMoveToBottom);
+    return true;
 }
 
 bool CFlatListCtrl::MoveSelectedRows(RowStep step) {

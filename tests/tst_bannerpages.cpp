@@ -28,8 +28,6 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <ctime>
-
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -37,12 +35,6 @@ constexpr double kSlowdown = 4; // the sanitizers' own cost
 #else
 constexpr double kSlowdown = 1;
 #endif
-
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
 
 // A field of /proc/self/status, in bytes.
 qint64 StatusBytes(const char* field) {

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QRandomGenerator>
 
+#include <ctime>
+
 namespace {
 
 QByteArray Repeat(const QByteArray& piece, int count) {
@@ -21,6 +23,12 @@ QByteArray Page(const QByteArray& body) {
 }
 
 } // namespace
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
 
 QByteArray PngBytes(int width, int height, bool mono) {
     QImage image(width, height, mono ? QImage::Format_Mono : QImage::Format_RGB32);
@@ -75,29 +83,22 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
     const QByteArray bomb =
         "<img src=\"data:image/png;base64," + PngBytes(5000, 5000, true).toBase64() + "\">";
     pages.append({"ten data: pictures of 5000 x 5000", Page(Repeat(bomb, 10)), {}});
-    CHostilePage fetched{"sixteen fetched 4096 x 4096", {}, {}};
-    const QByteArray big = PngBytes(4096, 4096, true);
-    for (int i = 0; i < 16; ++i) {
-        fetched.html += "<img src=\"big" + QByteArray::number(i) + ".png\">";
-        fetched.files.insert(QStringLiteral("/big%1.png").arg(i), big);
-    }
-    fetched.html = Page(fetched.html);
-    pages.append(fetched);
-    CHostilePage largest{"sixteen fetched 2048 x 2048", {}, {}};
-    const QByteArray large = PngBytes(2048, 2048, true);
-    for (int i = 0; i < 16; ++i) {
-        largest.html += "<img src=\"l" + QByteArray::number(i) + ".png\" width=2000 height=2000>";
-        largest.files.insert(QStringLiteral("/l%1.png").arg(i), large);
-    }
-    largest.html = Page(largest.html);
-    pages.append(largest);
-    CHostilePage twenty{"20 pictures", {}, {}};
-    for (int i = 0; i < 20; ++i) {
-        twenty.html += "<img src=\"p" + QByteArray::number(i) + ".png\">";
-        twenty.files.insert(QStringLiteral("/p%1.png").arg(i), PngBytes(8, 8));
-    }
-    twenty.html = Page(twenty.html);
-    pages.append(twenty);
+    // A page of count pictures named prefixN.png, all served with the same body.
+    const auto fetched = [](const QString& name, int count, const QByteArray& prefix,
+                            const QByteArray& png, const QByteArray& attributes) {
+        CHostilePage page{name, {}, {}};
+        for (int i = 0; i < count; ++i) {
+            const QByteArray file = prefix + QByteArray::number(i) + ".png";
+            page.html += "<img src=\"" + file + "\"" + attributes + ">";
+            page.files.insert(QLatin1Char('/') + QString::fromLatin1(file), png);
+        }
+        page.html = Page(page.html);
+        return page;
+    };
+    pages.append(fetched("sixteen fetched 4096 x 4096", 16, "big", PngBytes(4096, 4096, true), {}));
+    pages.append(fetched("sixteen fetched 2048 x 2048", 16, "l", PngBytes(2048, 2048, true),
+                         " width=2000 height=2000"));
+    pages.append(fetched("20 pictures", 20, "p", PngBytes(8, 8), {}));
     return pages;
 }
 

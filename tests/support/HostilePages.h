@@ -22,3 +22,6 @@ QByteArray TagSoup(quint32 seed, int nBytes);
 
 // A PNG of one colour; with mono, one bit a pixel, so a huge picture is a small file.
 QByteArray PngBytes(int width, int height, bool mono = false);
+
+// CPU time the calling thread has used, in milliseconds: what a page costs that thread.
+double ThreadCpuMs();
