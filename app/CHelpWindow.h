@@ -50,7 +50,6 @@ public:
 
 private:
     bool LoadHelp();
-    void ShowError(const QString& text);
     void SyncContents(const QUrl& url);
 
     QString m_strExeFolder;

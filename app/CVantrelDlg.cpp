@@ -14,6 +14,7 @@
 #include "ModalLoop.h"
 #include "resource.h"
 #include "Resources.h"
+#include "ResourceTables.h"
 #include "UiThread.h"
 
 #include <QAction>
@@ -45,7 +46,7 @@ CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Vantrel"));
+    setWindowTitle(QString::fromUtf8(kAppCaption));
     m_hIcon = LoadIcon(IDR_MAINFRAME);
     m_pBannerHost = new CWebCtrlInterFace;
     m_pBannerHost->AddRef();
@@ -216,6 +217,8 @@ BOOL CVantrelDlg::UpdateData(BOOL bSaveAndValidate) {
 }
 
 int CVantrelDlg::DoModal() {
+    // Ownerless: the boxes it opens stay usable beside it.
+    setWindowModality(Qt::NonModal);
     return RunModalLoop(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
@@ -224,7 +227,7 @@ BOOL CVantrelDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case ID_JOIN_COMPLETED:
         MessageBox(nullptr, QStringLiteral("Joining files was successfully completed!"),
-                   QStringLiteral("Vantrel"), MB_OK);
+                   QString::fromUtf8(kAppCaption), MB_OK);
         return TRUE;
     case ID_FILE_NEWLIST:
         OnNewList();

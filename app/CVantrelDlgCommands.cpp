@@ -11,6 +11,7 @@
 #include "MessageBox.h"
 #include "OutputName.h"
 #include "resource.h"
+#include "ResourceTables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("Vantrel");
+const QString kCaption = QString::fromUtf8(kAppCaption);
 
 // The pattern is "*": "*.*" would hide names without a period here.
 const QString kAllFilesFilter = QStringLiteral("All Files (*.*) (*)");

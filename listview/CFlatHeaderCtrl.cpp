@@ -94,12 +94,6 @@ int CFlatHeaderCtrl::GetItemCount() const {
     return model() ? count() : 0;
 }
 
-int CFlatHeaderCtrl::OrderToIndex(int nOrder) const {
-    if (nOrder < 0 || nOrder >= GetItemCount())
-        return -1;
-    return logicalIndex(nOrder);
-}
-
 BOOL CFlatHeaderCtrl::GetItem(int nItem, HDITEM* pItem) const {
     if (!pItem || nItem < 0 || nItem >= GetItemCount())
         return FALSE;
@@ -192,7 +186,7 @@ void CFlatHeaderCtrl::TrackHitTest(const QPoint& pt) {
     if (m_nHitItem >= 0)
         m_nHitOrder = visualIndex(m_nHitItem);
     // Plain moves do not reach Qt's header, which would otherwise set the resize cursor.
-    const bool onDivider = m_hitInfo.flags & (HHT_ONDIVIDER | HHT_ONDIVOPEN);
+    const bool onDivider = m_hitInfo.flags & HHT_ONDIVIDER;
     if (onDivider != testAttribute(Qt::WA_SetCursor)) {
         if (onDivider)
             setCursor(Qt::SplitHCursor);
@@ -238,7 +232,7 @@ void CFlatHeaderCtrl::mousePressEvent(QMouseEvent* e) {
         GetItem(m_nHitItem, &m_pressedItem);
         if (m_hitInfo.flags & HHT_ONHEADER)
             InvalidateItem(m_nHitItem);
-        if (m_hitInfo.flags & (HHT_ONDIVIDER | HHT_ONDIVOPEN))
+        if (m_hitInfo.flags & HHT_ONDIVIDER)
             m_bTrackingDivider = TRUE;
     }
     QHeaderView::mousePressEvent(e);

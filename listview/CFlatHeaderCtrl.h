@@ -44,7 +44,6 @@ public:
     int SetHotDivider(const QPoint& ptScreen);
 
     // HDS_DRAGDROP is the only style bit the header acts on; off by default.
-    DWORD GetStyle() const { return m_dwStyle; }
     void ModifyStyle(DWORD dwRemove, DWORD dwAdd);
     // Item index at each display position.
     std::vector<int> GetOrderArray() const;
@@ -55,7 +54,6 @@ public:
     BOOL GetItem(int nItem, HDITEM* pItem) const;
     BOOL GetItemRect(int nItem, QRect* pRect) const;
     int HitTest(HDHITTESTINFO* pInfo) const;
-    int OrderToIndex(int nOrder) const;
     // Not owned; null for none.
     void SetImageList(CImageList* pImageList);
     CImageList* GetImageList() const { return m_pImageList; }

@@ -19,14 +19,10 @@ constexpr int LVCFMT_LEFT = 0;
 constexpr int LVCFMT_RIGHT = 1;
 constexpr int LVCFMT_CENTER = 2;
 
-// Focus and selection, as the drop-target marking remembers them.
-constexpr UINT LVIS_FOCUSED = 0x0001;
+// Selection, as the drop-target marking remembers it.
 constexpr UINT LVIS_SELECTED = 0x0002;
-// Row state bits besides selection and focus, which belong to the view.
+// A row state bit besides selection and focus, which belong to the view.
 constexpr UINT LVIS_CUT = 0x0004;
-constexpr UINT LVIS_DROPHILITED = 0x0008;
-constexpr UINT LVIS_OVERLAYMASK = 0x0F00;
-constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
 
 // Where a row keeps what is not its text, on the item of column 0.
 constexpr int kItemDataRole = Qt::UserRole;
@@ -54,7 +50,7 @@ public:
     // The exact bytes of a row's file, which the join opens.
     QByteArray GetItemPath(int nItem) const;
     int GetItemImage(int nItem) const;
-    // Row state bits other than selection and focus (LVIS_CUT, LVIS_DROPHILITED, ...).
+    // Row state bits other than selection and focus (LVIS_CUT, ...).
     UINT GetItemStateBits(int nItem) const;
     void SetItemStateBits(int nItem, UINT nState);
     // The first selected row after nStart, or -1.

@@ -32,7 +32,6 @@ constexpr DWORD HDS_DRAGDROP = 0x0040;
 constexpr UINT HHT_NOWHERE = 0x0001;
 constexpr UINT HHT_ONHEADER = 0x0002;
 constexpr UINT HHT_ONDIVIDER = 0x0004;
-constexpr UINT HHT_ONDIVOPEN = 0x0008;
 
 constexpr UINT MK_LBUTTON = 0x0001;
 constexpr UINT MK_RBUTTON = 0x0002;

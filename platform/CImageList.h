@@ -20,7 +20,6 @@ class CImageList {
 public:
     bool Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow);
     void DeleteImageList();
-    bool IsCreated() const { return m_bCreated; }
 
     int GetImageCount() const { return static_cast<int>(m_images.size()); }
     unsigned GetFlags() const { return m_nFlags; }

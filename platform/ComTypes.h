@@ -17,7 +17,6 @@ constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
-constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
@@ -155,7 +154,6 @@ struct IOleObject : IUnknown {
 
 using VARTYPE = std::uint16_t;
 constexpr VARTYPE VT_EMPTY = 0;
-constexpr VARTYPE VT_I4 = 3;
 
 struct VARIANT {
     VARTYPE vt;

@@ -20,6 +20,6 @@ QStringList ExecFileDialog(QFileDialog& dialog) {
     return dialog.selectedFiles();
 }
 
-void SetFileDialogHook(FileDialogHook hook) {
+void SetFileDialogHookForTesting(FileDialogHook hook) {
     s_hook = std::move(hook);
 }

@@ -16,4 +16,4 @@ QStringList ExecFileDialog(QFileDialog& dialog);
 // none means the user cancelled. Runs on the user-interface thread. An empty hook restores
 // real dialogs.
 using FileDialogHook = std::function<QStringList(const QFileDialog&)>;
-void SetFileDialogHook(FileDialogHook hook);
+void SetFileDialogHookForTesting(FileDialogHook hook);

@@ -1,12 +1,12 @@
 #include "MessageBox.h"
 
+#include "ModalLoop.h"
 #include "UiThread.h"
 
 #include "resource.h"
 #include "Resources.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QList>
 #include <QMessageBox>
@@ -139,13 +139,8 @@ int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT ty
     QPointer<QMessageBox> guard(&box);
     s_openBoxes.append(guard);
 
-    QEventLoop loop;
-    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
-    box.show();
     // The keyboard goes to the box, wherever it was.
-    box.raise();
-    box.activateWindow();
-    loop.exec(QEventLoop::DialogExec);
+    RunModalLoop(box, true);
     s_openBoxes.removeAll(guard);
 
     QAbstractButton* clicked = box.clickedButton();
@@ -191,6 +186,6 @@ void CloseAllMessageBoxes() {
     }
 }
 
-void SetMessageBoxHook(MessageBoxHook hook) {
+void SetMessageBoxHookForTesting(MessageBoxHook hook) {
     s_hook = std::move(hook);
 }

@@ -57,4 +57,4 @@ using MessageBoxHook = std::function<int(const MessageBoxCall&)>;
 
 // While a hook is set, boxes are not shown: the hook answers them. An empty hook restores
 // real boxes.
-void SetMessageBoxHook(MessageBoxHook hook);
+void SetMessageBoxHookForTesting(MessageBoxHook hook);

@@ -3,11 +3,14 @@
 #include <QDialog>
 #include <QEventLoop>
 
-int RunModalLoop(QDialog& dialog) {
+int RunModalLoop(QDialog& dialog, bool bActivate) {
     QEventLoop loop;
     QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
-    dialog.setWindowModality(Qt::NonModal);
     dialog.show();
+    if (bActivate) {
+        dialog.raise();
+        dialog.activateWindow();
+    }
     loop.exec(QEventLoop::DialogExec);
     return dialog.result();
 }

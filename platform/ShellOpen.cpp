@@ -63,6 +63,6 @@ void SetMessageBeepHookForTesting(std::function<void(UINT)> hook) {
     BeepHook() = std::move(hook);
 }
 
-void SetHandCursorLoaderForTesting(std::function<std::optional<QCursor>()> loader) {
+void SetHandCursorHookForTesting(std::function<std::optional<QCursor>()> loader) {
     CursorLoader() = std::move(loader);
 }

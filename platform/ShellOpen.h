@@ -32,4 +32,4 @@ std::optional<QCursor> LoadHandCursor();
 // function restores the real one.
 void SetShellOpenHookForTesting(std::function<bool(const QUrl&)> hook);
 void SetMessageBeepHookForTesting(std::function<void(UINT)> hook);
-void SetHandCursorLoaderForTesting(std::function<std::optional<QCursor>()> loader);
+void SetHandCursorHookForTesting(std::function<std::optional<QCursor>()> loader);

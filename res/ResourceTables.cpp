@@ -11,7 +11,7 @@ const ResString kStrings[] = {
     {ID_FILE_REMOVEFILES, "Remove files from the list\nRemove"},
     {ID_ACTION_JOIN, "Join files\nJoin Files"},
     {ID_HELP_ABOUT, "About this software\n   About   "},
-    {AFX_IDS_APP_TITLE, "Vantrel"},
+    {AFX_IDS_APP_TITLE, kAppCaption},
 };
 
 const ResPlatformString kPlatformStrings[] = {

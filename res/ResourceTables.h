@@ -4,6 +4,9 @@
 
 #include <span>
 
+// The program's name as its windows and boxes are captioned.
+inline constexpr char kAppCaption[] = "Vantrel";
+
 struct ResString {
     unsigned nID;
     const char* pszText; // UTF-8

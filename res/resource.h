@@ -1,10 +1,6 @@
 // Resource and command identifiers.
 #pragma once
 
-// Dialog templates
-#define IDD_ABOUTBOX 100
-#define IDD_MAIN_DIALOG 102
-
 // Icon, menu, bitmaps and toolbar
 #define IDR_MAINFRAME 128
 #define IDR_MAINMENU 131
@@ -41,8 +37,6 @@
 // Sent by a join worker to the window that started it, once its join is complete.
 #define ID_JOIN_COMPLETED 1124
 
-// Ids the framework reserves: the application's title, its help command and the toolbar's
-// window id
+// Ids the framework reserves: the application's title and the toolbar's window id
 #define AFX_IDS_APP_TITLE 0xE000
-#define ID_HELP 0xE146
 #define AFX_IDW_TOOLBAR 0xE800

@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     if (args.size() < 2)
         return 2;
     int boxes = 0;
-    SetMessageBoxHook([&](const MessageBoxCall&) {
+    SetMessageBoxHookForTesting([&](const MessageBoxCall&) {
         ++boxes;
         return IDOK;
     });

@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 3)
         return 2;
-    SetMessageBoxHook([](const MessageBoxCall&) {
+    SetMessageBoxHookForTesting([](const MessageBoxCall&) {
         ++s_nBoxes;
         return IDOK;
     });

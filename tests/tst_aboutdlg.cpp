@@ -94,7 +94,7 @@ void TestAboutDlg::init() {
 void TestAboutDlg::cleanup() {
     SetShellOpenHookForTesting({});
     SetMessageBeepHookForTesting({});
-    SetHandCursorLoaderForTesting({});
+    SetHandCursorHookForTesting({});
     CloseTopLevelsAfterTest();
 }
 
@@ -285,7 +285,7 @@ void TestAboutDlg::handCursorTriedOncePerProcess() {
     QFETCH(bool, loads);
     CStaticLink::ResetHandCursorForTesting();
     int tries = 0;
-    SetHandCursorLoaderForTesting([&]() -> std::optional<QCursor> {
+    SetHandCursorHookForTesting([&]() -> std::optional<QCursor> {
         ++tries;
         if (!loads)
             return std::nullopt;

@@ -140,7 +140,7 @@ std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& d
 }
 
 CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
-    SetMessageBoxHook([this](const MessageBoxCall& call) {
+    SetMessageBoxHookForTesting([this](const MessageBoxCall& call) {
         calls.append(call);
         if (onCall)
             onCall(call);
@@ -149,7 +149,7 @@ CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
 }
 
 CMessageBoxRecorder::~CMessageBoxRecorder() {
-    SetMessageBoxHook({});
+    SetMessageBoxHookForTesting({});
 }
 
 void CloseTopLevelsAfterTest() {
@@ -276,7 +276,7 @@ void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStrin
 }
 
 CFileDialogAnswers::CFileDialogAnswers() {
-    SetFileDialogHook([this](const QFileDialog& dialog) {
+    SetFileDialogHookForTesting([this](const QFileDialog& dialog) {
         calls.append(
             {dialog.windowTitle(), dialog.directory().absolutePath(), int(dialog.fileMode())});
         return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst();
@@ -284,7 +284,7 @@ CFileDialogAnswers::CFileDialogAnswers() {
 }
 
 CFileDialogAnswers::~CFileDialogAnswers() {
-    SetFileDialogHook({});
+    SetFileDialogHookForTesting({});
 }
 
 void ClickThroughWindow(QWidget* widget) {
