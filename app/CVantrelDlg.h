@@ -42,17 +42,17 @@ public:
     // The QAction of a command id, shared by menu and toolbar.
     QAction* GetCommandAction(UINT nID) const { return m_actions.value(nID); }
     QMenuBar* GetMenuBar() const { return m_pMenuBar; }
+    CFlatListCtrl* FileList() const { return m_ctlFileList; }
+    CTextToolBar* ToolBar() const { return m_wndToolBar; }
+    CStatusBarCtrl* StatusBar() const { return m_wndStatusBar; }
+    CExplorer1* Banner() const { return m_wndBanner; }
+    CWebCtrlInterFace* BannerHost() const { return m_pBannerHost; }
 
-    CTextToolBar* m_wndToolBar = nullptr;
-    CStatusBarCtrl* m_wndStatusBar = nullptr;
-    int m_aStatusParts[2] = {0, -1};
-    CFlatListCtrl* m_ctlFileList = nullptr;
-    QString m_strOutputFile;
-    // The exact bytes of the chosen output, of which m_strOutputFile is the readable form.
-    QByteArray m_baOutputPath;
-    QIcon m_hIcon;
-    CExplorer1* m_wndBanner = nullptr;
-    CWebCtrlInterFace* m_pBannerHost = nullptr;
+    // The output file as shown; UpdateData(FALSE) puts it in its field.
+    const QString& OutputFile() const { return m_strOutputFile; }
+    void SetOutputFile(const QString& strPath) { m_strOutputFile = strPath; }
+    // The exact bytes of the chosen output, of which OutputFile() is the readable form.
+    const QByteArray& OutputPath() const { return m_baOutputPath; }
 
 protected:
     BOOL OnInitDialog();
@@ -82,6 +82,16 @@ private:
     void CreateMenu();
     void InitBanner();
     QAction* AddCommand(UINT nID, const QString& text);
+
+    CTextToolBar* m_wndToolBar = nullptr;
+    CStatusBarCtrl* m_wndStatusBar = nullptr;
+    int m_aStatusParts[2] = {0, -1};
+    CFlatListCtrl* m_ctlFileList = nullptr;
+    QString m_strOutputFile;
+    QByteArray m_baOutputPath;
+    QIcon m_hIcon;
+    CExplorer1* m_wndBanner = nullptr;
+    CWebCtrlInterFace* m_pBannerHost = nullptr;
 
     QHash<UINT, QAction*> m_actions;
     QMenuBar* m_pMenuBar = nullptr;

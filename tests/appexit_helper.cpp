@@ -28,10 +28,10 @@ int main(int argc, char* argv[]) {
         CVantrelDlg dlg;
         AfxSetMainWnd(&dlg);
         for (const QString& input : args.mid(1)) {
-            if (dlg.m_ctlFileList->AddFileRow(input) < 0)
+            if (dlg.FileList()->AddFileRow(input) < 0)
                 return 3;
         }
-        dlg.m_strOutputFile = args[0];
+        dlg.SetOutputFile(args[0]);
         dlg.UpdateData(FALSE);
         QTimer::singleShot(100, &dlg, [&] {
             dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();

@@ -53,7 +53,7 @@ private slots:
         CVantrelDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(dlg.m_wndToolBar);
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(dlg.ToolBar());
         QCOMPARE(bar->role(), QAccessible::ToolBar);
         QCOMPARE(bar->text(QAccessible::Name), QString("Toolbar"));
         QStringList names;
@@ -67,7 +67,7 @@ private slots:
         }
         QCOMPARE(names, QStringList({"New List", "Add Files", "Remove", "Join Files", "About"}));
         // The button still shows its padded label.
-        QCOMPARE(dlg.m_wndToolBar->GetButtonText(dlg.m_wndToolBar->GetCount() - 1),
+        QCOMPARE(dlg.ToolBar()->GetButtonText(dlg.ToolBar()->GetCount() - 1),
                  QString("   About   "));
     }
 

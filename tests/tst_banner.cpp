@@ -180,16 +180,14 @@ void TestBanner::hostDeletedExactlyOnce() {
 void TestBanner::mainWindowInstallsHostAndLoadsTheBanner() {
     const int before = CWebCtrlInterFace::DestroyedCountForTesting();
     auto* dlg = new CVantrelDlg;
-    QCOMPARE(dlg->m_wndBanner->objectName(), QString("IDC_BANNER"));
-    QCOMPARE(dlg->m_wndBanner->GetLocationURL(),
-             QString("http://%1/bnvtl.html").arg(MakerSiteHost()));
+    QCOMPARE(dlg->Banner()->objectName(), QString("IDC_BANNER"));
+    QCOMPARE(dlg->Banner()->GetLocationURL(), QString("http://%1/bnvtl.html").arg(MakerSiteHost()));
     void* pOleObject = nullptr;
-    QCOMPARE(dlg->m_wndBanner->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject),
-             S_OK);
+    QCOMPARE(dlg->Banner()->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject), S_OK);
     IOleClientSite* site = nullptr;
     QCOMPARE(static_cast<IOleObject*>(pOleObject)->GetClientSite(&site), S_OK);
     static_cast<IOleObject*>(pOleObject)->Release();
-    QCOMPARE(site, static_cast<IOleClientSite*>(dlg->m_pBannerHost));
+    QCOMPARE(site, static_cast<IOleClientSite*>(dlg->BannerHost()));
     QCOMPARE(site->Release(), ULONG(2)); // the window's and the control's references
     delete dlg;
     QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
@@ -342,7 +340,7 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     WriteFile(input, PatternBytes(100000, 3));
     SetMakerSiteHostForTesting(host); // the window loads its banner from there
     CVantrelDlg dlg;
-    dlg.m_wndBanner->SetLoadLimits(CBannerLoader::kDefaultMaxBytes, 1500);
+    dlg.Banner()->SetLoadLimits(CBannerLoader::kDefaultMaxBytes, 1500);
     AfxSetMainWnd(&dlg);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -352,8 +350,8 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
-    QVERIFY(dlg.m_ctlFileList->AddFileRow(input) >= 0);
-    dlg.m_strOutputFile = dir.filePath("out.bin");
+    QVERIFY(dlg.FileList()->AddFileRow(input) >= 0);
+    dlg.SetOutputFile(dir.filePath("out.bin"));
     dlg.UpdateData(FALSE);
     dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
@@ -365,11 +363,11 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
         QTRY_COMPARE_WITH_TIMEOUT(http.RequestCount("/bnvtl.html"), 1, 15000);
     QTRY_COMPARE_WITH_TIMEOUT(http.OpenConnections(), 0, 15000);
     QVERIFY2(http.BytesSent() < 32 * 1024 * 1024, qPrintable(QString::number(http.BytesSent())));
-    QTRY_COMPARE_WITH_TIMEOUT(dlg.m_wndBanner->GetView()->isVisible(), shown, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(dlg.Banner()->GetView()->isVisible(), shown, 15000);
     QCOMPARE(boxes.calls.size(), 2); // nothing reported
     QCOMPARE(http.RequestCount("/bnvtl.html"), server == "none" ? 0 : 1);
     if (server == "served")
-        QCOMPARE(QColor(CentrePixel(dlg.m_wndBanner)), kRed);
+        QCOMPARE(QColor(CentrePixel(dlg.Banner())), kRed);
     AfxSetMainWnd(nullptr);
 }
 

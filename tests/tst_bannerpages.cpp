@@ -184,7 +184,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     SetMakerSiteHostForTesting(server.Host());
     CVantrelDlg dlg;
     AfxSetMainWnd(&dlg);
-    CExplorer1* pane = dlg.m_wndBanner;
+    CExplorer1* pane = dlg.Banner();
     QSignalSpy settled(pane, &CExplorer1::PageSettled);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -216,8 +216,8 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     QTemporaryDir joinDir;
     const QString input = joinDir.filePath("in.bin");
     WriteFile(input, PatternBytes(5000, 7));
-    QVERIFY(dlg.m_ctlFileList->AddFileRow(input) >= 0);
-    dlg.m_strOutputFile = joinDir.filePath("out.bin");
+    QVERIFY(dlg.FileList()->AddFileRow(input) >= 0);
+    dlg.SetOutputFile(joinDir.filePath("out.bin"));
     dlg.UpdateData(FALSE);
     dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
@@ -392,11 +392,11 @@ void TestBannerPages::loadStartsAfterTheFirstPaint() {
         }
     } firstPaint;
     firstPaint.server = &server;
-    dlg.m_wndBanner->installEventFilter(&firstPaint);
+    dlg.Banner()->installEventFilter(&firstPaint);
     dlg.show();
     QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount("/bnvtl.html"), 1, 10000);
     QCOMPARE(firstPaint.requestsAtPaint, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(dlg.m_wndBanner->GetView()->isVisible(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.Banner()->GetView()->isVisible(), 10000);
 }
 
 void TestBannerPages::tagSoupBriefly() {

@@ -33,7 +33,7 @@ private slots:
     void windowFollowsThePalette() {
         const QPalette pal = DarkPalette();
         CVantrelDlg dlg;
-        CFlatListCtrl* list = dlg.m_ctlFileList;
+        CFlatListCtrl* list = dlg.FileList();
         QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         list->setColumnWidth(0, 200); // a grid line inside the list, left of its end
         list->clearSelection();
@@ -52,11 +52,11 @@ private slots:
         CFlatHeaderCtrl* header = list->GetHeaderCtrl();
         QCOMPARE(At(image, &dlg, header, {150, header->height() / 2}), button);
         QCOMPARE(At(image, &dlg, header, {header->width() - 20, header->height() / 2}), button);
-        CStatusBarCtrl* status = dlg.m_wndStatusBar;
+        CStatusBarCtrl* status = dlg.StatusBar();
         const QRect lastPart = status->GetRect(1);
         QCOMPARE(At(image, &dlg, status, {lastPart.center().x(), 1 + status->height() / 2 - 3}),
                  window);
-        QCOMPARE(At(image, &dlg, dlg.m_wndToolBar, {dlg.m_wndToolBar->width() - 3, 3}), window);
+        QCOMPARE(At(image, &dlg, dlg.ToolBar(), {dlg.ToolBar()->width() - 3, 3}), window);
         QCOMPARE(At(image, &dlg, dlg.GetMenuBar(), {dlg.GetMenuBar()->width() - 10, 3}), window);
 
         // Texts are drawn in the palette's text colours: the brightest pixel of the header,

@@ -95,7 +95,7 @@ private slots:
         QFETCH(UINT, command);
         QFETCH(QString, text);
         CVantrelDlg dlg;
-        CFlatListCtrl* list = dlg.m_ctlFileList;
+        CFlatListCtrl* list = dlg.FileList();
         if (command == ID_FILE_NEWLIST) // New asks only when there are rows
             QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         QVERIFY(ShowActive(dlg));
@@ -219,8 +219,8 @@ private slots:
         CVantrelDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(dlg.m_wndStatusBar->GetText(0), LoadString(IDS_STATUS_DRAG_HINT));
-        QVERIFY(!dlg.m_wndStatusBar->GetText(0).contains("Windows"));
+        QCOMPARE(dlg.StatusBar()->GetText(0), LoadString(IDS_STATUS_DRAG_HINT));
+        QVERIFY(!dlg.StatusBar()->GetText(0).contains("Windows"));
     }
 
     void labelTipForCutRows_data() {
@@ -247,7 +247,7 @@ private slots:
         WriteFile(path, "x");
 
         CVantrelDlg dlg;
-        CFlatListCtrl* list = dlg.m_ctlFileList;
+        CFlatListCtrl* list = dlg.FileList();
         QVERIFY(list->AddFileRow(QDir::toNativeSeparators(path)) == 0);
         QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 1);
         if (columnWidth > 0)

@@ -98,7 +98,7 @@ class TestFileNames : public QObject {
 
     // The window's list, pressed and moved through the window system as a user does.
     QPoint RowPoint(int nRow) const {
-        CFlatListCtrl* list = m_dlg->m_ctlFileList;
+        CFlatListCtrl* list = m_dlg->FileList();
         const int y = list->rowViewportPosition(nRow) + list->rowHeight(nRow) / 2;
         return list->viewport()->mapTo(m_dlg, QPoint(40, y));
     }
@@ -193,7 +193,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     const CRawUriList data(lists);
 
     CMessageBoxRecorder boxes;
-    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CFlatListCtrl* list = m_dlg->FileList();
     QVERIFY(DropOnto(list->viewport(), data));
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
     QTRY_COMPARE(list->GetItemCount(), names.size());
@@ -206,7 +206,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     QVERIFY(boxes.calls[0].text.contains("a\ufffdb.bin"));
     QCOMPARE(boxes.calls[0].text.count('\n'), 2);
 
-    m_dlg->m_strOutputFile = QFile::decodeName(Bytes("out.bin"));
+    m_dlg->SetOutputFile(QFile::decodeName(Bytes("out.bin")));
     m_dlg->UpdateData(FALSE);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
@@ -215,7 +215,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     QCOMPARE(ReadBytesNamed(Bytes("out.bin")), expected);
 
     // Sorted, the names take their byte order, the same as their text's where it is text.
-    m_dlg->m_ctlFileList->SortRows(0, TRUE, 0, -1);
+    m_dlg->FileList()->SortRows(0, TRUE, 0, -1);
     QList<QByteArray> sorted = names;
     std::sort(sorted.begin(), sorted.end());
     for (int i = 0; i < names.size(); ++i)
@@ -237,7 +237,7 @@ void TestFileNames::noEditDuringRowDrag() {
     QFETCH(QString, edit);
     QFETCH(QList<int>, dragged);
     QFETCH(QStringList, order);
-    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CFlatListCtrl* list = m_dlg->FileList();
     for (const char* name : {"A", "B", "C", "D", "E", "F"})
         WriteFile(m_dir.filePath(name), name);
     for (const char* name : {"A", "B", "C", "D", "E"})
@@ -321,14 +321,14 @@ void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
     const QString home = QDir::homePath();
     QCOMPARE(answers.calls[0].folder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
     if (startsAtHome) {
-        QCOMPARE(m_dlg->m_baOutputPath, QFile::encodeName(home) + "/new.bin");
+        QCOMPARE(m_dlg->OutputPath(), QFile::encodeName(home) + "/new.bin");
     } else if (output.isEmpty()) {
-        QVERIFY(m_dlg->m_strOutputFile.isEmpty());
+        QVERIFY(m_dlg->OutputFile().isEmpty());
         QCOMPARE(boxes.calls.size(), 1);
         QVERIFY(boxes.calls[0].text.contains(answer));
     } else {
-        QCOMPARE(m_dlg->m_baOutputPath, Bytes(output));
-        QCOMPARE(m_dlg->m_strOutputFile, QFile::decodeName(Bytes(output)));
+        QCOMPARE(m_dlg->OutputPath(), Bytes(output));
+        QCOMPARE(m_dlg->OutputFile(), QFile::decodeName(Bytes(output)));
     }
 }
 

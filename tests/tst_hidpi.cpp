@@ -63,8 +63,7 @@ private slots:
         const int cell = 24 * int(dpr);
         const QImage expected = strip.copy(picture * cell, 0, cell, cell);
 
-        QToolButton* button =
-            dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(command));
+        QToolButton* button = dlg.ToolBar()->GetButton(dlg.ToolBar()->CommandToIndex(command));
         const QImage shown = button->grab().toImage();
         QCOMPARE(shown.devicePixelRatio(), dpr);
         QVERIFY2(ContainsPicture(shown, expected), "the button does not show its picture 1:1");
@@ -78,7 +77,7 @@ private slots:
     void frameLineOverTheHeader() {
         QFETCH(int, parity);
         CVantrelDlg dlg;
-        CFlatListCtrl* list = dlg.m_ctlFileList;
+        CFlatListCtrl* list = dlg.FileList();
         list->move(list->x(), (list->y() & ~1) + parity);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));

@@ -30,7 +30,7 @@ namespace {
 const QString kSuccess = QStringLiteral("Joining files was successfully completed!");
 
 void ClickToolButton(CVantrelDlg& dlg, UINT nID) {
-    QToolButton* button = dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(nID));
+    QToolButton* button = dlg.ToolBar()->GetButton(dlg.ToolBar()->CommandToIndex(nID));
     QVERIFY2(button != nullptr, "no such toolbar button");
     QTest::mouseClick(button, Qt::LeftButton);
 }
@@ -117,12 +117,12 @@ void TestJoinRoad::wholeRoad() {
         ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
     }
     QCOMPARE(addTitle, QString("Add Files to Join"));
-    QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
 
-    QHeaderView* header = m_dlg->m_ctlFileList->horizontalHeader();
+    QHeaderView* header = m_dlg->FileList()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionSize(0) / 2, header->height() / 2));
-    QCOMPARE(Rows(m_dlg->m_ctlFileList), QStringList({"a.bin", "b.bin", "c.bin"}));
+    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
 
     {
         const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
@@ -130,7 +130,7 @@ void TestJoinRoad::wholeRoad() {
         });
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     }
-    QCOMPARE(m_dlg->m_strOutputFile, Path("joined.bin"));
+    QCOMPARE(m_dlg->OutputFile(), Path("joined.bin"));
     QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("joined.bin"));
 
     for (int round = 0; round < 2; ++round) { // the same join again at once
@@ -152,7 +152,7 @@ void TestJoinRoad::wholeRoad() {
 }
 
 void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
-    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->SetOutputFile(Path("out.bin"));
     m_dlg->UpdateData(FALSE);
     CMessageBoxRecorder boxes;
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
@@ -168,7 +168,7 @@ void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
 
 void TestJoinRoad::joinWithoutOutputAnsweredNo() {
     WriteFile(Path("in.bin"), "x");
-    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     CMessageBoxRecorder boxes(IDNO);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
@@ -181,7 +181,7 @@ void TestJoinRoad::joinWithoutOutputAnsweredNo() {
 
 void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     WriteFile(Path("in.bin"), "x");
-    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     CMessageBoxRecorder boxes(IDYES);
     CFileDialogAnswers chooser; // no answer: cancelled
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
@@ -189,7 +189,7 @@ void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     QCOMPARE(boxes.calls.size(), 2);
     QCOMPARE(boxes.calls[1].text,
              QString("Output file was not selected, join operation canceled."));
-    QCOMPARE(m_dlg->m_strOutputFile, QString());
+    QCOMPARE(m_dlg->OutputFile(), QString());
     QCOMPARE(CJoinThread::LiveCount(), 0);
 }
 
@@ -242,7 +242,7 @@ void TestJoinRoad::chooserNamesTheOutput() {
     QDir::setCurrent(oldCurrent);
 
     QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath()); // starts in the current folder
-    QCOMPARE(m_dlg->m_strOutputFile, Path(stored));
+    QCOMPARE(m_dlg->OutputFile(), Path(stored));
     QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path(stored));
     QCOMPARE(ReadFile(Path("exists.dat")), QByteArray("keep")); // choosing writes nothing
 }
@@ -251,7 +251,7 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
     // A join that waits on a pipe is running while the user picks another output.
     const QString pipe = Path("pipe");
     QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
-    if (m_dlg->m_ctlFileList->AddFileRow(pipe) < 0)
+    if (m_dlg->FileList()->AddFileRow(pipe) < 0)
         QSKIP("the shell gives no icon for a pipe, so it cannot be listed");
     ChooseOutput("first.bin");
     CMessageBoxRecorder boxes;
@@ -263,10 +263,10 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
     }
-    QCOMPARE(m_dlg->m_strOutputFile, Path("first.bin"));
+    QCOMPARE(m_dlg->OutputFile(), Path("first.bin"));
 
     ChooseOutput("second.bin");
-    QCOMPARE(m_dlg->m_strOutputFile, Path("second.bin"));
+    QCOMPARE(m_dlg->OutputFile(), Path("second.bin"));
 
     QFile fifo(pipe);
     QVERIFY(fifo.open(QIODevice::WriteOnly));
@@ -292,7 +292,7 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     WriteFile(Path("one.bin"), "1");
     WriteFile(Path("two.bin"), "2");
     for (int i = 0; i < rowsBefore; ++i)
-        QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("filler.bin")) >= 0);
+        QVERIFY(m_dlg->FileList()->AddFileRow(Path("filler.bin")) >= 0);
 
     CMessageBoxRecorder boxes;
     CFileDialogAnswers addFiles;
@@ -303,7 +303,7 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     QCOMPARE(addFiles.calls[0].title, QString("Add Files to Join"));
     QCOMPARE(addFiles.calls[0].fileMode, int(QFileDialog::ExistingFiles));
 
-    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CFlatListCtrl* list = m_dlg->FileList();
     QCOMPARE(list->GetItemCount(), rowsAfter);
     if (rowsBefore == 499)
         QCOMPARE(QFileInfo(list->GetItemText(499, 0)).fileName(), QString("one.bin"));
@@ -317,7 +317,7 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
 }
 
 void TestJoinRoad::newList() {
-    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CFlatListCtrl* list = m_dlg->FileList();
     CMessageBoxRecorder boxes(IDYES);
     m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     QVERIFY(boxes.calls.isEmpty()); // nothing to lose, nothing asked
@@ -326,7 +326,7 @@ void TestJoinRoad::newList() {
     WriteFile(Path("b.txt"), "b");
     QVERIFY(list->AddFileRow(Path("a.bin")) >= 0);
     QVERIFY(list->AddFileRow(Path("b.txt")) >= 0);
-    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->SetOutputFile(Path("out.bin"));
     m_dlg->UpdateData(FALSE);
 
     boxes.answer = IDNO;
@@ -339,14 +339,14 @@ void TestJoinRoad::newList() {
     QCOMPARE(boxes.calls[1].text, QString("Would you like to create a new list of files to join?"));
     QCOMPARE(boxes.calls[1].type, MB_YESNO | MB_ICONQUESTION);
     QCOMPARE(list->GetItemCount(), 0);
-    QCOMPARE(m_dlg->m_strOutputFile, Path("out.bin"));
+    QCOMPARE(m_dlg->OutputFile(), Path("out.bin"));
     QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("out.bin"));
     const int row = list->AddFileRow(Path("b.txt"));
     QCOMPARE(list->GetItemImage(row), 0);
 }
 
 void TestJoinRoad::removeFiles() {
-    CFlatListCtrl* list = m_dlg->m_ctlFileList;
+    CFlatListCtrl* list = m_dlg->FileList();
     CMessageBoxRecorder boxes(IDYES);
     m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
@@ -380,7 +380,7 @@ void TestJoinRoad::removeFiles() {
 void TestJoinRoad::twoJoinsInQuickSuccession() {
     const QByteArray data = PatternBytes(6 << 20, 4);
     WriteFile(Path("in.bin"), data);
-    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     WriteFile(Path("out1.bin"), "sentinel");
     WriteFile(Path("out2.bin"), "sentinel");
     ChooseOutput("out1.bin");
@@ -410,8 +410,8 @@ void TestJoinRoad::twoJoinsInQuickSuccession() {
 
 void TestJoinRoad::failingJoinThenAWorkingOne() {
     WriteFile(Path("in.bin"), "abc");
-    QVERIFY(m_dlg->m_ctlFileList->AddFileRow(Path("in.bin")) >= 0);
-    m_dlg->m_strOutputFile = Path("missing/out.bin");
+    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
+    m_dlg->SetOutputFile(Path("missing/out.bin"));
     CMessageBoxRecorder boxes;
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(boxes.calls.size(), 1);
@@ -421,7 +421,7 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 1); // no success box
 
-    m_dlg->m_strOutputFile = Path("out.bin");
+    m_dlg->SetOutputFile(Path("out.bin"));
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(boxes.calls.size(), 2);
     QCOMPARE(boxes.calls[1].text, kSuccess);

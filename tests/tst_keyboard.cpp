@@ -61,7 +61,7 @@ private slots:
         QFETCH(bool, backwards);
         QFETCH(QStringList, walk);
         CShownWindow w;
-        QVERIFY(w.dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
+        QVERIFY(w.dlg.FileList()->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         QVERIFY(w.Show());
         QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST")); // where the window starts
         QStringList seen;
@@ -73,7 +73,7 @@ private slots:
             seen << FocusName();
         }
         QCOMPARE(seen, walk);
-        QCOMPARE(w.dlg.m_ctlFileList->GetItemCount(), 1); // Tab did nothing in the list itself
+        QCOMPARE(w.dlg.FileList()->GetItemCount(), 1); // Tab did nothing in the list itself
     }
 
     void enterPressesTheFocusedButton_data() {
@@ -118,7 +118,7 @@ private slots:
         QFETCH(QStringList, rowsAfter);
         QTemporaryDir dir;
         CShownWindow w;
-        CFlatListCtrl* list = w.dlg.m_ctlFileList;
+        CFlatListCtrl* list = w.dlg.FileList();
         for (const QString name : {"a", "b", "c"}) {
             WriteFile(dir.filePath(name), name.toUtf8());
             QVERIFY(list->AddFileRow(dir.filePath(name)) >= 0);

@@ -97,7 +97,7 @@ void TestMainWindow::menuEntriesAndIds() {
     CMessageBoxRecorder boxes(IDNO);
     for (UINT id :
          {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES, ID_ACTION_JOIN, ID_HELP_ABOUT}) {
-        QToolButton* button = ToolButtonFor(dlg.m_wndToolBar, id);
+        QToolButton* button = ToolButtonFor(dlg.ToolBar(), id);
         QVERIFY2(button != nullptr, qPrintable(QString::number(id)));
         QVERIFY(button->isEnabled() && dlg.GetCommandAction(id)->isEnabled());
         QSignalSpy triggered(dlg.GetCommandAction(id), &QAction::triggered);
@@ -145,7 +145,7 @@ void TestMainWindow::commandsReachTheirHandlers() {
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     if (id == ID_FILE_NEWLIST) // New asks only when there is something to lose
-        QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
+        QVERIFY(dlg.FileList()->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
 
     QString seen;
     const CTopLevelWatch watch =
@@ -167,7 +167,7 @@ void TestMainWindow::commandsReachTheirHandlers() {
     if (id == IDC_BROWSE_OUTPUT)
         QTest::mouseClick(dlg.findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     else if (fromToolbar)
-        QTest::mouseClick(ToolButtonFor(dlg.m_wndToolBar, id), Qt::LeftButton);
+        QTest::mouseClick(ToolButtonFor(dlg.ToolBar(), id), Qt::LeftButton);
     else
         ClickMenuEntry(dlg.GetMenuBar(), dlg.GetCommandAction(id));
 
@@ -196,7 +196,7 @@ void TestMainWindow::statusBarParts() {
     CVantrelDlg dlg;
     dlg.setFixedWidth(windowWidth);
     dlg.CreateStatusBar();
-    CStatusBarCtrl* bar = dlg.m_wndStatusBar;
+    CStatusBarCtrl* bar = dlg.StatusBar();
     QCOMPARE(bar->GetParts(), 2);
     QCOMPARE(bar->GetRect(0).left(), 0);
     QCOMPARE(bar->GetRect(0).right() + 1, firstPartEnd);
@@ -211,10 +211,10 @@ void TestMainWindow::startsWithStatusTextColumnAndFocus() {
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QCOMPARE(dlg.windowTitle(), QString("Vantrel"));
     QVERIFY(!dlg.windowIcon().isNull());
-    QCOMPARE(dlg.m_wndStatusBar->GetText(0),
+    QCOMPARE(dlg.StatusBar()->GetText(0),
              QString("Drag and drop files from your file manager or click Add Files button"));
-    QCOMPARE(dlg.m_wndStatusBar->GetText(1), QString());
-    CFlatListCtrl* list = dlg.m_ctlFileList;
+    QCOMPARE(dlg.StatusBar()->GetText(1), QString());
+    CFlatListCtrl* list = dlg.FileList();
     QCOMPARE(list->columnCount(), 1);
     QCOMPARE(list->horizontalHeaderItem(0)->text(), QString("Files to join"));
     QCOMPARE(list->columnWidth(0), 470);
@@ -247,25 +247,25 @@ void TestMainWindow::controlsDoNotOverlap() {
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     const QRect menu = dlg.GetMenuBar()->geometry();
-    const QRect toolbar = dlg.m_wndToolBar->geometry();
-    const QRect list = dlg.m_ctlFileList->geometry();
+    const QRect toolbar = dlg.ToolBar()->geometry();
+    const QRect list = dlg.FileList()->geometry();
     const QRect group = dlg.findChild<QGroupBox*>()->geometry();
-    const QRect status = dlg.m_wndStatusBar->geometry();
-    const QRect banner = dlg.m_wndBanner->geometry();
+    const QRect status = dlg.StatusBar()->geometry();
+    const QRect banner = dlg.Banner()->geometry();
     QVERIFY(menu.bottom() < toolbar.top());
     QVERIFY2(toolbar.bottom() < list.top(), "toolbar runs into the list");
     QVERIFY(!toolbar.intersects(banner));
     QVERIFY(list.bottom() < group.top());
     QVERIFY2(group.bottom() < status.top(), "status bar covers the output group");
     QVERIFY(dlg.rect().contains(status));
-    for (QToolButton* button : dlg.m_wndToolBar->findChildren<QToolButton*>()) {
+    for (QToolButton* button : dlg.ToolBar()->findChildren<QToolButton*>()) {
         if (button->defaultAction() == nullptr)
             continue;
         // The label must fit its button.
         const QString label = button->text();
         QVERIFY2(button->fontMetrics().horizontalAdvance(label) <= button->width(),
                  qPrintable(label));
-        QVERIFY(dlg.m_wndToolBar->rect().contains(button->geometry()));
+        QVERIFY(dlg.ToolBar()->rect().contains(button->geometry()));
     }
 }
 
@@ -302,7 +302,7 @@ void TestMainWindow::keysThatEndTheWindow() {
     CVantrelDlg dlg;
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QWidget* target = focusInList ? static_cast<QWidget*>(dlg.m_ctlFileList)
+    QWidget* target = focusInList ? static_cast<QWidget*>(dlg.FileList())
                                   : dlg.findChild<QLineEdit*>("IDC_OUTPUT_FILE");
     target->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), target);

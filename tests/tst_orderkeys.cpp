@@ -24,7 +24,7 @@ namespace {
 struct CWindowWithFiles {
     CVantrelDlg dlg;
     QTemporaryDir dir;
-    CFlatListCtrl* list = dlg.m_ctlFileList;
+    CFlatListCtrl* list = dlg.FileList();
 
     bool Fill(const QString& names) {
         for (const QChar c : names) {
@@ -168,7 +168,7 @@ private slots:
         w.Key(Qt::Key_Tab, Qt::NoModifier);
         w.Key(Qt::Key_Tab, Qt::NoModifier);
         w.Key(Qt::Key_Space, Qt::NoModifier);
-        QTRY_COMPARE(w.dlg.m_strOutputFile, output);
+        QTRY_COMPARE(w.dlg.OutputFile(), output);
         QString seen;
         const CTopLevelWatch watch = WhenBoxShown(
             [&](QMessageBox* box) {

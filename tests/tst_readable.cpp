@@ -249,7 +249,7 @@ private slots:
         QFETCH(bool, selected);
         UsePalette(palette);
         CVantrelDlg dlg;
-        CFlatListCtrl* list = dlg.m_ctlFileList;
+        CFlatListCtrl* list = dlg.FileList();
         for (int i = 0; i < rows; ++i)
             QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
         dlg.show();
@@ -285,7 +285,7 @@ private slots:
         CVantrelDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowActive(&dlg));
-        QTextBrowser* view = dlg.m_wndBanner->GetView();
+        QTextBrowser* view = dlg.Banner()->GetView();
         view->setHtml("<p>News</p>");
         view->show();
         auto* frame = view->findChild<QWidget*>("focusFrame");
@@ -316,13 +316,13 @@ private slots:
         QFETCH(bool, withRow);
         CVantrelDlg dlg;
         if (withRow)
-            QVERIFY(dlg.m_ctlFileList->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
+            QVERIFY(dlg.FileList()->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QAbstractButton* button =
             command == IDC_BROWSE_OUTPUT
                 ? static_cast<QAbstractButton*>(dlg.findChild<QPushButton*>("IDC_BROWSE_OUTPUT"))
-                : dlg.m_wndToolBar->GetButton(dlg.m_wndToolBar->CommandToIndex(command));
+                : dlg.ToolBar()->GetButton(dlg.ToolBar()->CommandToIndex(command));
         QVERIFY(button != nullptr);
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
         QCOMPARE(iface->role(), QAccessible::Button);
