@@ -10,6 +10,8 @@ CVantrelApp::CVantrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Ties the windows to the desktop entry and its icon where the window class does not
     // (Wayland).
     setDesktopFileName(QStringLiteral(VANTREL_APP_ID));
+    // The boxes that code without windows (the join worker) asks for.
+    InstallMessageBoxes();
 }
 
 BOOL CVantrelApp::InitInstance() {

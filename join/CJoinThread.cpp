@@ -1,7 +1,7 @@
 #include "CJoinThread.h"
 
+#include "AfxMessageBox.h"
 #include "JoinFiles.h"
-#include "MessageBox.h"
 #include "resource.h"
 #include "SendMessage.h"
 #include "UiThread.h"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #ifndef O_BINARY
@@ -92,6 +93,27 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
+
+// An open descriptor, closed on every way out.
+class CFileDescriptor {
+public:
+    explicit CFileDescriptor(int fd) : m_fd(fd) {}
+    ~CFileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+    // Closes it now; false, with errno set, when the system reports that the close failed,
+    // which for an output can mean its last writes were lost.
+    bool Close() { return ::close(std::exchange(m_fd, -1)) == 0; }
+
+private:
+    int m_fd;
+};
 
 // Writes all n bytes with as few writes as the system allows: one, unless it writes short.
 bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
@@ -205,14 +227,12 @@ std::string InputProblem(const std::string& path, struct stat& st) {
             return CannotRead(path, errno);
         return {};
     }
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    const CFileDescriptor fd(
+        OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.IsOpen())
         return CannotRead(path, errno);
-    const bool statOk = ::fstat(fd, &st) == 0; // the file just opened, should the name have moved
-    const int err = errno;
-    ::close(fd);
-    if (!statOk)
-        return CannotRead(path, err);
+    if (::fstat(fd.Get(), &st) != 0) // the file just opened, should the name have moved
+        return CannotRead(path, errno);
     if (S_ISDIR(st.st_mode))
         return Quoted(path) + " is a folder, not a file. Nothing was joined.";
     return {};
@@ -267,41 +287,38 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
 }
 
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths) {
-    const int fdOut =
-        OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666);
-    if (fdOut < 0)
+    CFileDescriptor output(
+        OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666));
+    if (!output.IsOpen())
         return JoinResult::Failure(OutputOpenError(errno, outputPath));
+    const int fdOut = output.Get();
 
     struct stat out {};
     const bool outputKnown = ::fstat(fdOut, &out) == 0;
 
     const auto incomplete = [&](const std::string& what) {
-        ::close(fdOut);
         return JoinResult::Failure(what + " The output file " + Quoted(outputPath) +
                                    " is incomplete.");
     };
 
     char block[kJoinBlockSize];
     for (const std::string& path : inputPaths) {
-        const int fdIn = OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC);
-        if (fdIn < 0)
+        const CFileDescriptor input(OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC));
+        if (!input.IsOpen())
             return incomplete("The input file " + Quoted(path) +
                               " could not be opened: " + ErrorText(errno) + ".");
+        const int fdIn = input.Get();
         // The check before the copy went by name; the name may lead to the output by now, and
         // reading the output while appending to it would never end.
         struct stat in {};
         const bool inputKnown = ::fstat(fdIn, &in) == 0;
-        if (outputKnown && inputKnown && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-            ::close(fdIn);
+        if (outputKnown && inputKnown && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
             return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
-        }
         if (g_pfnJoinKernelCopy && outputKnown && inputKnown && S_ISREG(in.st_mode) &&
             S_ISREG(out.st_mode)) {
             int err = 0;
-            if (!CopyInKernel(fdIn, fdOut, err)) {
-                ::close(fdIn);
+            if (!CopyInKernel(fdIn, fdOut, err))
                 return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
-            }
         }
         // Whatever the kernel left. After a whole kernel copy this is one read that finds the
         // end, or finds more where the size a file reports is short of its contents (/proc).
@@ -312,20 +329,15 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                const int err = errno;
-                ::close(fdIn);
-                return incomplete(ReadFailed(path, err));
+                return incomplete(ReadFailed(path, errno));
             }
             int err = 0;
-            if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err)) {
-                ::close(fdIn);
+            if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err))
                 return incomplete(WriteFailed(err));
-            }
         }
-        ::close(fdIn);
     }
 
-    if (::close(fdOut) != 0) {
+    if (!output.Close()) {
         const int err = errno;
         return JoinResult::Failure("Closing the output file " + Quoted(outputPath) + " failed: " +
                                    ErrorText(err) + ". The output file is incomplete.");

@@ -36,6 +36,7 @@ void Start(QWidget* window, const QString& output, const QStringList& inputs) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    InstallMessageBoxes();
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 3)
         return 2;

@@ -41,7 +41,7 @@ public:
         UINT code;
         int item;
         QString text;
-        QWidget* from;
+        QObject* from;
     };
     QList<Call> calls;
     LRESULT beginAnswer = 0;

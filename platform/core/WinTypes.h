@@ -1,8 +1,8 @@
 // The handful of Windows types and macros the program's code is written with.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
-#include <QWidget>
 
 #include <cstdint>
 
@@ -23,8 +23,9 @@ using DWORD_PTR = std::uintptr_t;
 #endif
 
 // A window handle that can be handed to another thread: it notices when the window is
-// destroyed, and is only dereferenced on the user-interface thread.
-using HWND = QPointer<QWidget>;
+// destroyed, and is only dereferenced on the user-interface thread. It holds the window as an
+// object, so code that only passes handles along (the join worker) needs no widgets.
+using HWND = QPointer<QObject>;
 
 constexpr WORD LOWORD(WPARAM w) {
     return static_cast<WORD>(w & 0xFFFF);

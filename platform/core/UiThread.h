@@ -11,10 +11,13 @@ bool IsUiThread();
 // down; a call waiting at that moment is released unrun, so a worker never waits forever.
 bool RunOnUiThread(const std::function<void()>& fn);
 
-// Ends the user interface's service to other threads: releases every waiting call unrun,
-// closes every message box still open, and makes later calls return false at once.
-// Called on the user-interface thread when the main window has gone.
+// Ends the user interface's service to other threads: releases every waiting call unrun, runs
+// the shut-down hook (which closes the message boxes still open), and makes later calls return
+// false at once. Called on the user-interface thread when the main window has gone.
 void ShutdownUiThreadCalls();
+
+// What the windowing side does at shut-down; one hook, set at start-up.
+void SetUiShutdownHook(std::function<void()> hook);
 
 // True once ShutdownUiThreadCalls has run.
 bool IsUiShutDown();

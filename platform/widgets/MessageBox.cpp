@@ -21,18 +21,6 @@ MessageBoxHook s_hook;
 QPointer<QWidget> s_pMainWnd;
 QList<QPointer<QMessageBox>> s_openBoxes;
 
-int DefaultAnswer(UINT type) {
-    switch (type & MB_TYPEMASK) {
-    case MB_YESNO:
-        return IDNO;
-    case MB_OKCANCEL:
-    case MB_YESNOCANCEL:
-        return IDCANCEL;
-    default:
-        return IDOK;
-    }
-}
-
 QMessageBox::StandardButtons ButtonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:
@@ -72,7 +60,7 @@ int AnswerFor(QMessageBox::StandardButton button, UINT type) {
     case QMessageBox::Cancel:
         return IDCANCEL;
     default:
-        return DefaultAnswer(type);
+        return DefaultMessageBoxAnswer(type);
     }
 }
 
@@ -144,21 +132,23 @@ int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT ty
     s_openBoxes.removeAll(guard);
 
     QAbstractButton* clicked = box.clickedButton();
-    return clicked != nullptr ? AnswerFor(box.standardButton(clicked), type) : DefaultAnswer(type);
+    return clicked != nullptr ? AnswerFor(box.standardButton(clicked), type)
+                              : DefaultMessageBoxAnswer(type);
 }
 
 } // namespace
 
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, UINT type) {
-    int answer = DefaultAnswer(type);
+    int answer = DefaultMessageBoxAnswer(type);
     RunOnUiThread([&] { answer = ShowBox(owner, text, caption, type); });
     return answer;
 }
 
-int AfxMessageBox(const QString& text, UINT type) {
-    int answer = DefaultAnswer(type);
-    RunOnUiThread([&] { answer = ShowBox(s_pMainWnd.data(), text, AfxGetAppTitle(), type); });
-    return answer;
+void InstallMessageBoxes() {
+    SetMessageBoxPresenter([](const QString& text, UINT type) {
+        return ShowBox(s_pMainWnd.data(), text, AfxGetAppTitle(), type);
+    });
+    SetUiShutdownHook(&CloseAllMessageBoxes);
 }
 
 QString AfxGetAppTitle() {

@@ -1,7 +1,5 @@
 #include "UiThread.h"
 
-#include "MessageBox.h"
-
 #include <QCoreApplication>
 #include <QThread>
 
@@ -22,6 +20,7 @@ struct PendingCall {
 std::mutex s_mutex;
 std::set<std::shared_ptr<PendingCall>> s_pending;
 bool s_bShutDown = false;
+std::function<void()> s_shutdownHook; // user-interface thread only
 
 void Finish(const std::shared_ptr<PendingCall>& call, bool ran) {
     {
@@ -88,7 +87,12 @@ void ShutdownUiThreadCalls() {
     }
     for (const auto& call : pending)
         Finish(call, false);
-    CloseAllMessageBoxes();
+    if (s_shutdownHook)
+        s_shutdownHook();
+}
+
+void SetUiShutdownHook(std::function<void()> hook) {
+    s_shutdownHook = std::move(hook);
 }
 
 void ResetUiThreadCallsForTesting() {
