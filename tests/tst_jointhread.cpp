@@ -60,10 +60,8 @@ private slots:
     void completionIsSentOnceTheJoinIsDone();
     void failureShowsBoxOwnedByMainWindowAndNoCompletion();
     void failureBoxIsARealBoxOnTheWindow();
-    void failureNamesTheFileAsItIsCalled();
     void joinAfterAFailedOneRunsNormally();
     void secondJoinWritesOnlyAfterFirstCompletionWasHandled();
-    void completionForADestroyedWindowIsDropped();
     void processEndsCleanlyWhileAJoinRuns();
 };
 
@@ -159,18 +157,6 @@ void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
     QVERIFY(window.commands.isEmpty());
 }
 
-void TestJoinThread::failureNamesTheFileAsItIsCalled() {
-    CTestWindow window;
-    AfxSetMainWnd(&window);
-    CMessageBoxRecorder boxes;
-    const QString gone = Path(QString::fromUtf8("Übersicht – März €.bin"));
-    QPointer<CJoinThread> worker = StartJoin(&window, Path("out"), {gone});
-    QTRY_VERIFY(worker.isNull());
-    QCOMPARE(boxes.calls.size(), 1);
-    QVERIFY2(boxes.calls[0].text.contains("\"" + gone + "\" does not exist"),
-             qPrintable(boxes.calls[0].text));
-}
-
 void TestJoinThread::joinAfterAFailedOneRunsNormally() {
     CTestWindow window;
     AfxSetMainWnd(&window);
@@ -217,21 +203,6 @@ void TestJoinThread::secondJoinWritesOnlyAfterFirstCompletionWasHandled() {
     QCOMPARE(ReadFile(out1), data);
     QCOMPARE(ReadFile(out2), data);
     QVERIFY(boxes.calls.isEmpty());
-}
-
-void TestJoinThread::completionForADestroyedWindowIsDropped() {
-    auto* window = new CTestWindow;
-    const QString input = Path("in");
-    WriteFile(input, "xyz");
-    auto* worker = new CJoinThread;
-    worker->m_lstInputPaths.push_back(input.toStdString());
-    worker->m_strOutputPath = Path("out").toStdString();
-    worker->m_hNotifyWnd = window;
-    delete window;
-    QPointer<CJoinThread> guard(worker);
-    worker->ResumeThread();
-    QTRY_VERIFY(guard.isNull());
-    QCOMPARE(ReadFile(Path("out")), QByteArray("xyz"));
 }
 
 void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
