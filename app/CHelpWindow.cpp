@@ -5,15 +5,18 @@
 #include "Resources.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHelpContentItem>
 #include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
+#include <QHelpIndexModel>
 #include <QLabel>
 #include <QPointer>
 #include <QShortcut>
 #include <QSplitter>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -136,6 +139,20 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
         SyncContents(m_pBrowser->source());
     });
     ShowStartPage();
+}
+
+CHelpWindow::~CHelpWindow() {
+    // Qt Help reads the contents and the index on threads of its own, and deleting the engine
+    // while one runs can free what it read twice and crash. Reading takes milliseconds, so a
+    // window closed at once waits for it; the bound keeps a stuck read from hanging the exit.
+    if (m_pEngine == nullptr)
+        return;
+    const QHelpContentModel* contents = m_pEngine->contentModel();
+    const QHelpIndexModel* index = m_pEngine->indexModel();
+    QElapsedTimer waited;
+    waited.start();
+    while ((contents->isCreatingContents() || index->isCreatingIndex()) && waited.elapsed() < 5000)
+        QThread::msleep(2);
 }
 
 bool CHelpWindow::LoadHelp() {

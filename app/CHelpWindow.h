@@ -36,6 +36,7 @@ public:
     static CHelpWindow* ShowHelpContents(const QString& exeFolder);
 
     explicit CHelpWindow(const QString& exeFolder, QWidget* parent = nullptr);
+    ~CHelpWindow() override;
 
     QString HelpFolder() const { return m_strFolder; }
     bool IsHelpLoaded() const { return m_bLoaded; }
