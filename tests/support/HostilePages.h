@@ -1,5 +1,5 @@
 // Banner pages an attacker would serve, for the banner tests and benchmarks: a few small ones
-// kept in tests/data/banner, the large ones made here, and random tag soup.
+// kept in tests/banner/data, the large ones made here, and random tag soup.
 #pragma once
 
 #include <QByteArray>
@@ -13,7 +13,7 @@ struct CHostilePage {
     QHash<QString, QByteArray> files; // other paths the server answers, with PNG bodies
 };
 
-// Every page of the corpus; dataDir is tests/data/banner.
+// Every page of the corpus; dataDir is tests/banner/data.
 QList<CHostilePage> HostileCorpus(const QString& dataDir);
 
 // Random HTML of about nBytes, the same for the same seed: tags of every kind, broken and

@@ -9,6 +9,7 @@
 #include "CFlatListCtrl.h"
 #include "CLocalHttpServer.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "HostilePages.h"
 #include "MakerSite.h"
 #include "resource.h"

@@ -9,9 +9,9 @@
 #include "Contrast.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "ShellOpen.h"
-#include "TestSupport.h"
 #include "UiThread.h"
 
 #include <QAccessible>

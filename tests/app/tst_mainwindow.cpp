@@ -7,8 +7,8 @@
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
-#include "TestSupport.h"
 #include "UiThread.h"
 
 #include <QAction>

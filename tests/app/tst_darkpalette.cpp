@@ -4,7 +4,7 @@
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
-#include "TestSupport.h"
+#include "GuiTestSupport.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,6 +2,7 @@
 // URLs: the cap, the order, folders, vanished items, what is refused, and the action the drop
 // answers with, which never lets a source remove its files.
 #include "CFlatListCtrl.h"
+#include "GuiTestSupport.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -7,6 +7,7 @@
 #include "CLocalHttpServer.h"
 #include "CVantrelDlg.h"
 #include "CWebCtrlInterFace.h"
+#include "GuiTestSupport.h"
 #include "MakerSite.h"
 #include "resource.h"
 #include "ShellOpen.h"

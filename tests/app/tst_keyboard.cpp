@@ -2,6 +2,7 @@
 // menu bar reached with F10 or a tap of Alt. Keys go through the window system, as a user's do.
 #include "CFlatListCtrl.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"

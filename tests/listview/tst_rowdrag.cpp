@@ -3,6 +3,7 @@
 // list or before any target, and the drag image window.
 #include "CFlatListCtrl.h"
 #include "DragImage.h"
+#include "GuiTestSupport.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>

@@ -4,6 +4,7 @@
 #include "CJoinThread.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"

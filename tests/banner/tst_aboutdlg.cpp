@@ -6,10 +6,10 @@
 #include "CVantrelDlg.h"
 #include "DialogUnits.h"
 #include "DlgItem.h"
+#include "GuiTestSupport.h"
 #include "MakerSite.h"
 #include "resource.h"
 #include "ShellOpen.h"
-#include "TestSupport.h"
 #include "UiThread.h"
 
 #include <QAction>

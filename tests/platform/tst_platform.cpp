@@ -1,8 +1,8 @@
 // The stand-ins for Windows message boxes and SendMessage: who may use a window while a box
 // is up, what reaches the user-interface thread, and that nothing waits forever at exit.
+#include "GuiTestSupport.h"
 #include "MessageBox.h"
 #include "SendMessage.h"
-#include "TestSupport.h"
 #include "UiThread.h"
 
 #include <QApplication>

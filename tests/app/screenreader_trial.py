@@ -3,7 +3,7 @@
 # list, reorder it by keys only, sort through the header item's action, join, and read the
 # About box. Run by hand under an X server with an accessibility bus, e.g.
 #   Xvfb :18 & DISPLAY=:18 openbox &
-#   DISPLAY=:18 dbus-run-session -- tests/screenreader_trial.py build/bin/vantrel /tmp/folder
+#   DISPLAY=:18 dbus-run-session -- tests/app/screenreader_trial.py build/bin/vantrel /tmp/folder
 # Keys go through the X server (xdotool); everything read comes from the bus.
 import os
 import subprocess

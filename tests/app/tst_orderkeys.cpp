@@ -5,6 +5,7 @@
 #include "CFlatListCtrl.h"
 #include "CJoinThread.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "TestSupport.h"
 #include "UiThread.h"

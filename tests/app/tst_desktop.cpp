@@ -3,6 +3,7 @@
 #include "CFlatListCtrl.h"
 #include "CStatusBarCtrl.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "Resources.h"
 #include "TestSupport.h"

@@ -3,6 +3,7 @@
 #include "CFlatHeaderCtrl.h"
 #include "CFlatListCtrl.h"
 #include "Gdi.h"
+#include "GuiTestSupport.h"
 #include "TestSupport.h"
 
 #include <QDialog>

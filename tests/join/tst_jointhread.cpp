@@ -1,6 +1,7 @@
 // The join worker with a window to report to: completion, failure boxes, one join at a time,
 // and a process that ends while a join is still running.
 #include "CJoinThread.h"
+#include "GuiTestSupport.h"
 #include "JoinFiles.h"
 #include "resource.h"
 #include "SendMessage.h"
