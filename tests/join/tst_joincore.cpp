@@ -45,61 +45,56 @@ QByteArray Contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// A worker for one join that reports to target, not started yet.
+CJoinThread* NewJoin(QObject* target, const QStringList& inputs, const QString& output) {
+    auto* worker = new CJoinThread;
+    for (const QString& input : inputs)
+        worker->m_lstInputPaths.push_back(QFile::encodeName(input).toStdString());
+    worker->m_strOutputPath = QFile::encodeName(output).toStdString();
+    worker->m_hNotifyWnd = target;
+    return worker;
+}
+
+// Starts the worker and waits until its thread has ended and it has deleted itself.
+bool RunToEnd(CJoinThread* worker) {
+    const QPointer<CJoinThread> guard(worker);
+    worker->ResumeThread();
+    return QTest::qWaitFor([&] { return guard.isNull(); }, 10000) && CJoinThread::LiveCount() == 0;
+}
+
 } // namespace
 
 class TestJoinCore : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString Path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init();
-    void cleanup();
     void failureNamesTheFileAsItIsCalled();
     void completionForADestroyedWindowIsDropped();
 };
 
-void TestJoinCore::init() {
-    QVERIFY(m_dir.isValid());
-}
-
-void TestJoinCore::cleanup() {
-    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
-}
-
 void TestJoinCore::failureNamesTheFileAsItIsCalled() {
+    const QTemporaryDir dir;
+    QVERIFY(dir.isValid());
     CNotifyTarget window;
     CBoxPresenter boxes;
-    const QString gone = Path(QString::fromUtf8("Übersicht – März €.bin"));
-    auto* worker = new CJoinThread;
-    worker->m_lstInputPaths.push_back(QFile::encodeName(gone).toStdString());
-    worker->m_strOutputPath = QFile::encodeName(Path("out")).toStdString();
-    worker->m_hNotifyWnd = &window;
-    QPointer<CJoinThread> guard(worker);
-    worker->ResumeThread();
-    QTRY_VERIFY(guard.isNull());
+    const QString gone = dir.filePath(QString::fromUtf8("Übersicht – März €.bin"));
+    QVERIFY(RunToEnd(NewJoin(&window, {gone}, dir.filePath("out"))));
     QCOMPARE(boxes.calls.size(), 1);
     QVERIFY2(boxes.calls[0].text.contains("\"" + gone + "\" does not exist"),
              qPrintable(boxes.calls[0].text));
 }
 
 void TestJoinCore::completionForADestroyedWindowIsDropped() {
+    const QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile input(dir.filePath("in"));
+    QVERIFY(input.open(QIODevice::WriteOnly) && input.write("xyz") == 3);
+    input.close();
     auto* window = new CNotifyTarget;
-    const QString input = Path("in");
-    {
-        QFile file(input);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("xyz") == 3);
-    }
-    auto* worker = new CJoinThread;
-    worker->m_lstInputPaths.push_back(input.toStdString());
-    worker->m_strOutputPath = Path("out").toStdString();
-    worker->m_hNotifyWnd = window;
+    CJoinThread* worker = NewJoin(window, {input.fileName()}, dir.filePath("out"));
     delete window;
-    QPointer<CJoinThread> guard(worker);
-    worker->ResumeThread();
-    QTRY_VERIFY(guard.isNull());
-    QCOMPARE(Contents(Path("out")), QByteArray("xyz"));
+    QVERIFY(RunToEnd(worker));
+    QCOMPARE(Contents(dir.filePath("out")), QByteArray("xyz"));
 }
 
 QTEST_GUILESS_MAIN(TestJoinCore)
