@@ -66,6 +66,8 @@ int CJoinThread::LiveCount() {
 void CJoinThread::WaitForAll() {
     // First release any worker waiting on this thread, or waiting below would deadlock.
     ShutdownUiThreadCalls();
+    // A join of files ends by itself; one on a pipe or device may never.
+    StopEndlessJoins();
     for (;;) {
         CJoinThread* worker = nullptr;
         {

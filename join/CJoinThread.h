@@ -33,8 +33,9 @@ public:
     virtual int ExitInstance();
 
     // At application exit, on the user-interface thread once the main window has gone: stops
-    // serving workers (no box, no completion from here on) and waits until every join that
-    // was started has written its output, then deletes the workers.
+    // serving workers (no box, no completion from here on), stops the joins that read or write a
+    // pipe or device, waits until every other join that was started has written its output,
+    // then deletes the workers.
     static void WaitForAll();
 
     // How many workers exist, started or not.

@@ -1,9 +1,13 @@
 #include "JoinFiles.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -115,13 +119,62 @@ private:
     int m_fd;
 };
 
+// The err of a join asked to stop by StopEndlessJoins; no errno has this value.
+constexpr int kStopped = -1;
+
+std::atomic<bool> s_bStopEndless{false};
+
+// The read end of a pipe that becomes readable, for good, once endless joins are asked to stop,
+// so a join waiting on a pipe or device wakes; -1 when none could be made.
+struct CWakePipe {
+    int fdRead = -1;
+    int fdWrite = -1;
+};
+CWakePipe& WakePipe() {
+    static CWakePipe wake;
+    static std::once_flag made;
+    std::call_once(made, [] {
+        int fds[2];
+        if (::pipe(fds) == 0) {
+            for (int fd : fds)
+                ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            wake = {fds[0], fds[1]};
+        }
+    });
+    return wake;
+}
+
+// Waits until fd is ready for events (or has reached its end); false, with no wait at all,
+// once endless joins are asked to stop.
+bool WaitUntilReady(int fd, short events) {
+    pollfd fds[2] = {{fd, events, 0}, {WakePipe().fdRead, POLLIN, 0}};
+    // Without a wake-up pipe the stop is still seen, a moment later.
+    const int timeoutMs = fds[1].fd < 0 ? 200 : -1;
+    while (!s_bStopEndless.load()) {
+        const int n = ::poll(fds, 2, timeoutMs);
+        if (n < 0 && errno != EINTR)
+            return true; // the read or write that follows reports what is wrong
+        if (n > 0 && fds[0].revents != 0)
+            return true;
+    }
+    return false;
+}
+
 // Writes all n bytes with as few writes as the system allows: one, unless it writes short.
+// A full pipe or device is waited for, as long as it takes unless the join is endless and asked
+// to stop (err is then kStopped).
 bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
     while (n > 0) {
         const ssize_t written = ::write(fd, data, n);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (WaitUntilReady(fd, POLLOUT))
+                    continue;
+                err = kStopped;
+                return false;
+            }
             err = errno;
             return false;
         }
@@ -141,11 +194,13 @@ constexpr std::size_t kKernelCopyRequest = std::size_t(1) << 30;
 // Lets the kernel copy the rest of the input. Returns false, with err, on a failure that stops
 // the join; where the kernel cannot copy between these two files it stops quietly, and the
 // block loop goes on from the positions it reached.
-bool CopyInKernel(int fdIn, int fdOut, int& err) {
+bool CopyInKernel(int fdIn, int fdOut, std::uint64_t& copied, int& err) {
     for (;;) {
         const std::ptrdiff_t n = g_pfnJoinKernelCopy(fdIn, fdOut, kKernelCopyRequest);
-        if (n > 0)
+        if (n > 0) {
+            copied += static_cast<std::uint64_t>(n);
             continue;
+        }
         if (n == 0)
             return true;
         switch (errno) {
@@ -187,6 +242,37 @@ std::string ReadFailed(const std::string& path, int err) {
 
 std::string WriteFailed(int err) {
     return "Writing the output file failed: " + ErrorText(err) + ".";
+}
+
+std::string ChangedWhileJoined(const std::string& path) {
+    return "The input file " + Quoted(path) + " changed while it was being joined.";
+}
+
+// Whether a regular file that gave fewer bytes than it had when it was opened has really
+// changed since: files such as those under /sys report a size their contents never reach.
+bool ShrankSince(int fd, const struct stat& opened) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return true;
+    return now.st_size != opened.st_size || now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
+}
+
+// Opens without waiting: a pipe's open would otherwise block until a writer comes, where
+// nothing could end the wait. Regular files go back to blocking calls.
+int OpenNonBlocking(const char* path, int flags, struct stat& st, mode_t mode = 0) {
+    const int fd = OpenRetrying(path, flags | O_NONBLOCK, mode);
+    if (fd < 0)
+        return fd;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    if (S_ISREG(st.st_mode))
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 #ifdef __linux__
@@ -286,55 +372,103 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
     return JoinResult::Success();
 }
 
+namespace {
+
+// How a copy stopped short: a read or a write failed, or the join was asked to stop.
+enum class CopyStop { Read, Write, Stopped };
+
+std::string CopyFailed(CopyStop how, const std::string& path, int err) {
+    switch (how) {
+    case CopyStop::Read:
+        return ReadFailed(path, err);
+    case CopyStop::Write:
+        return err == kStopped ? CopyFailed(CopyStop::Stopped, path, err) : WriteFailed(err);
+    case CopyStop::Stopped:
+        break;
+    }
+    return "The join was stopped because the program was closed.";
+}
+
+// The block loop: whatever the kernel did not copy. After a whole kernel copy this is one read
+// that finds the end, or finds more where the size a file reports is short of its contents
+// (/proc). An input with no known end is read as it becomes ready, and the copy gives up once
+// such joins are asked to stop.
+bool CopyBlocks(int fdIn, int fdOut, bool endless, std::uint64_t& copied, CopyStop& how, int& err) {
+    char block[kJoinBlockSize];
+    for (;;) {
+        if (endless && s_bStopEndless.load()) {
+            how = CopyStop::Stopped;
+            return false;
+        }
+        const ssize_t n = ::read(fdIn, block, sizeof block);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (WaitUntilReady(fdIn, POLLIN))
+                    continue;
+                how = CopyStop::Stopped;
+                return false;
+            }
+            how = CopyStop::Read;
+            err = errno;
+            return false;
+        }
+        if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err)) {
+            how = CopyStop::Write;
+            return false;
+        }
+        copied += static_cast<std::uint64_t>(n);
+    }
+}
+
+} // namespace
+
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths) {
-    CFileDescriptor output(
-        OpenRetrying(outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, 0666));
+    struct stat out {};
+    CFileDescriptor output(OpenNonBlocking(
+        outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, out, 0666));
     if (!output.IsOpen())
         return JoinResult::Failure(OutputOpenError(errno, outputPath));
     const int fdOut = output.Get();
-
-    struct stat out {};
-    const bool outputKnown = ::fstat(fdOut, &out) == 0;
+    const bool outputIsFile = S_ISREG(out.st_mode);
 
     const auto incomplete = [&](const std::string& what) {
         return JoinResult::Failure(what + " The output file " + Quoted(outputPath) +
                                    " is incomplete.");
     };
 
-    char block[kJoinBlockSize];
     for (const std::string& path : inputPaths) {
-        const CFileDescriptor input(OpenRetrying(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC));
+        struct stat in {};
+        const CFileDescriptor input(
+            OpenNonBlocking(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC, in));
         if (!input.IsOpen())
             return incomplete("The input file " + Quoted(path) +
                               " could not be opened: " + ErrorText(errno) + ".");
         const int fdIn = input.Get();
         // The check before the copy went by name; the name may lead to the output by now, and
         // reading the output while appending to it would never end.
-        struct stat in {};
-        const bool inputKnown = ::fstat(fdIn, &in) == 0;
-        if (outputKnown && inputKnown && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        if (in.st_dev == out.st_dev && in.st_ino == out.st_ino)
             return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
-        if (g_pfnJoinKernelCopy && outputKnown && inputKnown && S_ISREG(in.st_mode) &&
-            S_ISREG(out.st_mode)) {
-            int err = 0;
-            if (!CopyInKernel(fdIn, fdOut, err))
-                return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
-        }
-        // Whatever the kernel left. After a whole kernel copy this is one read that finds the
-        // end, or finds more where the size a file reports is short of its contents (/proc).
-        for (;;) {
-            const ssize_t n = ::read(fdIn, block, sizeof block);
-            if (n == 0)
-                break;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return incomplete(ReadFailed(path, errno));
-            }
-            int err = 0;
-            if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err))
-                return incomplete(WriteFailed(err));
-        }
+        const bool inputIsFile = S_ISREG(in.st_mode);
+        // A pipe opened before its writer reads as ended: wait for the writer first.
+        if (S_ISFIFO(in.st_mode) && !WaitUntilReady(fdIn, POLLIN))
+            return incomplete(CopyFailed(CopyStop::Stopped, path, 0));
+
+        std::uint64_t copied = 0;
+        int err = 0;
+        if (g_pfnJoinKernelCopy && inputIsFile && outputIsFile &&
+            !CopyInKernel(fdIn, fdOut, copied, err))
+            return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
+        CopyStop how{};
+        if (!CopyBlocks(fdIn, fdOut, !inputIsFile || !outputIsFile, copied, how, err))
+            return incomplete(CopyFailed(how, path, err));
+        // A file that grew is copied to the end it has now; one that shrank is no longer what
+        // was checked, and the output holds part of it.
+        if (inputIsFile && copied < static_cast<std::uint64_t>(in.st_size) && ShrankSince(fdIn, in))
+            return incomplete(ChangedWhileJoined(path));
     }
 
     if (!output.Close()) {
@@ -343,6 +477,14 @@ JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::st
                                    ErrorText(err) + ". The output file is incomplete.");
     }
     return JoinResult::Success();
+}
+
+void StopEndlessJoins() {
+    s_bStopEndless.store(true);
+    if (const int fd = WakePipe().fdWrite; fd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1); // never read: stays readable
+    }
 }
 
 JoinResult JoinFiles(const std::string& outputPath, const std::list<std::string>& inputPaths) {

@@ -32,10 +32,16 @@ JoinResult CheckJoinRequest(const std::string& outputPath,
 
 // The copy alone, without those checks: opens (creating or emptying) the output, copies the
 // inputs and closes it. Between regular files the kernel copies (sharing extents where the file
-// system can); pipes, devices and files it cannot copy between go through 4096-byte blocks. Stops
-// at the first failure, including an input that turns out to be the output itself; the output is
-// then incomplete and the result says so.
+// system can); pipes, devices and files it cannot copy between go through 4096-byte blocks. Waits
+// on a pipe or device as long as it takes, unless StopEndlessJoins is called. Stops at the first
+// failure, including an input that turns out to be the output itself or a file that shrank while
+// it was copied; the output is then incomplete and the result says so.
 JoinResult CopyJoinInputs(const std::string& outputPath, const std::list<std::string>& inputPaths);
+
+// Makes every join whose current input or output is not a regular file (a pipe, a device: no
+// known end) stop at once, now and from now on, with its output left as far as it got. Joins of
+// regular files go on to their end. For the program's exit; cannot be undone.
+void StopEndlessJoins();
 
 // The size of the block each read of the block loop asks for.
 constexpr std::size_t kJoinBlockSize = 4096;

@@ -40,8 +40,11 @@ QList<QByteArray> DroppedUris(const QMimeData* pData) {
             uris << url.toEncoded();
         return uris;
     }
-    for (const QByteArray& line : list.split('\n')) {
-        const QByteArray uri = line.trimmed();
+    // Only the line end comes off: some file managers send names raw, and a space or tab at
+    // either end of a name is part of it.
+    for (QByteArray uri : list.split('\n')) {
+        if (uri.endsWith('\r'))
+            uri.chop(1);
         if (!uri.isEmpty() && !uri.startsWith('#')) // comments are allowed in the list
             uris << uri;
     }

@@ -1,5 +1,7 @@
 #include "FileDialog.h"
 
+#include "Shell.h"
+
 #include <QDir>
 #include <QFileDialog>
 
@@ -8,6 +10,7 @@ FileDialogHook s_hook;
 } // namespace
 
 QStringList ExecFileDialog(QFileDialog& dialog) {
+    dialog.setIconProvider(ShellIconProvider());
     if (s_hook) {
         QStringList files;
         const QDir folder = dialog.directory();

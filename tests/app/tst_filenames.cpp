@@ -39,13 +39,15 @@ QByteArray ReadBytesNamed(const QByteArray& path) {
     return QByteArray::fromStdString({std::istreambuf_iterator<char>(f), {}});
 }
 
-// A file URI for a path: escaped throughout, or with the bytes beyond ASCII sent raw, as some
-// file managers do ("%", "#", "?" and control characters are always escaped).
+// A file URI for a path: escaped throughout, or with spaces, tabs and the bytes beyond ASCII
+// sent raw, as some file managers do ("%", "#", "?" and line ends are always escaped).
 QByteArray FileUri(const QByteArray& path, bool bRaw, bool bLocalhost) {
     QByteArray keep("/");
-    if (bRaw)
+    if (bRaw) {
+        keep += " \t";
         for (int b = 0x80; b <= 0xFF; ++b)
             keep += char(b);
+    }
     return (bLocalhost ? "file://localhost" : "file://") + path.toPercentEncoding(keep);
 }
 
@@ -167,12 +169,15 @@ void TestFileNames::droppedNamesJoinExactly() {
     QFETCH(bool, raw);
     QFETCH(bool, localhost);
     QFETCH(bool, libfm);
-    // Latin-1, bytes that never start text, an invalid sequence, real UTF-8, and the
-    // characters a URI gives meaning to.
-    const QList<QByteArray> names{"caf\xe9.bin", "\xff\xfe.bin", "c1\x85\x9b.bin",
-                                  "na\xc3\xafve \xe2\x82\xac.bin", "100% #1 ?\nx.bin"};
-    // What the Latin-1 name shows as, and what encoding that text again would open.
+    // Latin-1, bytes that never start text, an invalid sequence, real UTF-8, the
+    // characters a URI gives meaning to; white space at either end of a name.
+    const QList<QByteArray> names{
+        "caf\xe9.bin",      "\xff\xfe.bin", "c1\x85\x9b.bin", "na\xc3\xafve \xe2\x82\xac.bin",
+        "100% #1 ?\nx.bin", "a.bin ",       " a.bin",         "a.bin\t"};
+    // What the Latin-1 name shows as, and what encoding that text again would open; the name
+    // the white-space names become when trimmed.
     WriteBytesNamed(Bytes("caf\xef\xbf\xbd.bin"), "DECOY");
+    WriteBytesNamed(Bytes("a.bin"), "DECOY");
     QByteArray uris, expected;
     for (int i = 0; i < names.size(); ++i) {
         const QByteArray content = PatternBytes(3000 + i * 1111, quint32(i + 1));

@@ -1,5 +1,5 @@
-// A process that closes its window while joins are running and then ends as the application
-// does. Arguments: out1 out2 input... ; joins the inputs into out1, then the last input
+// A process that closes its window while joins are running or waiting and then ends as the
+// application does. Arguments: out1 out2 input... ; joins the inputs into out1, then the last input
 // into out2.
 #include "CJoinThread.h"
 #include "MessageBox.h"
@@ -52,7 +52,8 @@ int main(int argc, char* argv[]) {
         AfxSetMainWnd(&window);
         window.show();
         Start(&window, args[0], args.mid(2));
-        Start(&window, args[1], {args.last()});
+        // Mostly after the first has taken the lock, so it is still waiting at the close.
+        QTimer::singleShot(50, &window, [&] { Start(&window, args[1], {args.last()}); });
         // A join that took the lock first may report while the window is still open; none may
         // once it has closed.
         QTimer::singleShot(200, &window, [&] {

@@ -33,18 +33,21 @@ std::list<std::string> StdList(const QStringList& paths) {
     return result;
 }
 
-// True while the process waits inside open(), where an open of a pipe waits for its other end.
-bool BlockedInOpen(int pid) {
+// True while the process waits for the other end of a pipe: a writer inside open(), the join
+// polling it.
+bool WaitingOnPipe(int pid) {
     QFile file(QString("/proc/%1/syscall").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return false;
     bool ok = false;
     const long nr = file.readAll().split(' ').value(0).trimmed().toLong(&ok);
+    if (!ok)
+        return false;
 #ifdef SYS_open
-    if (ok && nr == SYS_open)
+    if (nr == SYS_open || nr == SYS_poll)
         return true;
 #endif
-    return ok && nr == SYS_openat;
+    return nr == SYS_openat || nr == SYS_ppoll;
 }
 
 // A join in a child process, so one that hangs or never stops cannot take the test with it.
@@ -401,11 +404,11 @@ void TestJoinFiles::pipeInputsGetAllTheWritersData() {
         std::optional<CChildRun> writer, join;
         if (writerWaitsFirst) {
             writer.emplace(PipeWriter(pipe, data));
-            QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(writer->pid()), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(WaitingOnPipe(writer->pid()), 10000);
             join.emplace(JoinInChild(output, {pipe}));
         } else {
             join.emplace(JoinInChild(output, {pipe}));
-            QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(join->pid()), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(WaitingOnPipe(join->pid()), 10000);
             writer.emplace(PipeWriter(pipe, data));
         }
         const std::string joined = join->Result(20000);
@@ -435,7 +438,7 @@ void TestJoinFiles::inputSwappedForTheOutputStopsTheCopy() {
     WriteFile(second, "second");
 
     CChildRun join(JoinInChild(output, {pipe, second}, 1 << 20));
-    QTRY_VERIFY_WITH_TIMEOUT(BlockedInOpen(join.pid()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(WaitingOnPipe(join.pid()), 10000);
     QVERIFY(QFile::remove(second));
     if (symbolic)
         QVERIFY(QFile::link(output, second));

@@ -63,6 +63,7 @@ private slots:
     void failureBoxIsARealBoxOnTheWindow();
     void joinAfterAFailedOneRunsNormally();
     void secondJoinWritesOnlyAfterFirstCompletionWasHandled();
+    void processEndsCleanlyWhileAJoinRuns_data();
     void processEndsCleanlyWhileAJoinRuns();
 };
 
@@ -206,23 +207,40 @@ void TestJoinThread::secondJoinWritesOnlyAfterFirstCompletionWasHandled() {
     QVERIFY(boxes.calls.isEmpty());
 }
 
-void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
-    // The helper joins [head, pipe, tail] into out1 and [tail] into out2, closes its window
-    // while the first join waits on the pipe, and ends the way the application does. Only
-    // then does this test feed the pipe.
-    const QString head = Path("head"), tail = Path("tail"), pipe = Path("pipe");
-    const QByteArray headData = PatternBytes(100000, 4), tailData = PatternBytes(5000, 5);
-    const QByteArray pipeData = PatternBytes(300000, 6);
-    WriteFile(head, headData);
-    WriteFile(tail, tailData);
-    QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+void TestJoinThread::processEndsCleanlyWhileAJoinRuns_data() {
+    // Names: "pipe" is made a named pipe; "head" and "tail" hold data.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("outputLeft"); // what the stopped join left, of head and tail
+    QTest::newRow("pipe input with no writer")
+        << "out1" << QStringList{"head", "pipe", "tail"} << "head";
+    QTest::newRow("pipe output with no reader") << "pipe" << QStringList{"head", "tail"} << "";
+    QTest::newRow("endless device input") << "/dev/null" << QStringList{"/dev/zero", "tail"} << "";
+}
 
-    const CHelperRun run = RunPastWindowClose(
-        JOINEXIT_HELPER, {Path("out1"), Path("out2"), head, pipe, tail}, pipe, pipeData);
+void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
+    QFETCH(QString, output);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, outputLeft);
+    // The helper joins the inputs into the output and the tail into out2, closes its window
+    // while the first join waits or runs without end, and ends the way the application does:
+    // that join stops, the join of regular files still writes its whole output.
+    const QByteArray headData = PatternBytes(100000, 4), tailData = PatternBytes(5000, 5);
+    WriteFile(Path("head"), headData);
+    WriteFile(Path("tail"), tailData);
+    QFile::remove(Path("pipe"));
+    QVERIFY(mkfifo(Path("pipe").toLocal8Bit().constData(), 0600) == 0);
+    const auto path = [&](const QString& name) { return name.startsWith('/') ? name : Path(name); };
+    QStringList args{path(output), Path("out2")};
+    for (const QString& input : inputs)
+        args << path(input);
+
+    const CHelperRun run = RunPastWindowClose(JOINEXIT_HELPER, args);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes 0 late commands 0"), run.out);
-    QCOMPARE(ReadFile(Path("out1")), headData + pipeData + tailData);
+    if (output == "out1")
+        QCOMPARE(ReadFile(Path("out1")), outputLeft == "head" ? headData : QByteArray());
     QCOMPARE(ReadFile(Path("out2")), tailData);
 }
 

@@ -18,11 +18,15 @@ JoinKernelCopy s_pfnRealCopy = nullptr; // the join's own
 qint64 s_nCopied = 0;                   // bytes the kernel copied
 qint64 s_nBudget = -1;                  // past this many bytes every call fails; -1: never
 int s_nFault = 0;                       // the errno of those calls; 0: they report the end
+constexpr int kShrink = -1;             // a fault: the input is cut short, and its end reported
+QString s_strInput;                     // the file kShrink cuts
 
 std::ptrdiff_t ProbedCopy(int fdIn, int fdOut, std::size_t count) {
     if (s_nBudget >= 0) {
         if (s_nCopied >= s_nBudget) {
-            if (s_nFault == 0)
+            if (s_nFault == kShrink)
+                QFile::resize(s_strInput, 1000);
+            if (s_nFault <= 0)
                 return 0;
             errno = s_nFault;
             return -1;
@@ -153,6 +157,10 @@ void TestKernelCopy::faultInTheMiddleOfACopy_data() {
     QTest::newRow("not supported, in the second input")
         << qint64(10000 + 4097) << EOPNOTSUPP << QString();
     QTest::newRow("end reported early") << qint64(5000) << 0 << QString();
+    // A file that shrank is not what was checked: the output must not pass for it.
+    QTest::newRow("input cut short") << qint64(5000) << kShrink
+                                     << "The input file \"<in>\" changed while it was being "
+                                        "joined. The output file \"<out>\" is incomplete.";
 }
 
 void TestKernelCopy::faultInTheMiddleOfACopy() {
@@ -166,6 +174,7 @@ void TestKernelCopy::faultInTheMiddleOfACopy() {
     WriteFile(second, data2);
     s_nBudget = budget;
     s_nFault = fault;
+    s_strInput = first;
 
     const JoinResult result = Join(output, {first, second});
     if (failure.isEmpty()) {

@@ -128,8 +128,7 @@ std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& d
     };
 }
 
-CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, const QString& pipe,
-                              const QByteArray& data) {
+CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, int endWithinMs) {
     CHelperRun run;
     QProcess helper;
     helper.start(program, args);
@@ -149,12 +148,8 @@ CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, c
         run.err = helper.readAllStandardError();
         return run;
     }
-    QFile fifo(pipe);
-    if (!fifo.open(QIODevice::WriteOnly) || fifo.write(data) != data.size())
-        run.failure = "cannot feed the pipe";
-    fifo.close();
-    if (!helper.waitForFinished(20000)) {
-        run.failure = "did not end";
+    if (!helper.waitForFinished(endWithinMs)) {
+        run.failure = QString("did not end within %1 ms of the window closing").arg(endWithinMs);
         helper.kill();
         helper.waitForFinished();
     }

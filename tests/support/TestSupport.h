@@ -41,14 +41,14 @@ private:
 // closes it; returns "wrote all" or what went wrong.
 std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data);
 
-// What a helper process did that closes its window while a join waits on a pipe.
+// What a helper process did that closes its window while a join runs.
 struct CHelperRun {
-    QString failure; // empty when it ran to a normal exit with code 0
+    QString failure; // empty when it ran to a normal exit with code 0 in time
     QByteArray out;
     QByteArray err;
 };
 
-// Starts the program, waits until it prints "window closed" while still running, then feeds
-// data into the pipe (which the program's join is reading) and waits for it to end.
-CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, const QString& pipe,
-                              const QByteArray& data);
+// Starts the program, waits until it prints "window closed" while still running, and then
+// gives it endWithinMs to end.
+CHelperRun RunPastWindowClose(const QString& program, const QStringList& args,
+                              int endWithinMs = 3000);
