@@ -3,18 +3,11 @@
 #include "Contrast.h"
 
 #include <QEvent>
-#include <QHelpEngineCore>
 
 CHelpBrowser::CHelpBrowser(QWidget* parent) : QTextBrowser(parent) {
     // The pages link only to each other; nothing is handed to other programs.
     setOpenExternalLinks(false);
     FitLinkColours();
-}
-
-QVariant CHelpBrowser::loadResource(int type, const QUrl& name) {
-    if (m_pEngine && name.scheme() == QLatin1String("qthelp"))
-        return m_pEngine->fileData(name);
-    return QTextBrowser::loadResource(type, name);
 }
 
 void CHelpBrowser::changeEvent(QEvent* e) {

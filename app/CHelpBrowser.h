@@ -1,9 +1,6 @@
-// The page view of the help window: a text browser that reads pages, style sheets and
-// pictures out of the compressed help.
+// The page view of the help window: a text browser whose links stay readable in any palette.
 #pragma once
 
-#include <QHelpEngineCore>
-#include <QPointer>
 #include <QTextBrowser>
 
 class CHelpBrowser : public QTextBrowser {
@@ -12,15 +9,9 @@ class CHelpBrowser : public QTextBrowser {
 public:
     explicit CHelpBrowser(QWidget* parent = nullptr);
 
-    void SetHelpEngine(QHelpEngineCore* pEngine) { m_pEngine = pEngine; }
-
-    QVariant loadResource(int type, const QUrl& name) override;
-
 protected:
     void changeEvent(QEvent* e) override;
 
 private:
     void FitLinkColours();
-
-    QPointer<QHelpEngineCore> m_pEngine;
 };

@@ -5,26 +5,27 @@
 #include "Resources.h"
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QHelpContentItem>
-#include <QHelpContentModel>
-#include <QHelpContentWidget>
-#include <QHelpEngine>
-#include <QHelpIndexModel>
 #include <QLabel>
 #include <QPointer>
+#include <QResource>
 #include <QShortcut>
 #include <QSplitter>
-#include <QThread>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <QXmlStreamReader>
 
 namespace {
 
-const QString kNamespace = QStringLiteral("com.tessalysoftware.vantrel");
-const QUrl kStartPage(QStringLiteral("qthelp://com.tessalysoftware.vantrel/doc/index.html"));
+const QString kStartPage = QStringLiteral("index.html");
+const QString kContentsFile = QStringLiteral("contents.xml");
 
 QPointer<CHelpWindow> s_pHelpWindow;
+// Each window registers the help under a resource root of its own, so two windows showing
+// different copies never read each other's pages.
+int s_nRegistrations = 0;
 
 // Names every place looked in: a copy of the program without its help folder beside it is
 // not mended by installing again.
@@ -46,7 +47,7 @@ QStringList HelpFolderCandidates(const QString& exeFolder) {
 QString FindHelpFolder(const QString& exeFolder) {
     const QStringList folders = HelpFolderCandidates(exeFolder);
     for (const QString& folder : folders) {
-        if (QFileInfo(QDir(folder).filePath(QLatin1String(kHelpCollectionFile))).isFile())
+        if (QFileInfo(QDir(folder).filePath(QLatin1String(kHelpFile))).isFile())
             return folder;
     }
     return folders.first();
@@ -81,17 +82,12 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     setWindowIcon(LoadIcon(IDR_MAINFRAME));
     resize(860, 580);
 
-    // The engine comes first among the children, so it goes first: whether or not it deletes
-    // its contents tree, the tree is never deleted twice.
-    const bool bLoaded = LoadHelp();
-    if (!bLoaded) {
-        // Nothing may go on reading the files in the background once they were refused.
-        delete m_pEngine;
-        m_pEngine = nullptr;
-    }
-
     auto* layout = new QVBoxLayout(this);
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pContents = new QTreeWidget(m_pSplitter);
+    m_pContents->setObjectName(QStringLiteral("helpContents"));
+    m_pContents->setAccessibleName(tr("Contents"));
+    m_pContents->setHeaderHidden(true);
     m_pBrowser = new CHelpBrowser(m_pSplitter);
     m_pBrowser->setObjectName(QStringLiteral("helpPage"));
     m_pBrowser->setAccessibleName(tr("Help page"));
@@ -104,29 +100,23 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     layout->addWidget(m_pSplitter);
     layout->addWidget(m_pError);
 
-    if (!bLoaded) {
+    if (!LoadHelp()) {
         m_pSplitter->hide();
         m_pError->setText(m_strError);
         return;
     }
     m_pError->hide();
-
-    QHelpContentWidget* tree = m_pEngine->contentWidget();
-    tree->setObjectName(QStringLiteral("helpContents"));
-    tree->setAccessibleName(tr("Contents"));
-    m_pSplitter->insertWidget(0, tree);
+    m_pContents->expandAll();
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->setSizes({220, 640});
-    m_pBrowser->SetHelpEngine(m_pEngine);
 
     // A single click opens a topic, as Enter does.
-    connect(tree, &QHelpContentWidget::linkActivated, m_pBrowser,
-            [this](const QUrl& url) { m_pBrowser->setSource(url); });
-    connect(tree, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        if (QHelpContentItem* item = m_pEngine->contentModel()->contentItemAt(index))
-            m_pBrowser->setSource(item->url());
-    });
+    const auto open = [this](QTreeWidgetItem* item) {
+        m_pBrowser->setSource(item->data(0, Qt::UserRole).toUrl());
+    };
+    connect(m_pContents, &QTreeWidget::itemClicked, this, open);
+    connect(m_pContents, &QTreeWidget::itemActivated, this, open);
     connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &CHelpWindow::SyncContents);
     // Tab walks every link of a page; F6 goes straight between the contents and the page.
     for (const QKeySequence& key :
@@ -134,90 +124,88 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
         auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, &CHelpWindow::SwitchPane);
     }
-    connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
-        ContentsTree()->expandAll();
-        SyncContents(m_pBrowser->source());
-    });
     ShowStartPage();
 }
 
 CHelpWindow::~CHelpWindow() {
-    // Qt Help reads the contents and the index on threads of its own, and deleting the engine
-    // while one runs can free what it read twice and crash. Reading takes milliseconds, so a
-    // window closed at once waits for it; the bound keeps a stuck read from hanging the exit.
-    if (m_pEngine == nullptr)
-        return;
-    const QHelpContentModel* contents = m_pEngine->contentModel();
-    const QHelpIndexModel* index = m_pEngine->indexModel();
-    QElapsedTimer waited;
-    waited.start();
-    while ((contents->isCreatingContents() || index->isCreatingIndex()) && waited.elapsed() < 5000)
-        QThread::msleep(2);
+    if (!m_strRegistered.isEmpty())
+        QResource::unregisterResource(m_strRegistered, m_strRoot);
 }
 
 bool CHelpWindow::LoadHelp() {
-    const QDir dir(m_strFolder);
-    const QString collection = dir.filePath(QLatin1String(kHelpCollectionFile));
-    const QString documentation = dir.filePath(QLatin1String(kHelpDocumentationFile));
-    // Checked first, as opening a collection that is not there would create an empty one.
-    if (!QFileInfo(collection).isFile()) {
-        m_strError = MissingFileText(collection, m_strExeFolder);
+    const QString file = QDir(m_strFolder).filePath(QLatin1String(kHelpFile));
+    if (!QFileInfo(file).isFile()) {
+        m_strError = MissingFileText(file, m_strExeFolder);
         return false;
     }
-    if (!QFileInfo(documentation).isFile()) {
-        m_strError = MissingFileText(documentation, m_strExeFolder);
-        return false;
-    }
-    m_pEngine = new QHelpEngine(collection, this);
-    m_pEngine->setReadOnly(true); // the program's folder may not be writable
-    if (!m_pEngine->setupData()) {
-        m_strError = tr("The help file \"%1\" cannot be read: %2")
-                         .arg(QDir::toNativeSeparators(collection), m_pEngine->error());
-        return false;
-    }
-    if (!m_pEngine->registeredDocumentations().contains(kNamespace)) {
+    m_strRoot = QStringLiteral("/vantrel-help-%1").arg(++s_nRegistrations);
+    if (QResource::registerResource(file, m_strRoot))
+        m_strRegistered = file;
+    if (m_strRegistered.isEmpty() || !QFileInfo::exists(':' + m_strRoot + '/' + kStartPage) ||
+        !FillContents()) {
         m_strError = tr("The help file \"%1\" cannot be read, or it is not Vantrel's help.")
-                         .arg(QDir::toNativeSeparators(collection));
-        return false;
-    }
-    if (m_pEngine->fileData(kStartPage).isEmpty()) {
-        m_strError = tr("The help file \"%1\" cannot be read, or it is not Vantrel's help.")
-                         .arg(QDir::toNativeSeparators(documentation));
+                         .arg(QDir::toNativeSeparators(file));
         return false;
     }
     m_bLoaded = true;
     return true;
 }
 
+// The contents' sections, nested as the tree shows them, each naming the page it opens.
+bool CHelpWindow::FillContents() {
+    QFile file(':' + m_strRoot + '/' + kContentsFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QXmlStreamReader xml(&file);
+    QList<QTreeWidgetItem*> open; // the sections being read, outermost first
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (xml.name() != QLatin1String("section"))
+            continue;
+        if (xml.isStartElement()) {
+            auto* item = open.isEmpty() ? new QTreeWidgetItem(m_pContents)
+                                        : new QTreeWidgetItem(open.last());
+            item->setText(0, xml.attributes().value(QLatin1String("title")).toString());
+            const QString page = xml.attributes().value(QLatin1String("ref")).toString();
+            item->setData(0, Qt::UserRole, QUrl(QStringLiteral("qrc:%1/%2").arg(m_strRoot, page)));
+            open.append(item);
+        } else if (xml.isEndElement() && !open.isEmpty()) {
+            open.removeLast();
+        }
+    }
+    return !xml.hasError() && m_pContents->topLevelItemCount() > 0;
+}
+
 void CHelpWindow::SwitchPane() {
-    QWidget* tree = ContentsTree();
-    if (tree == nullptr)
+    if (!m_bLoaded)
         return;
-    if (tree->hasFocus())
+    if (m_pContents->hasFocus())
         m_pBrowser->setFocus(Qt::ShortcutFocusReason);
     else
-        tree->setFocus(Qt::ShortcutFocusReason);
+        m_pContents->setFocus(Qt::ShortcutFocusReason);
 }
 
 void CHelpWindow::ShowStartPage() {
     if (!m_bLoaded)
         return;
-    m_pBrowser->setSource(kStartPage);
+    m_pBrowser->setSource(QUrl(QStringLiteral("qrc:%1/%2").arg(m_strRoot, kStartPage)));
 }
 
 QUrl CHelpWindow::CurrentPage() const {
     return m_bLoaded ? m_pBrowser->source() : QUrl();
 }
 
-QHelpContentWidget* CHelpWindow::ContentsTree() const {
-    return m_bLoaded ? m_pEngine->contentWidget() : nullptr;
+QTreeWidget* CHelpWindow::ContentsTree() const {
+    return m_bLoaded ? m_pContents : nullptr;
 }
 
 void CHelpWindow::SyncContents(const QUrl& url) {
-    QHelpContentWidget* tree = ContentsTree();
-    if (!tree)
+    if (!m_bLoaded)
         return;
-    const QModelIndex index = tree->indexOf(url);
-    if (index.isValid())
-        tree->setCurrentIndex(index);
+    const QUrl page = url.adjusted(QUrl::RemoveFragment);
+    for (QTreeWidgetItemIterator it(m_pContents); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toUrl() == page) {
+            m_pContents->setCurrentItem(*it);
+            return;
+        }
+    }
 }

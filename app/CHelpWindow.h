@@ -10,20 +10,19 @@
 #include <QWidget>
 
 class CHelpBrowser;
-class QHelpEngine;
-class QHelpContentWidget;
 class QLabel;
 class QSplitter;
+class QTreeWidget;
 
-// The help files, found relative to the executable's folder (FindHelpFolder).
-inline constexpr const char* kHelpCollectionFile = "vantrel.qhc";
-inline constexpr const char* kHelpDocumentationFile = "vantrel.qch";
+// The compiled help (pages, style sheet, contents), found relative to the executable's folder
+// (FindHelpFolder).
+inline constexpr const char* kHelpFile = "vantrel-help.rcc";
 
 // Where the help is looked for, in order: the installed data folder beside bin/ (the build
 // tree has the same layout), then the executable's own folder, where Windows and any layout
 // that keeps the files together put it.
 QStringList HelpFolderCandidates(const QString& exeFolder);
-// The first candidate that holds the help collection; the first candidate when none does.
+// The first candidate that holds the help file; the first candidate when none does.
 QString FindHelpFolder(const QString& exeFolder);
 
 class CHelpWindow : public QWidget {
@@ -43,7 +42,7 @@ public:
     // Empty while the help is loaded.
     QString ErrorText() const { return m_strError; }
     QUrl CurrentPage() const;
-    QHelpContentWidget* ContentsTree() const;
+    QTreeWidget* ContentsTree() const;
 
     void ShowStartPage();
     // F6: from the contents to the page, or from anywhere else to the contents.
@@ -51,12 +50,15 @@ public:
 
 private:
     bool LoadHelp();
+    bool FillContents();
     void SyncContents(const QUrl& url);
 
     QString m_strExeFolder;
     QString m_strFolder;
-    QHelpEngine* m_pEngine = nullptr;
+    QString m_strRegistered; // the help file while its resources are registered
+    QString m_strRoot;       // where they are registered, as a resource path
     QSplitter* m_pSplitter = nullptr;
+    QTreeWidget* m_pContents = nullptr;
     CHelpBrowser* m_pBrowser = nullptr;
     QLabel* m_pError = nullptr;
     bool m_bLoaded = false;

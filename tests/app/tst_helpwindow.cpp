@@ -7,10 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHelpContentModel>
-#include <QHelpContentWidget>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <memory>
 #include <QTest>
@@ -23,17 +22,11 @@ namespace {
 const QString kBinDir = QStringLiteral(VANTREL_BIN_DIR);
 const QString kBuiltHelpDir = QStringLiteral(VANTREL_HELP_DIR);
 
-// A folder standing for an installed program: the help files copied to where the installed
-// tree or the executable's folder would hold them.
+// A folder standing for an installed program: the help file copied to where the installed
+// tree or the executable's folder would hold it.
 bool CopyHelpTo(const QString& folder) {
-    if (!QDir().mkpath(folder))
-        return false;
-    for (const char* name : {kHelpCollectionFile, kHelpDocumentationFile}) {
-        if (!QFile::copy(QDir(kBuiltHelpDir).filePath(QLatin1String(name)),
-                         QDir(folder).filePath(QLatin1String(name))))
-            return false;
-    }
-    return true;
+    return QDir().mkpath(folder) && QFile::copy(QDir(kBuiltHelpDir).filePath(kHelpFile),
+                                                QDir(folder).filePath(kHelpFile));
 }
 
 void CloseHelp(CHelpWindow* window) {
@@ -114,7 +107,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     QVERIFY2(window->IsHelpLoaded(), qPrintable(window->ErrorText()));
     QCOMPARE(QFileInfo(window->HelpFolder()).canonicalFilePath(),
              QFileInfo(expected).canonicalFilePath());
-    QCOMPARE(window->CurrentPage().scheme(), QStringLiteral("qthelp"));
+    QCOMPARE(window->CurrentPage().scheme(), QStringLiteral("qrc"));
     QCOMPARE(window->CurrentPage().fileName(), QStringLiteral("index.html"));
     auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
     QVERIFY(page && page->isVisible());
@@ -126,7 +119,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     QVERIFY(!window->findChild<QLabel*>(QStringLiteral("helpError"))->isVisible());
 
     // The contents tree stands left of the page, filled and opened up.
-    QHelpContentWidget* tree = window->ContentsTree();
+    QTreeWidget* tree = window->ContentsTree();
     QVERIFY(tree && tree->isVisible());
     QVERIFY(tree->geometry().right() < page->geometry().left());
     QAbstractItemModel* model = tree->model();
@@ -140,13 +133,13 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     // Reading the help writes nothing, neither here nor beside the help files.
     QVERIFY(QDir(m_elsewhere.path()).isEmpty());
     if (copied)
-        QCOMPARE(QDir(expected).entryList(QDir::Files).size(), 2);
+        QCOMPARE(QDir(expected).entryList(QDir::Files), QStringList{kHelpFile});
 }
 
 void TestHelpWindow::contentsTreeNavigates() {
     CHelpWindow* window = CHelpWindow::ShowHelpContents(kBinDir);
     QVERIFY(QTest::qWaitForWindowExposed(window));
-    QHelpContentWidget* tree = window->ContentsTree();
+    QTreeWidget* tree = window->ContentsTree();
     auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
     QVERIFY(tree && page);
     QTRY_VERIFY(tree->isExpanded(tree->model()->index(0, 0)));
@@ -188,15 +181,8 @@ void TestHelpWindow::reportsMissingOrDamagedHelp_data() {
     QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("says");
     QTest::newRow("no help at all") << "both"
-                                    << "" << kHelpCollectionFile << "was not found";
-    QTest::newRow("collection removed")
-        << kHelpCollectionFile << "" << kHelpCollectionFile << "was not found";
-    QTest::newRow("documentation removed")
-        << kHelpDocumentationFile << "" << kHelpDocumentationFile << "was not found";
-    QTest::newRow("documentation damaged")
-        << "" << kHelpDocumentationFile << kHelpDocumentationFile << "cannot be read";
-    QTest::newRow("collection damaged")
-        << "" << kHelpCollectionFile << kHelpCollectionFile << "cannot be read";
+                                    << "" << kHelpFile << "was not found";
+    QTest::newRow("help file damaged") << "" << kHelpFile << kHelpFile << "cannot be read";
 }
 
 void TestHelpWindow::reportsMissingOrDamagedHelp() {
@@ -243,8 +229,7 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     QCOMPARE(dir.entryList(QDir::Files), before);
 
     // Once the files are back, asking again shows the help.
-    QFile::remove(dir.filePath(kHelpCollectionFile));
-    QFile::remove(dir.filePath(kHelpDocumentationFile));
+    QFile::remove(dir.filePath(kHelpFile));
     QVERIFY(CopyHelpTo(dir.path()));
     CHelpWindow* again = CHelpWindow::ShowHelpContents(exeFolder);
     QVERIFY(QTest::qWaitForWindowExposed(again));

@@ -147,8 +147,7 @@ void TestInstall::installedLayout() {
         QStringLiteral("share/doc/vantrel/copyright"),
         QStringLiteral("share/man/man1/vantrel.1.gz"),
         QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId),
-        QStringLiteral("share/vantrel/vantrel.qch"),
-        QStringLiteral("share/vantrel/vantrel.qhc"),
+        QStringLiteral("share/vantrel/vantrel-help.rcc"),
     };
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         expected << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
