@@ -25,8 +25,8 @@ const QString kBuiltHelpDir = QStringLiteral(VANTREL_HELP_DIR);
 // A folder standing for an installed program: the help file copied to where the installed
 // tree or the executable's folder would hold it.
 bool CopyHelpTo(const QString& folder) {
-    return QDir().mkpath(folder) && QFile::copy(QDir(kBuiltHelpDir).filePath(kHelpFile),
-                                                QDir(folder).filePath(kHelpFile));
+    return QDir().mkpath(folder) &&
+           QFile::copy(QDir(kBuiltHelpDir).filePath(kHelpFile), QDir(folder).filePath(kHelpFile));
 }
 
 void CloseHelp(CHelpWindow* window) {
