@@ -1,5 +1,6 @@
 /* Debian strips qtbase's src/3rdparty/wintab. Wine's LGPL wintab.h (put into wine/ beside
-   this file by scripts/windows-deps) stands in, given the two Wine macros it uses. */
+   this file by scripts/windows-deps) stands in, given the Wine macros it uses, and API,
+   with which Qt's own code declares the wintab32.dll function pointers. */
 #ifndef VANTREL_WINTAB_H
 #define VANTREL_WINTAB_H
 #include <windows.h>
@@ -12,6 +13,9 @@
 #endif
 #ifndef DECL_WINELIB_TYPE_AW
 #  define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
+#endif
+#ifndef API
+#  define API WINAPI
 #endif
 #include "wine/wintab.h"
 #endif
