@@ -6,7 +6,9 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 using namespace BannerLimits;
 
@@ -44,70 +46,81 @@ bool IsColor(const QString& s) {
 
 } // namespace
 
-Kind KindOf(GumboTag tag) {
-    static const std::vector<Kind> kKinds = [] {
-        std::vector<Kind> kinds(GUMBO_TAG_LAST + 1, Kind::Transparent);
-        const auto set = [&kinds](Kind kind, std::initializer_list<GumboTag> tags) {
-            for (GumboTag t : tags)
-                kinds[t] = kind;
+Kind KindOf(const xmlNode* element) {
+    static const std::unordered_map<std::string_view, Kind> kKinds = [] {
+        std::unordered_map<std::string_view, Kind> kinds;
+        const auto set = [&kinds](Kind kind, std::initializer_list<std::string_view> names) {
+            for (std::string_view name : names)
+                kinds.emplace(name, kind);
         };
-        set(Kind::Skip,
-            {GUMBO_TAG_HEAD,     GUMBO_TAG_TITLE,    GUMBO_TAG_SCRIPT,   GUMBO_TAG_STYLE,
-             GUMBO_TAG_TEMPLATE, GUMBO_TAG_NOSCRIPT, GUMBO_TAG_NOFRAMES, GUMBO_TAG_NOEMBED,
-             GUMBO_TAG_IFRAME,   GUMBO_TAG_OBJECT,   GUMBO_TAG_EMBED,    GUMBO_TAG_APPLET,
-             GUMBO_TAG_SELECT,   GUMBO_TAG_TEXTAREA, GUMBO_TAG_AUDIO,    GUMBO_TAG_VIDEO,
-             GUMBO_TAG_CANVAS,   GUMBO_TAG_FRAMESET, GUMBO_TAG_MAP,      GUMBO_TAG_DATALIST,
-             GUMBO_TAG_RP});
-        set(Kind::Block, {GUMBO_TAG_P, GUMBO_TAG_DIV, GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3,
-                          GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6});
+        // svg and math with all they hold: what they draw is not text.
+        set(Kind::Skip, {"head",     "title",    "script", "style",  "template", "noscript",
+                         "noframes", "noembed",  "iframe", "object", "embed",    "applet",
+                         "select",   "textarea", "audio",  "video",  "canvas",   "frameset",
+                         "map",      "datalist", "rp",     "svg",    "math"});
+        set(Kind::Block, {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6"});
         // Blocks Qt has no use for: their text stays apart.
         set(Kind::Div,
-            {GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_CENTER,    GUMBO_TAG_SECTION,    GUMBO_TAG_ARTICLE,
-             GUMBO_TAG_HEADER,     GUMBO_TAG_FOOTER,    GUMBO_TAG_NAV,        GUMBO_TAG_MAIN,
-             GUMBO_TAG_ASIDE,      GUMBO_TAG_ADDRESS,   GUMBO_TAG_PRE,        GUMBO_TAG_LISTING,
-             GUMBO_TAG_XMP,        GUMBO_TAG_PLAINTEXT, GUMBO_TAG_DL,         GUMBO_TAG_DT,
-             GUMBO_TAG_DD,         GUMBO_TAG_FIGURE,    GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FORM,
-             GUMBO_TAG_FIELDSET,   GUMBO_TAG_LEGEND,    GUMBO_TAG_DETAILS,    GUMBO_TAG_SUMMARY,
-             GUMBO_TAG_HGROUP});
-        set(Kind::Inline,
-            {GUMBO_TAG_B, GUMBO_TAG_I, GUMBO_TAG_U, GUMBO_TAG_EM, GUMBO_TAG_STRONG, GUMBO_TAG_SMALL,
-             GUMBO_TAG_BIG, GUMBO_TAG_SUB, GUMBO_TAG_SUP, GUMBO_TAG_SPAN});
-        set(Kind::Font, {GUMBO_TAG_FONT});
-        set(Kind::Anchor, {GUMBO_TAG_A});
-        set(Kind::Break, {GUMBO_TAG_BR});
-        set(Kind::Image, {GUMBO_TAG_IMG, GUMBO_TAG_IMAGE});
-        set(Kind::Table, {GUMBO_TAG_TABLE});
-        set(Kind::List, {GUMBO_TAG_UL, GUMBO_TAG_OL, GUMBO_TAG_MENU, GUMBO_TAG_DIR});
-        set(Kind::Item, {GUMBO_TAG_LI});
+            {"blockquote", "center",  "section", "article", "header",     "footer", "nav",
+             "main",       "aside",   "address", "pre",     "listing",    "xmp",    "plaintext",
+             "dl",         "dt",      "dd",      "figure",  "figcaption", "form",   "fieldset",
+             "legend",     "details", "summary", "hgroup"});
+        set(Kind::Inline, {"b", "i", "u", "em", "strong", "small", "big", "sub", "sup", "span"});
+        set(Kind::Font, {"font"});
+        set(Kind::Anchor, {"a"});
+        set(Kind::Break, {"br"});
+        set(Kind::Image, {"img", "image"});
+        set(Kind::Table, {"table"});
+        set(Kind::List, {"ul", "ol", "menu", "dir"});
+        set(Kind::Item, {"li"});
         return kinds;
     }();
-    return tag >= 0 && tag <= GUMBO_TAG_LAST ? kKinds[tag] : Kind::Transparent;
+    const char* name = ElementName(element);
+    if (name == nullptr)
+        return Kind::Skip;
+    const auto found = kKinds.find(name);
+    return found != kKinds.end() ? found->second : Kind::Transparent;
 }
 
-const GumboVector& ChildrenOf(const GumboNode* node) {
-    return node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+const char* ElementName(const xmlNode* node) {
+    return node->type == XML_ELEMENT_NODE ? reinterpret_cast<const char*>(node->name) : nullptr;
 }
 
-const GumboNode* Child(const GumboNode* node, unsigned i) {
-    return static_cast<const GumboNode*>(ChildrenOf(node).data[i]);
+bool IsElement(const xmlNode* node, const char* name) {
+    const char* own = ElementName(node);
+    return own != nullptr && std::strcmp(own, name) == 0;
 }
 
-bool IsElement(const GumboNode* node, GumboTag tag) {
-    return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == tag;
+bool IsCell(const xmlNode* node) {
+    return IsElement(node, "td") || IsElement(node, "th");
 }
 
-bool IsCell(const GumboNode* node) {
-    return IsElement(node, GUMBO_TAG_TD) || IsElement(node, GUMBO_TAG_TH);
+bool IsSection(const xmlNode* node) {
+    return IsElement(node, "thead") || IsElement(node, "tbody") || IsElement(node, "tfoot");
 }
 
-bool IsSection(const GumboNode* node) {
-    return IsElement(node, GUMBO_TAG_THEAD) || IsElement(node, GUMBO_TAG_TBODY) ||
-           IsElement(node, GUMBO_TAG_TFOOT);
+bool IsWhitespace(const xmlNode* node) {
+    if (node->type != XML_TEXT_NODE)
+        return false;
+    for (const xmlChar* c = node->content; c != nullptr && *c != 0; ++c) {
+        if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r' && *c != '\f')
+            return false;
+    }
+    return true;
 }
 
-QString Attribute(const GumboNode* node, const char* name) {
-    const GumboAttribute* a = gumbo_get_attribute(&node->v.element.attributes, name);
-    return a != nullptr ? QString::fromUtf8(a->value) : QString();
+QString Attribute(const xmlNode* node, const char* name) {
+    for (const xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+        if (std::strcmp(reinterpret_cast<const char*>(a->name), name) != 0)
+            continue;
+        QString value;
+        for (const xmlNode* t = a->children; t != nullptr; t = t->next) {
+            if (t->type == XML_TEXT_NODE && t->content != nullptr)
+                value += QString::fromUtf8(reinterpret_cast<const char*>(t->content));
+        }
+        return value;
+    }
+    return {};
 }
 
 // Letters of scripts the usual fonts carry; see kMaxWord's neighbours in BannerLimits.h.
@@ -124,12 +137,12 @@ bool IsShownScript(char32_t c) {
     }
 }
 
-int Span(const GumboNode* cell, const char* name) {
+int Span(const xmlNode* cell, const char* name) {
     return std::clamp(Length(Attribute(cell, name), kMaxSpan, false).toInt(), 1, kMaxSpan);
 }
 
 // The attributes kept, each checked: what is not understood is left out.
-QString Attributes(const GumboNode* node) {
+QString Attributes(const xmlNode* node) {
     QString out;
     const auto add = [&out](const char* name, const QString& value) {
         if (!value.isEmpty())
@@ -150,41 +163,27 @@ QString Attributes(const GumboNode* node) {
     };
     static const QStringList kAlign = {"left", "right", "center", "justify"};
     static const QStringList kVAlign = {"top", "middle", "bottom"};
-    switch (node->v.element.tag) {
-    case GUMBO_TAG_FONT: {
+    const std::string_view tag = ElementName(node);
+    if (tag == "font") {
         color("color");
         const QString size = Attribute(node, "size").trimmed();
         static const QRegularExpression kSize(QStringLiteral("^[+-]?[1-7]$"));
         if (kSize.match(size).hasMatch())
             add("size", size);
-        break;
-    }
-    case GUMBO_TAG_P:
-    case GUMBO_TAG_DIV:
-    case GUMBO_TAG_H1:
-    case GUMBO_TAG_H2:
-    case GUMBO_TAG_H3:
-    case GUMBO_TAG_H4:
-    case GUMBO_TAG_H5:
-    case GUMBO_TAG_H6:
+    } else if (KindOf(node) == Kind::Block) {
         keyword("align", kAlign);
-        break;
-    case GUMBO_TAG_IMG:
-    case GUMBO_TAG_IMAGE:
+    } else if (KindOf(node) == Kind::Image) {
         length("width", kMaxLength, false);
         length("height", kMaxLength, false);
         keyword("align", kAlign);
-        break;
-    case GUMBO_TAG_TABLE:
+    } else if (tag == "table") {
         length("border", kMaxBorder, false);
         length("cellpadding", kMaxPadding, false);
         length("cellspacing", kMaxPadding, false);
         length("width", kMaxLength, true);
         color("bgcolor");
         keyword("align", kAlign);
-        break;
-    case GUMBO_TAG_TD:
-    case GUMBO_TAG_TH:
+    } else if (IsCell(node)) {
         for (const char* span : {"colspan", "rowspan"}) {
             if (const int n = Span(node, span); n > 1)
                 add(span, QString::number(n));
@@ -193,9 +192,6 @@ QString Attributes(const GumboNode* node) {
         color("bgcolor");
         keyword("align", kAlign);
         keyword("valign", kVAlign);
-        break;
-    default:
-        break;
     }
     return out;
 }

@@ -1,8 +1,9 @@
-// Reading gumbo's tree for the banner sanitiser: what each element becomes, and its
-// attributes checked one by one.
+// Reading libxml2's tree for the banner sanitiser: what each element becomes, and its
+// attributes checked one by one. The HTML parser gives every element and attribute name in
+// lower case.
 #pragma once
 
-#include <gumbo.h>
+#include <libxml/tree.h>
 
 #include <QByteArray>
 #include <QString>
@@ -25,19 +26,21 @@ enum class Kind {
     Item
 };
 
-Kind KindOf(GumboTag tag);
+Kind KindOf(const xmlNode* element);
 
-const GumboVector& ChildrenOf(const GumboNode* node);
-const GumboNode* Child(const GumboNode* node, unsigned i);
-bool IsElement(const GumboNode* node, GumboTag tag);
-bool IsCell(const GumboNode* node);
-bool IsSection(const GumboNode* node);
-QString Attribute(const GumboNode* node, const char* name);
+// The element's name, or null for any other node.
+const char* ElementName(const xmlNode* node);
+bool IsElement(const xmlNode* node, const char* name);
+bool IsCell(const xmlNode* node);
+bool IsSection(const xmlNode* node);
+// Text of nothing but HTML's white space.
+bool IsWhitespace(const xmlNode* node);
+QString Attribute(const xmlNode* node, const char* name);
 
 // colspan or rowspan, within [1, kMaxSpan].
-int Span(const GumboNode* cell, const char* name);
+int Span(const xmlNode* cell, const char* name);
 // The attributes kept for the element, each checked, as they are written after its name.
-QString Attributes(const GumboNode* node);
+QString Attributes(const xmlNode* node);
 // Whether a character is shown as it is (see BannerLimits.h).
 bool IsShownScript(char32_t c);
 // The bytes of a data: address.

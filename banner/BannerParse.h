@@ -1,12 +1,14 @@
-// The banner page's HTML parsed by gumbo within bounds of input, time and memory: only the
-// first tags are read, and a parse that goes on too long or grows too big is given up and
-// freed at once. No Qt here; it runs off the user-interface thread.
+// The banner page's HTML parsed by libxml2's HTML parser within bounds of input and time: only
+// the page's first bytes and tags are read, no tag may carry more attributes than the parser
+// checks quickly, and a parse that still goes on too long is stopped and given up. No Qt
+// here; it runs off the user-interface thread.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-struct GumboInternalNode;
+struct _xmlDoc;
+struct _xmlNode;
 
 class CBannerParse {
 public:
@@ -16,19 +18,22 @@ public:
     CBannerParse(const CBannerParse&) = delete;
     CBannerParse& operator=(const CBannerParse&) = delete;
 
-    // The document node; null when the parse was given up.
-    const GumboInternalNode* Document() const { return m_pDocument; }
-    // How many bytes of the input were read (the rest lies past the tag bound).
+    // The document node, whose children are walked like an element's; null when the parse
+    // was given up.
+    const _xmlNode* Document() const;
+    // How many bytes of the input were read (the rest lies past the bounds).
     std::size_t ParsedBytes() const { return m_text.size(); }
 
     // Where the text has to be cut to keep at most nTags tags (every '<' that may open a
     // tag, comment or declaration counts, so the parser never sees more).
     static std::size_t TagBoundary(const std::string& text, int nTags);
-
-    struct CArena;
+    // Where text[0, end) has to be cut so that the parser's attribute checks stay within
+    // nPairs: a start tag of n attributes costs about n * n, and every place where the parser
+    // may start a tag is counted as if it did.
+    static std::size_t AttributeBoundary(const std::string& text, std::size_t end,
+                                         long long nPairs);
 
 private:
     std::string m_text;
-    CArena* m_pArena = nullptr;
-    const GumboInternalNode* m_pDocument = nullptr;
+    _xmlDoc* m_pDoc = nullptr;
 };

@@ -4,8 +4,6 @@
 #include "BannerNodes.h"
 #include "BannerParse.h"
 
-#include <gumbo.h>
-
 #include <QHash>
 #include <QStringDecoder>
 #include <QUrlQuery>
@@ -24,11 +22,33 @@ constexpr int kMaxHtml = 128 * 1024;
 // Markup set aside for each table row or cell or list item reserved in advance.
 constexpr int kMarkupPerCell = 96;
 
+// Where a table's parts stand: the parser, unlike a browser, leaves anything where the page
+// put it, also text and other elements among rows and cells.
+enum class Part { Table, Section, Row };
+
+// Whether a child of a table, section or row would be lost if the table kept its form.
+bool IsStray(const xmlNode* child, Part part) {
+    if (child->type == XML_TEXT_NODE)
+        return !IsWhitespace(child);
+    if (child->type != XML_ELEMENT_NODE || KindOf(child) == Kind::Skip)
+        return false;
+    switch (part) {
+    case Part::Table:
+        return !IsElement(child, "tr") && !IsSection(child) && !IsElement(child, "caption") &&
+               !IsElement(child, "col") && !IsElement(child, "colgroup");
+    case Part::Section:
+        return !IsElement(child, "tr");
+    case Part::Row:
+        return !IsCell(child);
+    }
+    return true;
+}
+
 class CEmitter {
 public:
     explicit CEmitter(const QUrl& baseUrl) : m_baseUrl(baseUrl) {}
 
-    void Walk(const GumboNode* document);
+    void Walk(const xmlNode* document);
     CBannerPage TakePage() {
         m_page.bParsed = true;
         m_page.html = std::move(m_out);
@@ -40,20 +60,19 @@ private:
     enum class Ctx { Flow, Table, Row, List, FlatTable, FlatRow };
 
     struct CFrame {
-        const GumboNode* node;
+        const xmlNode* pNext; // the next child to visit
         Ctx ctx;
         QString close;
         int nTables = 0;
         int nLists = 0;
         bool bAnchor = false;
-        unsigned nNext = 0;
     };
 
-    void Visit(const GumboNode* node, Ctx ctx);
-    void VisitFlow(const GumboNode* node);
-    void VisitTable(const GumboNode* node);
-    void VisitList(const GumboNode* node);
-    void VisitImage(const GumboNode* node);
+    void Visit(const xmlNode* node, Ctx ctx);
+    void VisitFlow(const xmlNode* node);
+    void VisitTable(const xmlNode* node);
+    void VisitList(const xmlNode* node);
+    void VisitImage(const xmlNode* node);
     void Text(const QString& text);
     bool CanOpen(int nDepth = 1, int nElements = 1) const {
         return m_nDepth + nDepth <= kMaxDepth &&
@@ -65,11 +84,12 @@ private:
         return CanOpen(nDepth, 1 + nParts) &&
                m_out.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml;
     }
-    void Open(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes = {});
-    void OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
-                      const QString& attributes);
-    void Push(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes);
-    void Enter(const GumboNode* node, Ctx ctx) { m_stack.push_back({node, ctx, QString()}); }
+    void Open(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes = {});
+    void OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes);
+    void Push(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes);
+    void Enter(const xmlNode* node, Ctx ctx) {
+        m_stack.push_back({node->children, ctx, QString()});
+    }
     void Separate(bool lineBreak);
     int PictureFor(const QString& src);
 
@@ -91,11 +111,11 @@ private:
     bool m_bFull = false;
 };
 
-void CEmitter::Walk(const GumboNode* document) {
+void CEmitter::Walk(const xmlNode* document) {
     Enter(document, Ctx::Flow);
     while (!m_stack.empty()) {
         CFrame& frame = m_stack.back();
-        if (m_bFull || frame.nNext >= ChildrenOf(frame.node).length) {
+        if (m_bFull || frame.pNext == nullptr) {
             m_out += frame.close;
             m_nDepth -= frame.close.isEmpty() ? 0 : 1;
             m_nTables -= frame.nTables;
@@ -105,21 +125,22 @@ void CEmitter::Walk(const GumboNode* document) {
             m_stack.pop_back();
             continue;
         }
-        const GumboNode* child = Child(frame.node, frame.nNext++);
+        const xmlNode* child = frame.pNext;
+        frame.pNext = child->next;
         Visit(child, frame.ctx); // may push, so frame is not used after this
     }
 }
 
-void CEmitter::Visit(const GumboNode* node, Ctx ctx) {
-    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
-        const bool flat = ctx == Ctx::FlatTable || ctx == Ctx::FlatRow;
-        if (ctx == Ctx::Flow || (flat && node->type == GUMBO_NODE_WHITESPACE))
-            Text(QString::fromUtf8(node->v.text.text));
+void CEmitter::Visit(const xmlNode* node, Ctx ctx) {
+    // Text the parser left among a table's rows or cells, or a list's items, only reaches
+    // here when they are laid out flat (see VisitTable, VisitList).
+    if (node->type == XML_TEXT_NODE) {
+        if (ctx == Ctx::Flow || ctx == Ctx::FlatTable || ctx == Ctx::FlatRow)
+            Text(QString::fromUtf8(reinterpret_cast<const char*>(node->content)));
         return;
     }
-    if (node->type != GUMBO_NODE_ELEMENT || node->v.element.tag_namespace != GUMBO_NAMESPACE_HTML)
-        return; // comments, templates, SVG and MathML
-    const GumboTag tag = node->v.element.tag;
+    if (node->type != XML_ELEMENT_NODE)
+        return; // comments, processing instructions, the document type
     switch (ctx) {
     case Ctx::Flow:
         VisitFlow(node);
@@ -127,41 +148,41 @@ void CEmitter::Visit(const GumboNode* node, Ctx ctx) {
     case Ctx::Table:
         if (IsSection(node))
             Enter(node, Ctx::Table);
-        else if (tag == GUMBO_TAG_TR)
+        else if (IsElement(node, "tr"))
             OpenReserved(node, Ctx::Row, QStringLiteral("tr"), {});
         break;
     case Ctx::Row:
         if (IsCell(node))
-            OpenReserved(node, Ctx::Flow, QString::fromUtf8(gumbo_normalized_tagname(tag)),
-                         Attributes(node));
+            OpenReserved(node, Ctx::Flow, QString::fromUtf8(ElementName(node)), Attributes(node));
         break;
     case Ctx::List:
-        if (tag == GUMBO_TAG_LI)
+        if (IsElement(node, "li"))
             OpenReserved(node, Ctx::Flow, QStringLiteral("li"), {});
         break;
     case Ctx::FlatTable:
+    case Ctx::FlatRow:
+        // The parser leaves cells without rows, and whatever else stood in the table, where
+        // they were: cells are run together like those of rows, the rest read as text.
         if (IsSection(node)) {
             Enter(node, Ctx::FlatTable);
-        } else if (tag == GUMBO_TAG_TR) {
+        } else if (IsElement(node, "tr")) {
             Separate(true);
             Enter(node, Ctx::FlatRow);
-        } else if (tag == GUMBO_TAG_CAPTION) {
+        } else if (IsElement(node, "caption")) {
             Separate(true);
             Enter(node, Ctx::Flow);
-        }
-        break;
-    case Ctx::FlatRow:
-        if (IsCell(node)) {
+        } else if (IsCell(node)) {
             Separate(false);
             Enter(node, Ctx::Flow);
+        } else {
+            VisitFlow(node);
         }
         break;
     }
 }
 
-void CEmitter::VisitFlow(const GumboNode* node) {
-    const GumboTag tag = node->v.element.tag;
-    switch (KindOf(tag)) {
+void CEmitter::VisitFlow(const xmlNode* node) {
+    switch (KindOf(node)) {
     case Kind::Skip:
         return;
     case Kind::Transparent:
@@ -170,7 +191,7 @@ void CEmitter::VisitFlow(const GumboNode* node) {
     case Kind::Block:
     case Kind::Inline:
     case Kind::Font:
-        Open(node, Ctx::Flow, QString::fromUtf8(gumbo_normalized_tagname(tag)), Attributes(node));
+        Open(node, Ctx::Flow, QString::fromUtf8(ElementName(node)), Attributes(node));
         return;
     case Kind::Div:
         Open(node, Ctx::Flow, QStringLiteral("div"));
@@ -208,7 +229,7 @@ void CEmitter::VisitFlow(const GumboNode* node) {
     }
 }
 
-void CEmitter::Open(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
+void CEmitter::Open(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
     if (!CanOpen()) {
         Enter(node, ctx); // too deep or too many: only the text is kept
         return;
@@ -216,18 +237,18 @@ void CEmitter::Open(const GumboNode* node, Ctx ctx, const QString& tag, const QS
     Push(node, ctx, tag, attributes);
 }
 
-void CEmitter::OpenReserved(const GumboNode* node, Ctx ctx, const QString& tag,
+void CEmitter::OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag,
                             const QString& attributes) {
     // Set aside when the table or list was opened, so its structure is never cut short.
     --m_nReserved;
     Push(node, ctx, tag, attributes);
 }
 
-void CEmitter::Push(const GumboNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
+void CEmitter::Push(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
     m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
     ++m_nElements;
     ++m_nDepth;
-    m_stack.push_back({node, ctx, QStringLiteral("</%1>").arg(tag)});
+    m_stack.push_back({node->children, ctx, QStringLiteral("</%1>").arg(tag)});
 }
 
 void CEmitter::Separate(bool lineBreak) {
@@ -241,32 +262,34 @@ void CEmitter::Separate(bool lineBreak) {
     }
 }
 
-void CEmitter::VisitTable(const GumboNode* node) {
-    // The table keeps its form only if all of it fits the bounds; otherwise its cells are
-    // run together as text.
-    std::vector<const GumboNode*> rows;
-    const auto collect = [&rows](const GumboNode* parent) {
-        for (unsigned i = 0; i < ChildrenOf(parent).length; ++i) {
-            if (IsElement(Child(parent, i), GUMBO_TAG_TR))
-                rows.push_back(Child(parent, i));
+void CEmitter::VisitTable(const xmlNode* node) {
+    // The table keeps its form only if all of it fits the bounds and nothing stands in it
+    // that the form would lose; otherwise its cells are run together as text.
+    std::vector<const xmlNode*> rows;
+    bool stray = false;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+        stray = stray || IsStray(child, Part::Table);
+        if (IsElement(child, "tr"))
+            rows.push_back(child);
+        if (!IsSection(child))
+            continue;
+        for (const xmlNode* row = child->children; row != nullptr; row = row->next) {
+            stray = stray || IsStray(row, Part::Section);
+            if (IsElement(row, "tr"))
+                rows.push_back(row);
         }
-    };
-    collect(node);
-    for (unsigned i = 0; i < ChildrenOf(node).length; ++i) {
-        if (IsSection(Child(node, i)))
-            collect(Child(node, i));
     }
     // The grid as HTML lays it out: a cell goes to the first column its row has free, so
     // rowspans push later cells to the right.
     int nCells = 0;
     int nColumns = 0;
-    bool fits = !rows.empty() && int(rows.size()) <= kMaxTableRows;
+    bool fits = !stray && !rows.empty() && int(rows.size()) <= kMaxTableRows;
     std::vector<std::vector<bool>> taken(rows.size() + kMaxSpan);
     for (std::size_t r = 0; r < rows.size() && fits; ++r) {
         int column = 0;
         int nRowCells = 0;
-        for (unsigned i = 0; i < ChildrenOf(rows[r]).length && fits; ++i) {
-            const GumboNode* cell = Child(rows[r], i);
+        for (const xmlNode* cell = rows[r]->children; cell != nullptr && fits; cell = cell->next) {
+            fits = !IsStray(cell, Part::Row);
             if (!IsCell(cell))
                 continue;
             const int colspan = Span(cell, "colspan");
@@ -298,18 +321,18 @@ void CEmitter::VisitTable(const GumboNode* node) {
     }
 }
 
-void CEmitter::VisitList(const GumboNode* node) {
+void CEmitter::VisitList(const xmlNode* node) {
     int nItems = 0;
     bool onlyItems = true;
-    for (unsigned i = 0; i < ChildrenOf(node).length; ++i) {
-        const GumboNode* child = Child(node, i);
-        if (IsElement(child, GUMBO_TAG_LI))
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+        if (IsElement(child, "li"))
             ++nItems;
-        else if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEXT)
+        else if (child->type == XML_ELEMENT_NODE ||
+                 (child->type == XML_TEXT_NODE && !IsWhitespace(child)))
             onlyItems = false; // Qt would make up items of its own for these
     }
     if (onlyItems && nItems > 0 && m_nLists < kMaxListDepth && CanReserve(2, nItems)) {
-        const bool ordered = node->v.element.tag == GUMBO_TAG_OL;
+        const bool ordered = IsElement(node, "ol");
         Open(node, Ctx::List, ordered ? QStringLiteral("ol") : QStringLiteral("ul"));
         m_stack.back().nLists = 1;
         ++m_nLists;
@@ -319,7 +342,7 @@ void CEmitter::VisitList(const GumboNode* node) {
     }
 }
 
-void CEmitter::VisitImage(const GumboNode* node) {
+void CEmitter::VisitImage(const xmlNode* node) {
     const int index = PictureFor(Attribute(node, "src").trimmed());
     if (index >= 0 && CanOpen(0)) {
         m_out += QStringLiteral("<img src=\"%1\"%2>")

@@ -305,6 +305,31 @@ void TestBannerPages::documentHeldToItsBounds_data() {
                       "alt=\"local\"><img src=\"data:,x\">")
         << QStringList{"<img src=\"picture:0\">", "local", "<img src=\"picture:1\">"}
         << QStringList{"passwd", "data:", "a.png"};
+    // The page is decoded once, by its charset; the parser must not decode it again.
+    QTest::newRow("charset of the page read once")
+        << QByteArray("<meta charset=\"iso-8859-1\"><p>caf\xe9</p>")
+        << QStringList{QString("<p>caf") + QChar(0xe9) + "</p>"} << QStringList{};
+    QTest::newRow("references") << QByteArray("<p>Join &amp; split &copy;&#233;&#x20AC;&nbsp;x</p>")
+                                << QStringList{QString("<p>Join &amp; split ") + QChar(0xa9) +
+                                               QChar(0xe9) + QChar(0x20ac) + " x</p>"}
+                                << QStringList{};
+    QTest::newRow("NUL and control characters do not end the page")
+        << QByteArray("<p>") + '\0' +
+               "a\x01"
+               "b</p><p>after</p>"
+        << QStringList{"after"} << QStringList{};
+    QTest::newRow("cells without rows, text among rows")
+        << QByteArray("<table><td>loose</td><td>cell</td></table><table>stray<tr><td>row</td>"
+                      "</tr></table>")
+        << QStringList{"loose", "cell", "stray", "row"} << QStringList{};
+    QTest::newRow("drawings go")
+        << QByteArray("<svg><text>drawn</text></svg><math><mi>formula</mi></math><p>shown</p>")
+        << QStringList{"shown"} << QStringList{"drawn", "formula"};
+    QByteArray attributes = "<p>before</p><p a=\">\"";
+    for (int i = 0; i < 70000; ++i)
+        attributes += " b" + QByteArray::number(i);
+    QTest::newRow("page ends before a tag of 70,000 attributes, some past a quoted '>'")
+        << attributes + ">after</p>" << QStringList{"before"} << QStringList{"after"};
 }
 
 void TestBannerPages::documentHeldToItsBounds() {

@@ -67,6 +67,12 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
     for (int i = 0; attributes.size() < 500000; ++i)
         attributes += " a" + QByteArray::number(i);
     pages.append({"one tag, 70,000 attributes", Page(attributes + ">x"), {}});
+    // References are looked up one table entry after another; a '<' before a letter starts a
+    // tag wherever it stands, and a tag can run to the end of the page.
+    pages.append({"70,000 references", Page(Repeat("&diams;", 70000)), {}});
+    pages.append({"2,048 tags reaching to the page's end",
+                  Page(Repeat("<x'", 2048) + Repeat("y", 400000)),
+                  {}});
     QByteArray longLinks;
     for (int i = 0; i < 200; ++i)
         longLinks += "<a href=\"http://e.example/" + Repeat("x", 2000) + "\">" +
