@@ -11,12 +11,32 @@
 #include <memory>
 #endif
 
+QByteArray PathBytes(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.toUtf8();
+#else
+    return QFile::encodeName(path);
+#endif
+}
+
+std::filesystem::path::string_type NativePath(const std::string& path) {
+#ifdef Q_OS_WIN
+    return QString::fromStdString(path).toStdWString();
+#else
+    return path;
+#endif
+}
+
 QString DisplayPath(const QByteArray& path) {
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(path);
+#else
     return QFile::decodeName(path);
+#endif
 }
 
 bool IsExactlyShown(const QByteArray& path) {
-    return QFile::encodeName(QFile::decodeName(path)) == path;
+    return PathBytes(DisplayPath(path)) == path;
 }
 
 CFileUri ParseFileUri(const QByteArray& encoded) {
@@ -66,7 +86,7 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
     int nFound = 0;
     while (const dirent* entry = readdir(dir.get())) {
         const QByteArray entryName(entry->d_name);
-        if (QFile::decodeName(entryName) == name) {
+        if (DisplayPath(entryName) == name) {
             found = entryName;
             ++nFound;
         }
@@ -80,7 +100,7 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
 std::optional<QByteArray> PathBytesForShown(const QString& shown) {
     const QString path = QDir::fromNativeSeparators(shown);
     if (!path.contains(QChar::ReplacementCharacter))
-        return QFile::encodeName(path);
+        return PathBytes(path);
 #ifdef Q_OS_UNIX
     if (!path.startsWith(QLatin1Char('/')))
         return std::nullopt;
@@ -108,7 +128,7 @@ QByteArray CurrentDirBytes() {
     if (cwd)
         return QByteArray(cwd.get());
 #endif
-    return QFile::encodeName(QDir::currentPath());
+    return PathBytes(QDir::currentPath());
 }
 
 QString FilesNotAddedText(const QStringList& shownNames) {
