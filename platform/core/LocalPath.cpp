@@ -64,11 +64,17 @@ CFileUri ParseFileUri(const QUrl& url) {
         return result; // another machine's file
     if (url.hasQuery() || url.hasFragment())
         return result; // "?" or "#" unescaped: not a name we can be sure of
-    const QByteArray path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     // A NUL would cut the name short when the file is opened.
     if (!path.startsWith('/') || path.contains('\0'))
         return result;
+#ifdef Q_OS_WIN
+    // file:///C:/folder/name: the drive follows the first slash. (Shares arrive with a host
+    // and are refused like another machine's files.)
+    if (path.size() < 3 || path[2] != ':' || !QChar::isLetter(uchar(path[1])))
+        return result;
+    path.remove(0, 1);
+#endif
     result.path = path;
     return result;
 }
