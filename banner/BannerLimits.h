@@ -14,17 +14,18 @@ namespace BannerLimits {
 // error report per character or reference, so only the page's first bytes, tags and
 // references are read, up to the first tag with too many attributes; memory follows from
 // these bounds. A parse that still runs too long is given up (the page is then not shown).
-// Measured with bench_bannerparse --whole: the time of the bounded parse, then of the same
-// page parsed whole by libxml2 alone, in the same run.
-constexpr std::size_t kMaxParseBytes = 1024 * 1024; // of UTF-8. Any 1 MiB page: at most 38 ms
-                                                    // ('<' before digits; whole 19 ms), 11 MB
-constexpr int kMaxParsedTags = 2048;       // 100,000 nested <div>: 1.4 ms (whole 80 ms, 34 MB);
+// Measured with bench_bannerparse --whole on the development machine: the bounded parse,
+// then the same page parsed whole by libxml2 alone, in the same run.
+constexpr std::size_t kMaxParseBytes = 1024 * 1024; // of UTF-8. Any 1 MiB page: at most 40 ms
+                                                    // ('<' before digits; whole 35 ms), 11 MB
+constexpr int kMaxParsedTags = 2048;       // 100,000 nested <div>: 1.4 ms (whole 79 ms, 34 MB);
+                                           // 80,000 <font> then <p>x: 1.6 ms (whole 277 ms, 80 MB);
                                            // 1,024 <b> then 1,024 </i>: 3 ms
-constexpr int kMaxParsedReferences = 8192; // &diams; flood: 9 ms (whole 142 ms);
-                                           // bare '&' flood: 4 ms (whole 265 ms)
+constexpr int kMaxParsedReferences = 8192; // &diams; flood: 9 ms (whole 108 ms);
+                                           // bare '&' flood: 2 ms (whole 229 ms)
 // A tag of n attributes counts n * n, as the parser compares each with those before it:
-// one tag of 2,048: 11 ms; of 8,192: whole 99 ms; of 70,000: whole 11.3 s. 2,048 tags that
-// share the bound, 45 attributes each: 29 ms, 11 MB.
+// one tag of 2,048: 10 ms; of 8,192: whole 126 ms; of 70,000: whole 10.6 s. 2,048 tags that
+// share the bound, 45 attributes each: 26 ms, 11 MB.
 constexpr long long kMaxAttributePairs = 4LL * 1024 * 1024;
 constexpr int kParseCpuMs = 1500;
 

@@ -112,8 +112,9 @@ void CutUtf8(std::string& text, std::size_t nBytes) {
     text.resize(nBytes);
 }
 
-// Characters the parser reports an error for, each one (a page full of them would cost it
-// 200 ms), or, for a NUL, may take as the end of the page. They are shown as space anyway.
+// Characters the parser reports an error for, each one (a page full of them costs it some
+// 200 to 300 ms), or, for a NUL, may take as the end of the page. They are shown as space
+// anyway.
 void BlankUnreadable(std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
