@@ -135,7 +135,7 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     // The ".txt" rule reads characters, so it is applied to the text and mirrored in bytes.
     const QString shown = QDir::toNativeSeparators(DisplayPath(*bytes));
     m_strOutputFile = OutputPathForChoice(shown);
-    m_baOutputPath = *bytes + QFile::encodeName(m_strOutputFile.mid(shown.size()));
+    m_baOutputPath = *bytes + PathBytes(m_strOutputFile.mid(shown.size()));
     UpdateData(FALSE);
     return TRUE;
 }
@@ -150,7 +150,7 @@ void CVantrelDlg::StartJoin() {
     // The chosen bytes, as long as the field still shows the name they were chosen as.
     const QByteArray output = DisplayPath(m_baOutputPath) == m_strOutputFile
                                   ? m_baOutputPath
-                                  : QFile::encodeName(m_strOutputFile);
+                                  : PathBytes(m_strOutputFile);
     pThread->m_strOutputPath = output.toStdString();
     pThread->ResumeThread();
 }

@@ -2,11 +2,10 @@
 
 #include "AfxMessageBox.h"
 #include "JoinFiles.h"
+#include "LocalPath.h"
 #include "resource.h"
 #include "SendMessage.h"
 #include "UiThread.h"
-
-#include <QFile>
 
 #include <mutex>
 #include <set>
@@ -47,10 +46,13 @@ void CJoinThread::run() {
 
 int CJoinThread::Run() {
     const QMutexLocker lock(&g_csJoin); // held until the completion has been handled
-    const JoinResult result = JoinFiles(m_strOutputPath, m_lstInputPaths);
+    std::list<JoinPath> inputs;
+    for (const std::string& path : m_lstInputPaths)
+        inputs.push_back(NativePath(path));
+    const JoinResult result = JoinFiles(NativePath(m_strOutputPath), inputs);
     if (!result.ok()) {
         // The message quotes paths in the bytes they were given in, so decode it the same way.
-        AfxMessageBox(QFile::decodeName(QByteArray::fromStdString(result.message())),
+        AfxMessageBox(DisplayPath(QByteArray::fromStdString(result.message())),
                       MB_OK | MB_ICONEXCLAMATION);
     } else {
         SendMessage(m_hNotifyWnd, WM_COMMAND, MAKEWPARAM(ID_JOIN_COMPLETED, 0), 0);

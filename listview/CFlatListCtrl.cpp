@@ -143,7 +143,7 @@ void CFlatListCtrl::ResetImageList() {
 }
 
 int CFlatListCtrl::AddFileRow(const QString& path) {
-    return AddFileRow(QFile::encodeName(path));
+    return AddFileRow(PathBytes(path));
 }
 
 int CFlatListCtrl::AddFileRow(const QByteArray& path) {

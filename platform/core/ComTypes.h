@@ -6,7 +6,11 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+using HRESULT = long; // the system's own definition, which Qt's Windows headers repeat
+#else
 using HRESULT = std::int32_t;
+#endif
 using ULONG = std::uint32_t;
 using LONG = std::int32_t;
 using OLECHAR = char16_t;
@@ -27,22 +31,26 @@ constexpr bool FAILED(HRESULT hr) {
     return hr < 0;
 }
 
+#ifdef _WIN32
+#include <QUuid> // declares the system's GUID (struct _GUID) on Windows; the program uses it
+#else
 struct GUID {
     std::uint32_t Data1;
     std::uint16_t Data2;
     std::uint16_t Data3;
     std::uint8_t Data4[8];
-
-    friend bool operator==(const GUID& a, const GUID& b) {
-        if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
-            return false;
-        for (int i = 0; i < 8; ++i) {
-            if (a.Data4[i] != b.Data4[i])
-                return false;
-        }
-        return true;
-    }
 };
+#endif
+
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
+        return false;
+    for (int i = 0; i < 8; ++i) {
+        if (a.Data4[i] != b.Data4[i])
+            return false;
+    }
+    return true;
+}
 using IID = GUID;
 using CLSID = GUID;
 using REFIID = const IID&;
@@ -52,14 +60,25 @@ inline bool IsEqualIID(REFIID a, REFIID b) {
     return a == b;
 }
 
-extern const IID IID_IUnknown;
-extern const IID IID_IDispatch;
-extern const IID IID_IOleClientSite;
-extern const IID IID_IOleContainer;
-extern const IID IID_IOleObject;
-extern const IID IID_IDocHostUIHandler;
-extern const IID IID_IWebBrowser2;
-extern const CLSID CLSID_WebBrowser;
+// The interface and class ids have the values Windows gives them, so the names stay
+// interchangeable with the real ones. Constants of each file, not symbols: on Windows the
+// system's libraries define symbols of these names.
+constexpr IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID IID_IDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID IID_IOleClientSite = {
+    0x00000118, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID IID_IOleContainer = {
+    0x0000011B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID IID_IOleObject = {
+    0x00000112, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID IID_IDocHostUIHandler = {
+    0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+constexpr IID IID_IWebBrowser2 = {
+    0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+constexpr CLSID CLSID_WebBrowser = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
@@ -93,12 +112,14 @@ struct RECT {
     LONG bottom;
 };
 using LPCRECT = const RECT*;
-struct MSG {
+// Named as Windows names it, since Qt's Windows headers declare MSG as struct tagMSG.
+struct tagMSG {
     HWND hwnd;
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
+using MSG = tagMSG;
 using LPMSG = MSG*;
 
 struct IOleClientSite : IUnknown {

@@ -11,12 +11,32 @@
 #include <memory>
 #endif
 
+QByteArray PathBytes(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.toUtf8();
+#else
+    return QFile::encodeName(path);
+#endif
+}
+
+std::filesystem::path::string_type NativePath(const std::string& path) {
+#ifdef Q_OS_WIN
+    return QString::fromStdString(path).toStdWString();
+#else
+    return path;
+#endif
+}
+
 QString DisplayPath(const QByteArray& path) {
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(path);
+#else
     return QFile::decodeName(path);
+#endif
 }
 
 bool IsExactlyShown(const QByteArray& path) {
-    return QFile::encodeName(QFile::decodeName(path)) == path;
+    return PathBytes(DisplayPath(path)) == path;
 }
 
 CFileUri ParseFileUri(const QByteArray& encoded) {
@@ -44,11 +64,17 @@ CFileUri ParseFileUri(const QUrl& url) {
         return result; // another machine's file
     if (url.hasQuery() || url.hasFragment())
         return result; // "?" or "#" unescaped: not a name we can be sure of
-    const QByteArray path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     // A NUL would cut the name short when the file is opened.
     if (!path.startsWith('/') || path.contains('\0'))
         return result;
+#ifdef Q_OS_WIN
+    // file:///C:/folder/name: the drive follows the first slash. (Shares arrive with a host
+    // and are refused like another machine's files.)
+    if (path.size() < 3 || path[2] != ':' || !QChar::isLetter(uchar(path[1])))
+        return result;
+    path.remove(0, 1);
+#endif
     result.path = path;
     return result;
 }
@@ -66,7 +92,7 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
     int nFound = 0;
     while (const dirent* entry = readdir(dir.get())) {
         const QByteArray entryName(entry->d_name);
-        if (QFile::decodeName(entryName) == name) {
+        if (DisplayPath(entryName) == name) {
             found = entryName;
             ++nFound;
         }
@@ -80,7 +106,7 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
 std::optional<QByteArray> PathBytesForShown(const QString& shown) {
     const QString path = QDir::fromNativeSeparators(shown);
     if (!path.contains(QChar::ReplacementCharacter))
-        return QFile::encodeName(path);
+        return PathBytes(path);
 #ifdef Q_OS_UNIX
     if (!path.startsWith(QLatin1Char('/')))
         return std::nullopt;
@@ -108,7 +134,7 @@ QByteArray CurrentDirBytes() {
     if (cwd)
         return QByteArray(cwd.get());
 #endif
-    return QFile::encodeName(QDir::currentPath());
+    return PathBytes(QDir::currentPath());
 }
 
 QString FilesNotAddedText(const QStringList& shownNames) {

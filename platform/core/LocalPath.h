@@ -1,12 +1,21 @@
 // File names as the system's bytes. A name need not be valid text: it is kept as bytes from
-// the moment it enters the program until a file is opened, and only shown as text.
+// the moment it enters the program until a file is opened, and only shown as text. On Windows,
+// where names are UTF-16 and always text, the bytes are their UTF-8.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
 #include <optional>
+#include <string>
+
+// The bytes the program keeps for a name it is given as text.
+QByteArray PathBytes(const QString& path);
+
+// A name's bytes in the form the join opens: the same bytes on Linux, UTF-16 on Windows.
+std::filesystem::path::string_type NativePath(const std::string& path);
 
 class QUrl;
 

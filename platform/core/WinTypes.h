@@ -25,6 +25,9 @@ using DWORD_PTR = std::uintptr_t;
 // A window handle that can be handed to another thread: it notices when the window is
 // destroyed, and is only dereferenced on the user-interface thread. It holds the window as an
 // object, so code that only passes handles along (the join worker) needs no widgets.
+// On Windows the build defines HWND as a macro of its own name (platform/CMakeLists.txt), so
+// that Qt's headers, which declare the system's handle only when there is no such macro, leave
+// the name to this type.
 using HWND = QPointer<QObject>;
 
 constexpr WORD LOWORD(WPARAM w) {

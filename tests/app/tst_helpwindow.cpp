@@ -217,9 +217,11 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     QVERIFY2(error->text().contains(says), qPrintable(error->text()));
     if (says == QLatin1String("was not found")) {
         // Both places looked in are named, and nothing promises that reinstalling helps.
-        QVERIFY2(error->text().contains(QStringLiteral("\"%1\"").arg(exeFolder)),
+        QVERIFY2(error->text().contains(
+                     QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(exeFolder))),
                  qPrintable(error->text()));
-        QVERIFY2(error->text().contains(QStringLiteral("\"%1\"").arg(dir.path())),
+        QVERIFY2(error->text().contains(
+                     QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(dir.path()))),
                  qPrintable(error->text()));
         QVERIFY(!error->text().contains(QStringLiteral("nstall")));
     }

@@ -134,8 +134,9 @@ void TestJoinRoad::wholeRoad() {
         });
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     }
-    QCOMPARE(m_dlg->OutputFile(), Path("joined.bin"));
-    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("joined.bin"));
+    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("joined.bin")));
+    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
+             QDir::toNativeSeparators(Path("joined.bin")));
 
     for (int round = 0; round < 2; ++round) { // the same join again at once
         WriteFile(Path("joined.bin"), "stale");
@@ -246,12 +247,16 @@ void TestJoinRoad::chooserNamesTheOutput() {
     QDir::setCurrent(oldCurrent);
 
     QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath()); // starts in the current folder
-    QCOMPARE(m_dlg->OutputFile(), Path(stored));
-    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path(stored));
+    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path(stored)));
+    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
+             QDir::toNativeSeparators(Path(stored)));
     QCOMPARE(ReadFile(Path("exists.dat")), QByteArray("keep")); // choosing writes nothing
 }
 
 void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
+#ifndef Q_OS_UNIX
+    QSKIP("keeps a join waiting on a named pipe (POSIX)");
+#else
     // A join that waits on a pipe is running while the user picks another output.
     const QString pipe = Path("pipe");
     QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
@@ -267,10 +272,10 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
     }
-    QCOMPARE(m_dlg->OutputFile(), Path("first.bin"));
+    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("first.bin")));
 
     ChooseOutput("second.bin");
-    QCOMPARE(m_dlg->OutputFile(), Path("second.bin"));
+    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("second.bin")));
 
     QFile fifo(pipe);
     QVERIFY(fifo.open(QIODevice::WriteOnly));
@@ -280,6 +285,7 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
     QCOMPARE(boxes.calls[0].text, kSuccess);
     QCOMPARE(ReadFile(Path("first.bin")), QByteArray("through the pipe")); // the request was a copy
     QVERIFY(!QFile::exists(Path("second.bin")));
+#endif
 }
 
 void TestJoinRoad::dialogsJudgeFilesByTheirNames_data() {
@@ -289,6 +295,9 @@ void TestJoinRoad::dialogsJudgeFilesByTheirNames_data() {
 }
 
 void TestJoinRoad::dialogsJudgeFilesByTheirNames() {
+#ifndef Q_OS_UNIX
+    QSKIP("its file that would block a reader is a named pipe (POSIX)");
+#else
     QFETCH(bool, addFiles);
     // Reading a listed file to learn its type could hold the dialog for good (a pipe, a file
     // such as /proc/kmsg); a file whose contents say more than its name shows whether it does.
@@ -313,6 +322,7 @@ void TestJoinRoad::dialogsJudgeFilesByTheirNames() {
     }
     QVERIFY(!type.isEmpty());
     QVERIFY2(!type.contains("PDF"), qPrintable(type));
+#endif
 }
 
 void TestJoinRoad::addFilesStopsAtTheCap_data() {
@@ -466,6 +476,9 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
 }
 
 void TestJoinRoad::closingDuringALongJoin() {
+#ifndef Q_OS_UNIX
+    QSKIP("keeps a join waiting on a named pipe (POSIX)");
+#else
     // The application's own exit path, in a process of its own: see appexit_helper. The join
     // waits on a pipe that nobody writes; the closed program must not wait with it.
     const QString pipe = Path("pipe");
@@ -479,6 +492,7 @@ void TestJoinRoad::closingDuringALongJoin() {
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
     QCOMPARE(ReadFile(Path("out.bin")), head);
+#endif
 }
 
 QTEST_MAIN(TestJoinRoad)

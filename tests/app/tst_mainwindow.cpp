@@ -211,8 +211,13 @@ void TestMainWindow::startsWithStatusTextColumnAndFocus() {
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QCOMPARE(dlg.windowTitle(), QString("Vantrel"));
     QVERIFY(!dlg.windowIcon().isNull());
+#ifdef Q_OS_WIN
+    QCOMPARE(dlg.StatusBar()->GetText(0),
+             QString("Drag and drop files from Windows Explorer or click Add Files button"));
+#else
     QCOMPARE(dlg.StatusBar()->GetText(0),
              QString("Drag and drop files from your file manager or click Add Files button"));
+#endif
     QCOMPARE(dlg.StatusBar()->GetText(1), QString());
     CFlatListCtrl* list = dlg.FileList();
     QCOMPARE(list->columnCount(), 1);

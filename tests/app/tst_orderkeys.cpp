@@ -169,7 +169,7 @@ private slots:
         w.Key(Qt::Key_Tab, Qt::NoModifier);
         w.Key(Qt::Key_Tab, Qt::NoModifier);
         w.Key(Qt::Key_Space, Qt::NoModifier);
-        QTRY_COMPARE(w.dlg.OutputFile(), output);
+        QTRY_COMPARE(w.dlg.OutputFile(), QDir::toNativeSeparators(output));
         QString seen;
         const CTopLevelWatch watch = WhenBoxShown(
             [&](QMessageBox* box) {

@@ -2,6 +2,7 @@
 // widget dependency that creeps into the worker breaks its build.
 #include "AfxMessageBox.h"
 #include "CJoinThread.h"
+#include "LocalPath.h"
 #include "SendMessage.h"
 
 #include <QFile>
@@ -49,8 +50,8 @@ QByteArray Contents(const QString& path) {
 CJoinThread* NewJoin(QObject* target, const QStringList& inputs, const QString& output) {
     auto* worker = new CJoinThread;
     for (const QString& input : inputs)
-        worker->m_lstInputPaths.push_back(QFile::encodeName(input).toStdString());
-    worker->m_strOutputPath = QFile::encodeName(output).toStdString();
+        worker->m_lstInputPaths.push_back(PathBytes(input).toStdString());
+    worker->m_strOutputPath = PathBytes(output).toStdString();
     worker->m_hNotifyWnd = target;
     return worker;
 }

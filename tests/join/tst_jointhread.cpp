@@ -3,6 +3,7 @@
 #include "CJoinThread.h"
 #include "GuiTestSupport.h"
 #include "JoinFiles.h"
+#include "LocalPath.h"
 #include "resource.h"
 #include "SendMessage.h"
 #include "TestSupport.h"
@@ -37,9 +38,9 @@ public:
 QPointer<CJoinThread> StartJoin(QWidget* window, const QString& output, const QStringList& inputs) {
     auto* worker = new CJoinThread;
     for (const QString& input : inputs)
-        worker->m_lstInputPaths.push_back(QFile::encodeName(input).toStdString());
+        worker->m_lstInputPaths.push_back(PathBytes(input).toStdString());
     worker->m_hNotifyWnd = window;
-    worker->m_strOutputPath = QFile::encodeName(output).toStdString();
+    worker->m_strOutputPath = PathBytes(output).toStdString();
     QPointer<CJoinThread> guard(worker);
     worker->ResumeThread();
     return guard;
@@ -219,6 +220,9 @@ void TestJoinThread::processEndsCleanlyWhileAJoinRuns_data() {
 }
 
 void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
+#ifndef Q_OS_UNIX
+    QSKIP("its endless inputs and outputs are a named pipe and /dev/zero (POSIX)");
+#else
     QFETCH(QString, output);
     QFETCH(QStringList, inputs);
     QFETCH(QString, outputLeft);
@@ -242,6 +246,7 @@ void TestJoinThread::processEndsCleanlyWhileAJoinRuns() {
     if (output == "out1")
         QCOMPARE(ReadFile(Path("out1")), outputLeft == "head" ? headData : QByteArray());
     QCOMPARE(ReadFile(Path("out2")), tailData);
+#endif
 }
 
 QTEST_MAIN(TestJoinThread)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 QByteArray PatternBytes(qsizetype size, quint32 seed) {
     QByteArray data(size, Qt::Uninitialized);
@@ -40,6 +42,7 @@ QByteArray ReadFile(const QString& path) {
     return file.readAll();
 }
 
+#ifdef Q_OS_UNIX
 CChildRun::CChildRun(const std::function<std::string()>& fn, bool asNobody) {
     int fds[2];
     if (pipe(fds) != 0)
@@ -127,6 +130,8 @@ std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& d
         return std::string("wrote all");
     };
 }
+
+#endif
 
 CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, int endWithinMs) {
     CHelperRun run;

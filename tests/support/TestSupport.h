@@ -15,6 +15,7 @@ QByteArray PatternBytes(qsizetype size, quint32 seed);
 void WriteFile(const QString& path, const QByteArray& data);
 QByteArray ReadFile(const QString& path);
 
+#ifdef Q_OS_UNIX // forked children
 // Runs fn in a child process and returns what it returned. With asNobody the child first
 // drops to the unprivileged user, so permission checks apply even when tests run as root.
 std::string RunInChild(const std::function<std::string()>& fn, bool asNobody = false);
@@ -40,6 +41,8 @@ private:
 // A writer on a pipe, for CChildRun: opens it (waiting for a reader), writes everything,
 // closes it; returns "wrote all" or what went wrong.
 std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data);
+
+#endif
 
 // What a helper process did that closes its window while a join runs.
 struct CHelperRun {
