@@ -398,6 +398,18 @@ void WakeWaitingJoins() {
 }
 #endif
 
+// After a read or write that failed: whether to try it again (interrupted, or a pipe or device
+// that is ready now). stopped says the join was asked to stop while it waited; otherwise errno
+// still tells why the call failed.
+bool TryAgain(int fd, Ready ready, bool& stopped) {
+    if (errno == EINTR)
+        return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+        return false;
+    stopped = !WaitUntilReady(fd, ready);
+    return !stopped;
+}
+
 // Writes all n bytes with as few writes as the system allows: one, unless it writes short.
 // A full pipe or device is waited for, as long as it takes unless the join is endless and asked
 // to stop (err is then kStopped).
@@ -405,15 +417,10 @@ bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
     while (n > 0) {
         const std::ptrdiff_t written = WriteSome(fd, data, n);
         if (written < 0) {
-            if (errno == EINTR)
+            bool stopped = false;
+            if (TryAgain(fd, Ready::ToWrite, stopped))
                 continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (WaitUntilReady(fd, Ready::ToWrite))
-                    continue;
-                err = kStopped;
-                return false;
-            }
-            err = errno;
+            err = stopped ? kStopped : errno;
             return false;
         }
         if (written == 0) { // no progress and no reason given
@@ -663,15 +670,10 @@ bool CopyBlocks(int fdIn, int fdOut, bool endless, std::uint64_t& copied, CopySt
         if (n == 0)
             return true;
         if (n < 0) {
-            if (errno == EINTR)
+            bool stopped = false;
+            if (TryAgain(fdIn, Ready::ToRead, stopped))
                 continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (WaitUntilReady(fdIn, Ready::ToRead))
-                    continue;
-                how = CopyStop::Stopped;
-                return false;
-            }
-            how = CopyStop::Read;
+            how = stopped ? CopyStop::Stopped : CopyStop::Read;
             err = errno;
             return false;
         }
