@@ -13,7 +13,8 @@
 
 QByteArray PathBytes(const QString& path) {
 #ifdef Q_OS_WIN
-    return path.toUtf8();
+    // Kept with the system's separator, so rows and messages show names as Explorer does.
+    return QDir::toNativeSeparators(path).toUtf8();
 #else
     return QFile::encodeName(path);
 #endif
@@ -74,6 +75,7 @@ CFileUri ParseFileUri(const QUrl& url) {
     if (path.size() < 3 || path[2] != ':' || !QChar::isLetter(uchar(path[1])))
         return result;
     path.remove(0, 1);
+    path.replace('/', '\\');
 #endif
     result.path = path;
     return result;

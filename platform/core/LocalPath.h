@@ -1,6 +1,7 @@
 // File names as the system's bytes. A name need not be valid text: it is kept as bytes from
 // the moment it enters the program until a file is opened, and only shown as text. On Windows,
-// where names are UTF-16 and always text, the bytes are their UTF-8.
+// where names are UTF-16 and always text, the bytes are their UTF-8, with backslashes between
+// the parts.
 #pragma once
 
 #include <QByteArray>

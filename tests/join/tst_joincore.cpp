@@ -5,6 +5,7 @@
 #include "LocalPath.h"
 #include "SendMessage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -81,8 +82,9 @@ void TestJoinCore::failureNamesTheFileAsItIsCalled() {
     const QString gone = dir.filePath(QString::fromUtf8("Übersicht – März €.bin"));
     QVERIFY(RunToEnd(NewJoin(&window, {gone}, dir.filePath("out"))));
     QCOMPARE(boxes.calls.size(), 1);
-    QVERIFY2(boxes.calls[0].text.contains("\"" + gone + "\" does not exist"),
-             qPrintable(boxes.calls[0].text));
+    QVERIFY2(
+        boxes.calls[0].text.contains("\"" + QDir::toNativeSeparators(gone) + "\" does not exist"),
+        qPrintable(boxes.calls[0].text));
 }
 
 void TestJoinCore::completionForADestroyedWindowIsDropped() {

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -89,7 +90,7 @@ private slots:
         QCOMPARE(list.AddFileRow(m_dir.path()), 2); // a folder is a row like a file
         QCOMPARE(list.GetItemCount(), 3);
         for (int i = 0; i < 2; ++i) {
-            QCOMPARE(list.GetItemText(i, 0), path);
+            QCOMPARE(list.GetItemText(i, 0), QDir::toNativeSeparators(path));
             QCOMPARE(list.GetItemData(i), DWORD_PTR(kIncludeInJoin));
             QCOMPARE(list.GetItemImage(i), i); // each row its own icon
             QVERIFY(!list.item(i, 0)->icon().isNull());
@@ -230,7 +231,7 @@ private slots:
         for (const char* name : {"b", "C", "a", "B"})
             host.list->AddFileRow(File(name));
         QVERIFY(host.Show());
-        const QString base = m_dir.path() + "/";
+        const QString base = QDir::toNativeSeparators(m_dir.path() + "/");
         auto* sm = host.list->selectionModel();
         sm->select(host.list->model()->index(0, 0),
                    QItemSelectionModel::Select | QItemSelectionModel::Rows); // "b"

@@ -6,6 +6,7 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -202,7 +203,7 @@ private slots:
         host.BeginDrag(1);
         host.Move(host.RowPoint(3));
         host.Release(host.RowPoint(3));
-        QCOMPARE(host.list->GetItemText(3, 0), longPath);
+        QCOMPARE(host.list->GetItemText(3, 0), QDir::toNativeSeparators(longPath));
         QCOMPARE(host.list->GetItemImage(3), 1);
         QCOMPARE(host.list->GetItemData(3), DWORD_PTR(77));
         QCOMPARE(host.list->GetItemStateBits(3), LVIS_CUT);

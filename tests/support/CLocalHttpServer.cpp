@@ -1,6 +1,7 @@
 #include "CLocalHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -72,8 +73,20 @@ void CLocalHttpServer::OnNewConnection() {
             OnRequest(socket, connection.buffer.left(end));
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (m_connections.value(socket).nLeft > 0 && socket->bytesToWrite() < 4 * kChunk)
-                Stream(socket);
+            const auto it = m_connections.find(socket);
+            if (it == m_connections.end() || it->nLeft <= 0 || it->bPaced ||
+                socket->bytesToWrite() >= 4 * kChunk)
+                return;
+            // One chunk a millisecond at most, like a fast network. Where sends never block
+            // (Wine queues them all), the whole page would otherwise count as sent at once.
+            it->bPaced = true;
+            QTimer::singleShot(1, socket, [this, socket] {
+                const auto it = m_connections.find(socket);
+                if (it != m_connections.end()) {
+                    it->bPaced = false;
+                    Stream(socket);
+                }
+            });
         });
     }
 }

@@ -53,7 +53,8 @@ private:
     struct CConnection {
         QByteArray buffer;
         bool bAnswered = false;
-        qint64 nLeft = 0; // of an endless page
+        qint64 nLeft = 0;    // of an endless page
+        bool bPaced = false; // its next chunk waits for a timer
     };
 
     QTcpServer m_server;
