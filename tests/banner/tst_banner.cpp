@@ -317,6 +317,9 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     QFETCH(QString, server);
     QFETCH(bool, shown);
     constexpr qint64 k100MB = 100 * 1000 * 1000;
+    if (server.startsWith("huge") && RunningUnderWine())
+        QSKIP("Wine takes every send at once and does not always report the peer's close, so "
+              "the test server cannot tell how much the program read or when it let go");
 
     CLocalHttpServer http;
     QString host = http.Host();

@@ -1,7 +1,6 @@
 #include "CLocalHttpServer.h"
 
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace {
 
@@ -73,20 +72,8 @@ void CLocalHttpServer::OnNewConnection() {
             OnRequest(socket, connection.buffer.left(end));
         });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            const auto it = m_connections.find(socket);
-            if (it == m_connections.end() || it->nLeft <= 0 || it->bPaced ||
-                socket->bytesToWrite() >= 4 * kChunk)
-                return;
-            // One chunk a millisecond at most, like a fast network. Where sends never block
-            // (Wine queues them all), the whole page would otherwise count as sent at once.
-            it->bPaced = true;
-            QTimer::singleShot(1, socket, [this, socket] {
-                const auto it = m_connections.find(socket);
-                if (it != m_connections.end()) {
-                    it->bPaced = false;
-                    Stream(socket);
-                }
-            });
+            if (m_connections.value(socket).nLeft > 0 && socket->bytesToWrite() < 4 * kChunk)
+                Stream(socket);
         });
     }
 }

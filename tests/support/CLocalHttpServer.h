@@ -53,8 +53,7 @@ private:
     struct CConnection {
         QByteArray buffer;
         bool bAnswered = false;
-        qint64 nLeft = 0;    // of an endless page
-        bool bPaced = false; // its next chunk waits for a timer
+        qint64 nLeft = 0; // of an endless page
     };
 
     QTcpServer m_server;
