@@ -24,33 +24,6 @@ constexpr int kScrollInterval = 100; // ms, one line per tick
 constexpr int kDropProbeX = 8;       // the target is the row at this x, wherever the pointer is
 const QColor kDragKeyColour(0, 255, 0);
 
-// The URIs of a drop as they were sent: a name that is not text must not pass through
-// QString on the way.
-QList<QByteArray> DroppedUris(const QMimeData* pData) {
-    QList<QByteArray> uris;
-    if (pData == nullptr || !pData->hasUrls())
-        return uris;
-    // pcmanfm-qt's text/uri-list has already lost such bytes on its side; its own list of
-    // the same files, in the same form, has them.
-    QByteArray list = pData->data(QStringLiteral("libfm/files"));
-    if (list.isEmpty())
-        list = pData->data(QStringLiteral("text/uri-list"));
-    if (list.isEmpty()) {
-        for (const QUrl& url : pData->urls())
-            uris << url.toEncoded();
-        return uris;
-    }
-    // Only the line end comes off: some file managers send names raw, and a space or tab at
-    // either end of a name is part of it.
-    for (QByteArray uri : list.split('\n')) {
-        if (uri.endsWith('\r'))
-            uri.chop(1);
-        if (!uri.isEmpty() && !uri.startsWith('#')) // comments are allowed in the list
-            uris << uri;
-    }
-    return uris;
-}
-
 // A refused URI as readable as it can be, control characters marked.
 QString ShownUri(const QByteArray& uri) {
     QString shown = DisplayPath(QByteArray::fromPercentEncoding(uri));
@@ -311,7 +284,7 @@ CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const
     const Qt::DropAction action = ReadOnlyDropAction(e->possibleActions());
     // During a row drag the list takes no new rows: the indices being moved must hold.
     if (action != Qt::IgnoreAction && !IsDraggingRows()) {
-        for (const QByteArray& uri : DroppedUris(e->mimeData())) {
+        for (const QByteArray& uri : DroppedFileUris(e->mimeData())) {
             const CFileUri file = ParseFileUri(uri);
             if (!file.bFile) {
                 files = {};

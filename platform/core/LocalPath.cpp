@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
@@ -79,6 +80,37 @@ CFileUri ParseFileUri(const QUrl& url) {
 #endif
     result.path = path;
     return result;
+}
+
+QList<QByteArray> DroppedFileUris(const QMimeData* pData) {
+    QList<QByteArray> uris;
+    if (pData == nullptr || !pData->hasUrls())
+        return uris;
+    QByteArray list;
+#ifdef Q_OS_WIN
+    // The shell's own list of UTF-16 names (Qt's urls()) is the one to trust: a text/uri-list
+    // beside it came from another system, as Wine passes on an X drop with POSIX paths.
+#else
+    // pcmanfm-qt's text/uri-list has already lost such bytes on its side; its own list of
+    // the same files, in the same form, has them.
+    list = pData->data(QStringLiteral("libfm/files"));
+    if (list.isEmpty())
+        list = pData->data(QStringLiteral("text/uri-list"));
+#endif
+    if (list.isEmpty()) {
+        for (const QUrl& url : pData->urls())
+            uris << url.toEncoded();
+        return uris;
+    }
+    // Only the line end comes off: some file managers send names raw, and a space or tab at
+    // either end of a name is part of it.
+    for (QByteArray uri : list.split('\n')) {
+        if (uri.endsWith('\r'))
+            uri.chop(1);
+        if (!uri.isEmpty() && !uri.startsWith('#')) // comments are allowed in the list
+            uris << uri;
+    }
+    return uris;
 }
 
 #ifdef Q_OS_UNIX

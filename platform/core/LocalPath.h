@@ -18,6 +18,7 @@ QByteArray PathBytes(const QString& path);
 // A name's bytes in the form the join opens: the same bytes on Linux, UTF-16 on Windows.
 std::filesystem::path::string_type NativePath(const std::string& path);
 
+class QMimeData;
 class QUrl;
 
 // The name as readable text; bytes that are not text in the locale show as U+FFFD.
@@ -34,6 +35,10 @@ struct CFileUri {
 };
 CFileUri ParseFileUri(const QByteArray& encoded);
 CFileUri ParseFileUri(const QUrl& url);
+
+// The URIs of a drop as they were sent, one per line of the list, nothing decoded: a name that
+// is not text must not pass through QString on the way.
+QList<QByteArray> DroppedFileUris(const QMimeData* pData);
 
 // The bytes of a path that another component (a file dialog) hands over as text. A part that
 // shows U+FFFD is looked up among the folder's real names; nothing when two names show alike,
