@@ -26,9 +26,18 @@ bool CBannerLoader::IsFetchable(const QUrl& url) const {
            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
+bool CBannerLoader::IsOnSite(const QUrl& url) const {
+    const auto port = [](const QUrl& u) {
+        return u.port(u.scheme() == QLatin1String("https") ? 443 : 80);
+    };
+    return IsFetchable(url) && url.scheme() == m_site.scheme() &&
+           url.host().compare(m_site.host(), Qt::CaseInsensitive) == 0 && port(url) == port(m_site);
+}
+
 void CBannerLoader::Start(const QUrl& url) {
     Stop();
     m_bExpired = false;
+    m_site = url;
     if (!IsFetchable(url))
         return;
     if (m_pNetwork == nullptr)
@@ -38,8 +47,8 @@ void CBannerLoader::Start(const QUrl& url) {
 }
 
 void CBannerLoader::FetchImage(const QUrl& url) {
-    if (m_bExpired || m_pNetwork == nullptr || !IsFetchable(url) ||
-        m_requestedImages.contains(url) || m_requestedImages.size() >= kMaxImages) {
+    if (m_bExpired || m_pNetwork == nullptr || !IsOnSite(url) || m_requestedImages.contains(url) ||
+        m_requestedImages.size() >= kMaxImages) {
         // Settle it at once, but from the event loop, as a transfer would; not if another
         // page has been asked for meanwhile.
         QMetaObject::invokeMethod(
@@ -71,8 +80,16 @@ void CBannerLoader::Stop() {
 void CBannerLoader::Get(const QUrl& url, bool bPage) {
     QNetworkRequest request(url);
     request.setMaximumRedirectsAllowed(5);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = m_pNetwork->get(request);
     m_transfers.insert(reply, CTransfer{url, bPage, {}});
+    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& to) {
+        if (IsOnSite(to))
+            emit reply->redirectAllowed();
+        else
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > m_nMaxBytes)
@@ -101,7 +118,7 @@ void CBannerLoader::OnFinished(QNetworkReply* reply) {
     if (reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > 0)
         transfer.data += reply->read(m_nMaxBytes + 1 - transfer.data.size());
     const bool ok = reply->error() == QNetworkReply::NoError &&
-                    transfer.data.size() <= m_nMaxBytes && IsFetchable(reply->url());
+                    transfer.data.size() <= m_nMaxBytes && IsOnSite(reply->url());
     if (transfer.bPage) {
         if (ok)
             emit PageArrived(transfer.data, reply->url());

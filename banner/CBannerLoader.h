@@ -28,15 +28,19 @@ public:
     // pictures together, from Start on (a load under way gets the new time from now on).
     void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
 
-    // Abandons whatever is under way and requests the page. Only http and https are fetched.
+    // Abandons whatever is under way and requests the page. Only http and https are fetched,
+    // and from then on only from the page's own scheme, host and port: a page must not make
+    // the program send requests to other machines (those of the user's own network above all).
     void Start(const QUrl& url);
     // Requests a picture of the current page, unless it was asked for already, too many
-    // were, or the time is up. Every request ends in ImageDone.
+    // were, the time is up or it lies elsewhere. Every request ends in ImageDone.
     void FetchImage(const QUrl& url);
     // Abandons everything under way; no signal follows.
     void Stop();
 
     bool IsFetchable(const QUrl& url) const;
+    // Whether url is on the page's scheme, host and port (redirects are held to it too).
+    bool IsOnSite(const QUrl& url) const;
 
 signals:
     void PageArrived(const QByteArray& data, const QUrl& url);
@@ -58,6 +62,7 @@ private:
     QNetworkAccessManager* m_pNetwork = nullptr;
     QHash<QNetworkReply*, CTransfer> m_transfers;
     QSet<QUrl> m_requestedImages;
+    QUrl m_site; // where the page was asked for
     QTimer m_deadline;
     qint64 m_nMaxBytes = kDefaultMaxBytes;
     int m_nTimeoutMs = kDefaultTimeoutMs;

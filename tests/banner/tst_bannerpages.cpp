@@ -245,21 +245,35 @@ void TestBannerPages::picturesChosenInDocumentOrder_data() {
     QTest::newRow("a picture repeated counts once")
         << QByteArray("<img src=\"p3.png\"><img src=\"/p3.png\"><img src=\"p3.png\">") + twenty
         << first16;
+    // OTHER: another server on this machine; SELF: this server's port.
+    QTest::newRow("only from the page's host and port")
+        << QByteArray("<img src=\"http://OTHER/p0.png\"><img src=\"http://localhost:SELF/p1.png\">"
+                      "<img src=\"https://127.0.0.1:SELF/p3.png\"><img src=\"p2.png\">")
+        << QList<int>{2};
+    QTest::newRow("redirects kept on the page's host and port")
+        << QByteArray("<img src=\"off.png\"><img src=\"on.png\">") << QList<int>{1};
 }
 
 void TestBannerPages::picturesChosenInDocumentOrder() {
     QFETCH(QByteArray, body);
     QFETCH(QList<int>, fetched);
-    CLocalHttpServer server;
+    CLocalHttpServer server, other;
+    body.replace("OTHER", other.Host().toLatin1());
+    body.replace("SELF", QByteArray::number(server.Port()));
     server.Serve("/bnvtl.html", "text/html", "<html><body>" + body + "</body></html>");
-    for (int i = 0; i < 20; ++i)
+    server.Redirect("/off.png", other.Url("/p0.png").toLatin1());
+    server.Redirect("/on.png", "/p1.png");
+    for (int i = 0; i < 20; ++i) {
         server.Serve(QStringLiteral("/p%1.png").arg(i), "image/png", PngBytes(4, 4));
+        other.Serve(QStringLiteral("/p%1.png").arg(i), "image/png", PngBytes(4, 4));
+    }
     for (int run = 1; run <= 3; ++run) {
         CLoadedPane loaded;
         QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
         for (int i = 0; i < 20; ++i) {
             QCOMPARE(server.RequestCount(QStringLiteral("/p%1.png").arg(i)),
                      fetched.contains(i) ? run : 0);
+            QCOMPARE(other.RequestCount(QStringLiteral("/p%1.png").arg(i)), 0);
         }
     }
 }

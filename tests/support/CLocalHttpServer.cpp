@@ -46,6 +46,10 @@ void CLocalHttpServer::NeverAnswer(const QString& path) {
     m_routes.insert(path, Route{Kind::Silent, {}, {}, 0, false});
 }
 
+void CLocalHttpServer::Redirect(const QString& path, const QByteArray& location) {
+    m_routes.insert(path, Route{Kind::Redirect, {}, location, 0, false});
+}
+
 void CLocalHttpServer::Endless(const QString& path, qint64 nBytes, bool bAnnounce) {
     m_routes.insert(path, Route{Kind::Endless, "text/html", {}, nBytes, bAnnounce});
 }
@@ -96,6 +100,11 @@ void CLocalHttpServer::OnRequest(QTcpSocket* socket, const QByteArray& head) {
         socket->disconnectFromHost();
         break;
     case Kind::Silent:
+        break;
+    case Kind::Redirect:
+        m_nBytesSent += socket->write("HTTP/1.1 302 Found\r\nLocation: " + route.body +
+                                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
         break;
     case Kind::Endless:
         socket->write(Head("200 OK", route.contentType, route.bAnnounce ? route.nBytes : -1));

@@ -27,6 +27,8 @@ public:
     void Serve(const QString& path, const QByteArray& contentType, const QByteArray& body);
     // Reads the request and never answers.
     void NeverAnswer(const QString& path);
+    // Answers path with a redirect to location.
+    void Redirect(const QString& path, const QByteArray& location);
     // Answers 200 and then sends bytes as fast as the client takes them, up to nBytes; with
     // bAnnounce the length is announced in the header.
     void Endless(const QString& path, qint64 nBytes, bool bAnnounce);
@@ -36,7 +38,7 @@ public:
     int OpenConnections() const { return m_nOpen; }
 
 private:
-    enum class Kind { Serve, Silent, Endless };
+    enum class Kind { Serve, Silent, Endless, Redirect };
     struct Route {
         Kind kind = Kind::Serve;
         QByteArray contentType;
