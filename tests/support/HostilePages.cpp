@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QRandomGenerator>
 
 #include <ctime>
@@ -20,6 +21,44 @@ QByteArray Repeat(const QByteArray& piece, int count) {
 
 QByteArray Page(const QByteArray& body) {
     return "<html><body>" + body + "</body></html>";
+}
+
+QByteArray PngChunk(const QByteArray& type, const QByteArray& body) {
+    const QByteArray typed = type + body;
+    quint32 crc = 0xFFFFFFFF; // CRC-32, as PNG checks it
+    for (const char ch : typed) {
+        crc ^= quint8(ch);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+    }
+    const auto be32 = [](quint32 v) {
+        const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        return QByteArray(bytes, 4);
+    };
+    return be32(quint32(body.size())) + typed + be32(~crc);
+}
+
+// A 16 x 16 PNG whose 60 compressed comments inflate to 7.9 MB each (libpng allows 8 MB).
+QByteArray PngTextBomb() {
+    const QByteArray png = PngBytes(16, 16);
+    const QByteArray text = PngChunk("zTXt", QByteArray("Comment\0\0", 9) +
+                                                 qCompress(QByteArray(7900000, 'x'), 9).mid(4));
+    return png.left(33) + Repeat(text, 60) + png.mid(33); // after the signature and IHDR
+}
+
+// A 4096 x 1024 progressive JPEG whose last scan is repeated until the file is near 500 KB.
+QByteArray JpegOfManyScans() {
+    QImage image(4096, 1024, QImage::Format_RGB32);
+    image.fill(0xff2080c0);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const QByteArray lastScan = jpeg.mid(jpeg.lastIndexOf("\xff\xda"));
+    const QByteArray scan = lastScan.chopped(2); // without the end-of-image marker
+    return jpeg.chopped(2) + Repeat(scan, int(440000 / scan.size())) + "\xff\xd9";
 }
 
 } // namespace
@@ -105,6 +144,8 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
     pages.append(fetched("sixteen fetched 2048 x 2048", 16, "l", PngBytes(2048, 2048, true),
                          " width=2000 height=2000"));
     pages.append(fetched("20 pictures", 20, "p", PngBytes(8, 8), {}));
+    pages.append(fetched("PNG of 60 compressed comments", 1, "z", PngTextBomb(), {}));
+    pages.append(fetched("JPEG of many scans", 1, "s", JpegOfManyScans(), {}));
     return pages;
 }
 
