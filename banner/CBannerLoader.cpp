@@ -1,8 +1,6 @@
 #include "CBannerLoader.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include "CHttpGet.h"
 
 CBannerLoader::CBannerLoader(QObject* pParent) : QObject(pParent) {
     m_deadline.setSingleShot(true);
@@ -22,32 +20,28 @@ void CBannerLoader::SetLimits(qint64 nMaxBytes, int nTimeoutMs) {
 
 bool CBannerLoader::IsFetchable(const QUrl& url) const {
     // Anything else (files, devices, pipes) is not the web site's to show.
-    return url.isValid() &&
-           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+    return url.isValid() && url.scheme() == QLatin1String("http") && !url.host().isEmpty();
 }
 
 bool CBannerLoader::IsOnSite(const QUrl& url) const {
-    const auto port = [](const QUrl& u) {
-        return u.port(u.scheme() == QLatin1String("https") ? 443 : 80);
-    };
-    return IsFetchable(url) && url.scheme() == m_site.scheme() &&
-           url.host().compare(m_site.host(), Qt::CaseInsensitive) == 0 && port(url) == port(m_site);
+    return IsFetchable(url) && url.host().compare(m_site.host(), Qt::CaseInsensitive) == 0 &&
+           url.port(80) == m_site.port(80);
 }
 
 void CBannerLoader::Start(const QUrl& url) {
     Stop();
     m_bExpired = false;
+    m_bStarted = false;
     m_site = url;
     if (!IsFetchable(url))
         return;
-    if (m_pNetwork == nullptr)
-        m_pNetwork = new QNetworkAccessManager(this);
+    m_bStarted = true;
     m_deadline.start(m_nTimeoutMs);
-    Get(url, true);
+    Get(CTransfer{url, url, true, 0});
 }
 
 void CBannerLoader::FetchImage(const QUrl& url) {
-    if (m_bExpired || m_pNetwork == nullptr || !IsOnSite(url) || m_requestedImages.contains(url) ||
+    if (m_bExpired || !m_bStarted || !IsOnSite(url) || m_requestedImages.contains(url) ||
         m_requestedImages.size() >= kMaxImages) {
         // Settle it at once, but from the event loop, as a transfer would; not if another
         // page has been asked for meanwhile.
@@ -61,78 +55,66 @@ void CBannerLoader::FetchImage(const QUrl& url) {
         return;
     }
     m_requestedImages.insert(url);
-    Get(url, false);
+    Get(CTransfer{url, url, false, 0});
 }
 
 void CBannerLoader::Stop() {
     ++m_nLoad;
     m_deadline.stop();
-    const QList<QNetworkReply*> replies = m_transfers.keys();
+    const QList<CHttpGet*> gets = m_transfers.keys();
     m_transfers.clear();
     m_requestedImages.clear();
-    for (QNetworkReply* reply : replies) {
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+    for (CHttpGet* pGet : gets)
+        delete pGet; // closes its connection at once
+}
+
+void CBannerLoader::Get(const CTransfer& transfer) {
+    auto* pGet = new CHttpGet(transfer.location, m_nMaxBytes, this);
+    m_transfers.insert(pGet, transfer);
+    connect(pGet, &CHttpGet::Finished, this,
+            [this, pGet](bool ok, const QByteArray& data) { OnFinished(pGet, ok, data); });
+    connect(pGet, &CHttpGet::Redirected, this,
+            [this, pGet](const QUrl& location) { OnRedirected(pGet, location); });
+}
+
+void CBannerLoader::OnRedirected(CHttpGet* pGet, const QUrl& location) {
+    CTransfer transfer = m_transfers.value(pGet);
+    if (!m_transfers.contains(pGet))
+        return;
+    // Only on the page's own site, and not for ever.
+    if (!IsOnSite(location) || ++transfer.nRedirects > kMaxRedirects) {
+        OnFinished(pGet, false, {});
+        return;
     }
+    m_transfers.remove(pGet);
+    pGet->deleteLater();
+    transfer.location = location;
+    Get(transfer);
 }
 
-void CBannerLoader::Get(const QUrl& url, bool bPage) {
-    QNetworkRequest request(url);
-    request.setMaximumRedirectsAllowed(5);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    QNetworkReply* reply = m_pNetwork->get(request);
-    m_transfers.insert(reply, CTransfer{url, bPage, {}});
-    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& to) {
-        if (IsOnSite(to))
-            emit reply->redirectAllowed();
-        else
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > m_nMaxBytes)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { OnFinished(reply); });
-}
-
-void CBannerLoader::OnReadyRead(QNetworkReply* reply) {
-    auto it = m_transfers.find(reply);
+void CBannerLoader::OnFinished(CHttpGet* pGet, bool ok, const QByteArray& data) {
+    const auto it = m_transfers.find(pGet);
     if (it == m_transfers.end())
         return;
-    it->data += reply->read(m_nMaxBytes + 1 - it->data.size());
-    if (it->data.size() > m_nMaxBytes)
-        reply->abort(); // too big: dropped as a whole in OnFinished
-}
-
-void CBannerLoader::OnFinished(QNetworkReply* reply) {
-    reply->deleteLater();
-    auto it = m_transfers.find(reply);
-    if (it == m_transfers.end())
-        return;
-    CTransfer transfer = std::move(*it);
+    const CTransfer transfer = *it;
     m_transfers.erase(it);
-    if (reply->error() == QNetworkReply::NoError && reply->bytesAvailable() > 0)
-        transfer.data += reply->read(m_nMaxBytes + 1 - transfer.data.size());
-    const bool ok = reply->error() == QNetworkReply::NoError &&
-                    transfer.data.size() <= m_nMaxBytes && IsOnSite(reply->url());
+    pGet->deleteLater();
     if (transfer.bPage) {
         if (ok)
-            emit PageArrived(transfer.data, reply->url());
+            emit PageArrived(data, transfer.location);
         else
             m_deadline.stop(); // nothing more will be asked for
     } else {
-        emit ImageDone(transfer.url, ok ? transfer.data : QByteArray());
+        emit ImageDone(transfer.url, ok ? data : QByteArray());
     }
 }
 
 void CBannerLoader::OnDeadline() {
     m_bExpired = true;
-    const QList<QNetworkReply*> replies = m_transfers.keys();
-    // Aborting finishes each transfer as a failure, so every picture still gets its ImageDone.
-    for (QNetworkReply* reply : replies)
-        reply->abort();
+    const QList<CHttpGet*> gets = m_transfers.keys();
+    // Each ends as a failure at once, so every picture still gets its ImageDone.
+    for (CHttpGet* pGet : gets) {
+        pGet->Abort();
+        OnFinished(pGet, false, {});
+    }
 }

@@ -10,8 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class CHttpGet;
 
 class CBannerLoader : public QObject {
     Q_OBJECT
@@ -28,7 +27,7 @@ public:
     // pictures together, from Start on (a load under way gets the new time from now on).
     void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
 
-    // Abandons whatever is under way and requests the page. Only http and https are fetched,
+    // Abandons whatever is under way and requests the page. Only http is fetched,
     // and from then on only from the page's own scheme, host and port: a page must not make
     // the program send requests to other machines (those of the user's own network above all).
     void Start(const QUrl& url);
@@ -48,24 +47,27 @@ signals:
     void ImageDone(const QUrl& url, const QByteArray& data);
 
 private:
+    static constexpr int kMaxRedirects = 5;
+
     struct CTransfer {
-        QUrl url; // as requested
+        QUrl url;      // as requested
+        QUrl location; // where it is being fetched from now
         bool bPage = false;
-        QByteArray data;
+        int nRedirects = 0;
     };
 
-    void Get(const QUrl& url, bool bPage);
-    void OnReadyRead(QNetworkReply* reply);
-    void OnFinished(QNetworkReply* reply);
+    void Get(const CTransfer& transfer);
+    void OnFinished(CHttpGet* pGet, bool ok, const QByteArray& data);
+    void OnRedirected(CHttpGet* pGet, const QUrl& location);
     void OnDeadline();
 
-    QNetworkAccessManager* m_pNetwork = nullptr;
-    QHash<QNetworkReply*, CTransfer> m_transfers;
+    QHash<CHttpGet*, CTransfer> m_transfers;
     QSet<QUrl> m_requestedImages;
     QUrl m_site; // where the page was asked for
     QTimer m_deadline;
     qint64 m_nMaxBytes = kDefaultMaxBytes;
     int m_nTimeoutMs = kDefaultTimeoutMs;
     bool m_bExpired = false;
+    bool m_bStarted = false;
     int m_nLoad = 0; // changes whenever what is under way is abandoned
 };

@@ -46,6 +46,11 @@ void CLocalHttpServer::NeverAnswer(const QString& path) {
     m_routes.insert(path, Route{Kind::Silent, {}, {}, 0, false});
 }
 
+void CLocalHttpServer::EndlessHead(const QString& path, const QByteArray& head,
+                                   const QByteArray& piece, qint64 nBytes) {
+    m_routes.insert(path, Route{Kind::Endless, {}, head, nBytes, false, piece});
+}
+
 void CLocalHttpServer::Redirect(const QString& path, const QByteArray& location) {
     m_routes.insert(path, Route{Kind::Redirect, {}, location, 0, false});
 }
@@ -107,19 +112,21 @@ void CLocalHttpServer::OnRequest(QTcpSocket* socket, const QByteArray& head) {
         socket->disconnectFromHost();
         break;
     case Kind::Endless:
-        socket->write(Head("200 OK", route.contentType, route.bAnnounce ? route.nBytes : -1));
+        socket->write(route.contentType.isEmpty()
+                          ? route.body
+                          : Head("200 OK", route.contentType, route.bAnnounce ? route.nBytes : -1));
         m_connections[socket].nLeft = route.nBytes;
+        m_connections[socket].pieces = route.piece.repeated(kChunk / route.piece.size() + 1);
         Stream(socket);
         break;
     }
 }
 
 void CLocalHttpServer::Stream(QTcpSocket* socket) {
-    static const QByteArray chunk(kChunk, 'x');
-    qint64& nLeft = m_connections[socket].nLeft;
-    const qint64 n = qMin(nLeft, kChunk);
-    nLeft -= n;
-    m_nBytesSent += socket->write(chunk.left(n));
-    if (nLeft == 0)
+    CConnection& connection = m_connections[socket];
+    const qint64 n = qMin(connection.nLeft, kChunk);
+    connection.nLeft -= n;
+    m_nBytesSent += socket->write(connection.pieces.left(n));
+    if (connection.nLeft == 0)
         socket->disconnectFromHost();
 }

@@ -32,6 +32,10 @@ public:
     // Answers 200 and then sends bytes as fast as the client takes them, up to nBytes; with
     // bAnnounce the length is announced in the header.
     void Endless(const QString& path, qint64 nBytes, bool bAnnounce);
+    // Sends head, then piece again and again, as fast as the client takes it, up to nBytes:
+    // an answer whose head never ends.
+    void EndlessHead(const QString& path, const QByteArray& head, const QByteArray& piece,
+                     qint64 nBytes);
 
     int RequestCount(const QString& path) const { return m_requests.value(path); }
     qint64 BytesSent() const { return m_nBytesSent; }
@@ -45,6 +49,7 @@ private:
         QByteArray body;
         qint64 nBytes = 0;
         bool bAnnounce = false;
+        QByteArray piece = "x"; // what an endless answer repeats
     };
 
     void OnNewConnection();
@@ -55,7 +60,8 @@ private:
     struct CConnection {
         QByteArray buffer;
         bool bAnswered = false;
-        qint64 nLeft = 0; // of an endless page
+        qint64 nLeft = 0;  // of an endless page
+        QByteArray pieces; // what it repeats, a chunk's worth
     };
 
     QTcpServer m_server;

@@ -17,10 +17,6 @@
 #include <unistd.h>
 #endif
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 QByteArray PatternBytes(qsizetype size, quint32 seed) {
     QByteArray data(size, Qt::Uninitialized);
     quint32 x = seed * 2654435761u + 1;
@@ -44,15 +40,6 @@ QByteArray ReadFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray("<cannot read>");
     return file.readAll();
-}
-
-bool RunningUnderWine() {
-#ifdef Q_OS_WIN
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
-#else
-    return false;
-#endif
 }
 
 #ifdef Q_OS_UNIX

@@ -15,9 +15,6 @@ QByteArray PatternBytes(qsizetype size, quint32 seed);
 void WriteFile(const QString& path, const QByteArray& data);
 QByteArray ReadFile(const QString& path);
 
-// Whether this Windows program runs under Wine (never true elsewhere).
-bool RunningUnderWine();
-
 #ifdef Q_OS_UNIX // forked children
 // Runs fn in a child process and returns what it returned. With asNobody the child first
 // drops to the unprivileged user, so permission checks apply even when tests run as root.
