@@ -395,6 +395,10 @@ void CEmitter::Text(const QString& text) {
             m_nRun = 0;
             continue;
         }
+        // Embeddings, overrides and isolates would let text read other than it is (a link
+        // text "\u202Egpj.exe" shows as "exe.jpg"); the letters keep their own direction.
+        if ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))
+            continue;
         if (m_nRun >= kMaxWord) {
             m_out += QChar(0x200B); // a break opportunity inside a long word
             ++m_nText;
@@ -420,6 +424,13 @@ void CEmitter::Text(const QString& text) {
 
 CBannerPage CBannerSanitizer::Sanitize(const QByteArray& page, const QUrl& baseUrl) {
     QStringDecoder decoder = QStringDecoder::decoderForHtml(page);
+    // As browsers read HTML: UTF-16 only from a byte-order mark (a page that names it is read
+    // as UTF-8), and never UTF-7, which can hide markup in plain letters.
+    const QByteArray name = QByteArray(decoder.isValid() ? decoder.name() : "").toLower();
+    const bool bBom = page.startsWith("\xef\xbb\xbf") || page.startsWith("\xff\xfe") ||
+                      page.startsWith("\xfe\xff");
+    if ((name.startsWith("utf-16") && !bBom) || name.startsWith("utf-32") || name.contains("utf-7"))
+        decoder = QStringDecoder(QStringDecoder::Utf8);
     const QString text =
         decoder.isValid() ? QString(decoder.decode(page)) : QString::fromUtf8(page);
     const CBannerParse parse(text.toStdString());

@@ -323,6 +323,15 @@ void TestBannerPages::documentHeldToItsBounds_data() {
     QTest::newRow("charset of the page read once")
         << QByteArray("<meta charset=\"iso-8859-1\"><p>caf\xe9</p>")
         << QStringList{QString("<p>caf") + QChar(0xe9) + "</p>"} << QStringList{};
+    QTest::newRow("UTF-16 named without a byte-order mark: read as UTF-8")
+        << QByteArray("<meta charset=\"utf-16\"><p>caf\xc3\xa9</p>")
+        << QStringList{QString("<p>caf") + QChar(0xe9) + "</p>"} << QStringList{};
+    QTest::newRow("UTF-7 not decoded") << QByteArray("<meta charset=\"utf-7\"><p>+ADw-b+AD4-x</p>")
+                                       << QStringList{"+ADw-b+AD4-x"} << QStringList{"<b>"};
+    QTest::newRow("direction overrides and isolates dropped")
+        << QByteArray("<a href=\"http://e.example/\">\xe2\x80\xaegpj.exe</a>\xe2\x81\xa6x")
+        << QStringList{"gpj.exe</a>x"}
+        << QStringList{QString(QChar(0x202E)), QString(QChar(0x2066))};
     QTest::newRow("references") << QByteArray("<p>Join &amp; split &copy;&#233;&#x20AC;&nbsp;x</p>")
                                 << QStringList{QString("<p>Join &amp; split ") + QChar(0xa9) +
                                                QChar(0xe9) + QChar(0x20ac) + " x</p>"}
