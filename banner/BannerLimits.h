@@ -46,6 +46,10 @@ constexpr int kMaxWord = 80;       // characters before a break opportunity is p
 constexpr int kMaxLength = 2000;   // pixels: widths and heights
 constexpr int kMaxPadding = 64;    // pixels: cellpadding and cellspacing
 constexpr int kMaxBorder = 8;
+// style attributes: only a short list of properties, each value checked and written anew.
+constexpr int kMaxStyleChars = 4 * 1024; // read of one attribute
+constexpr int kMaxDeclarations = 32;     // kept of one attribute
+constexpr int kMaxFontPx = 72;
 // Text only in scripts the usual desktop fonts carry: any other script makes Qt look for a
 // fallback font the first time it is met, some 25 ms each, so a page with dozens of them
 // would hold up the window for a second. Other letters are shown as U+FFFD.

@@ -44,7 +44,86 @@ bool IsColor(const QString& s) {
     });
 }
 
+// A CSS length in px, pt, em or %: "8px". Sizes are held to [0, max] px (or the like in the
+// other units); anything else, a negative number or an exponent among them, is dropped.
+QString CssLength(const QString& value, int max) {
+    static const QRegularExpression kLength(
+        QStringLiteral("^(\\d{1,6})(\\.\\d{1,3})?(px|pt|em|%)?$"));
+    const QRegularExpressionMatch m = kLength.match(value);
+    if (!m.hasMatch())
+        return {};
+    const double n = (m.captured(1) + m.captured(2)).toDouble();
+    const QString unit = m.captured(3).isEmpty() ? QStringLiteral("px") : m.captured(3);
+    const double limit = unit == QLatin1String("em")  ? max / 16.0
+                         : unit == QLatin1String("%") ? 100 * max / 16.0
+                                                      : max;
+    return QString::number(std::min(n, limit)) + unit;
+}
+
 } // namespace
+
+QString Color(const QString& value) {
+    const QString v = value.trimmed().toLower();
+    return IsColor(v) ? v : QString();
+}
+
+QString Style(const QString& style) {
+    static const QStringList kWeights = {"normal", "bold", "bolder", "lighter", "100", "200", "300",
+                                         "400",    "500",  "600",    "700",     "800", "900"};
+    static const QStringList kStyles = {"normal", "italic", "oblique"};
+    static const QStringList kDecorations = {"none", "underline", "line-through", "overline"};
+    static const QStringList kAligns = {"left", "right", "center", "justify"};
+    QStringList kept;
+    const QStringList declarations = style.left(kMaxStyleChars).split(QLatin1Char(';'));
+    for (const QString& declaration : declarations) {
+        if (kept.size() >= kMaxDeclarations)
+            break;
+        const qsizetype colon = declaration.indexOf(QLatin1Char(':'));
+        if (colon <= 0)
+            continue;
+        const QString name = declaration.left(colon).trimmed().toLower();
+        const QString value = declaration.mid(colon + 1).trimmed().toLower();
+        const QStringList words = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString out;
+        if (name == QLatin1String("color") || name == QLatin1String("background-color")) {
+            out = Color(value);
+        } else if (name == QLatin1String("background")) {
+            // Only its colour: pictures and the rest of the shorthand are not for the banner.
+            for (const QString& word : words) {
+                if (!Color(word).isEmpty())
+                    out = word;
+            }
+            if (!out.isEmpty()) {
+                kept << QStringLiteral("background-color:") + out;
+                continue;
+            }
+        } else if (name == QLatin1String("font-size")) {
+            out = CssLength(value, kMaxFontPx);
+        } else if (name == QLatin1String("font-weight")) {
+            out = kWeights.contains(value) ? value : QString();
+        } else if (name == QLatin1String("font-style")) {
+            out = kStyles.contains(value) ? value : QString();
+        } else if (name == QLatin1String("text-decoration")) {
+            out = kDecorations.contains(value) ? value : QString();
+        } else if (name == QLatin1String("text-align")) {
+            out = kAligns.contains(value) ? value : QString();
+        } else if (name == QLatin1String("margin") || name == QLatin1String("padding") ||
+                   name.startsWith(QLatin1String("margin-")) ||
+                   name.startsWith(QLatin1String("padding-"))) {
+            if (name.count(QLatin1Char('-')) > 1 || words.isEmpty() || words.size() > 4)
+                continue;
+            QStringList lengths;
+            for (const QString& word : words)
+                lengths << CssLength(word, kMaxPadding);
+            out = lengths.contains(QString()) ? QString() : lengths.join(QLatin1Char(' '));
+        } else if (name == QLatin1String("width") || name == QLatin1String("height")) {
+            out = CssLength(value, kMaxLength);
+        }
+        if (!out.isEmpty())
+            kept << name + QLatin1Char(':') + out;
+    }
+    return kept.join(QLatin1Char(';'));
+}
 
 Kind KindOf(const xmlNode* element) {
     static const std::unordered_map<std::string_view, Kind> kKinds = [] {
@@ -164,6 +243,7 @@ QString Attributes(const xmlNode* node) {
     static const QStringList kAlign = {"left", "right", "center", "justify"};
     static const QStringList kVAlign = {"top", "middle", "bottom"};
     const std::string_view tag = ElementName(node);
+    add("style", Style(Attribute(node, "style")));
     if (tag == "font") {
         color("color");
         const QString size = Attribute(node, "size").trimmed();

@@ -41,6 +41,10 @@ QString Attribute(const xmlNode* node, const char* name);
 int Span(const xmlNode* cell, const char* name);
 // The attributes kept for the element, each checked, as they are written after its name.
 QString Attributes(const xmlNode* node);
+// The declarations kept of a style attribute, each checked and written anew ("a:b;c:d").
+QString Style(const QString& style);
+// A colour as HTML attributes give it, or empty.
+QString Color(const QString& value);
 // Whether a character is shown as it is (see BannerLimits.h).
 bool IsShownScript(char32_t c);
 // The bytes of a data: address.

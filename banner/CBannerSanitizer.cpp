@@ -51,6 +51,10 @@ public:
     void Walk(const xmlNode* document);
     CBannerPage TakePage() {
         m_page.bParsed = true;
+        // The page's own colours and size, for the whole pane.
+        if (!m_bodyStyle.isEmpty())
+            m_out = QStringLiteral("<body style=\"%1\">").arg(m_bodyStyle) + m_out +
+                    QLatin1String("</body>");
         m_page.html = std::move(m_out);
         return std::move(m_page);
     }
@@ -109,6 +113,9 @@ private:
     bool m_bSpace = true;
     bool m_bInAnchor = false;
     bool m_bFull = false;
+    bool m_bBody = false; // the first body's look taken
+    QString m_bodyStyle;
+    QString m_linkColor;
 };
 
 void CEmitter::Walk(const xmlNode* document) {
@@ -186,6 +193,18 @@ void CEmitter::VisitFlow(const xmlNode* node) {
     case Kind::Skip:
         return;
     case Kind::Transparent:
+        if (IsElement(node, "body") && !m_bBody) {
+            m_bBody = true;
+            QStringList style;
+            if (const QString c = Color(Attribute(node, "bgcolor")); !c.isEmpty())
+                style << QStringLiteral("background-color:") + c;
+            if (const QString c = Color(Attribute(node, "text")); !c.isEmpty())
+                style << QStringLiteral("color:") + c;
+            if (const QString own = Style(Attribute(node, "style")); !own.isEmpty())
+                style << own;
+            m_bodyStyle = style.join(QLatin1Char(';'));
+            m_linkColor = Color(Attribute(node, "link"));
+        }
         Enter(node, Ctx::Flow);
         return;
     case Kind::Block:
@@ -202,8 +221,11 @@ void CEmitter::VisitFlow(const xmlNode* node) {
             Enter(node, Ctx::Flow);
             return;
         }
-        Open(node, Ctx::Flow, QStringLiteral("a"),
-             QStringLiteral(" href=\"%1\"").arg(link.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+        QString attributes =
+            QStringLiteral(" href=\"%1\"").arg(link.toString(QUrl::FullyEncoded).toHtmlEscaped());
+        if (!m_linkColor.isEmpty())
+            attributes += QStringLiteral(" style=\"color:%1\"").arg(m_linkColor);
+        Open(node, Ctx::Flow, QStringLiteral("a"), attributes);
         if (!m_stack.back().close.isEmpty()) {
             m_stack.back().bAnchor = true;
             m_bInAnchor = true;

@@ -138,6 +138,7 @@ private slots:
     void linksHandedToTheDesktop();
     void loadStartsAfterTheFirstPaint();
     void tagSoupBriefly();
+    void pageLookFillsThePane();
 
 private:
     QString m_oldDir;
@@ -304,11 +305,29 @@ void TestBannerPages::documentHeldToItsBounds_data() {
         << QByteArray(200, 'w')
         << QStringList{QString(80, 'w') + QChar(0x200B) + QString(80, 'w') + QChar(0x200B)}
         << QStringList{QString(81, 'w')};
+    QTest::newRow("the page's look kept")
+        << QByteArray("<body bgcolor=#ffffe0 text=navy link=red style=\"margin:0;font-size:8px\">"
+                      "<a href=\"http://e.example/\">L</a><p style=\"font-weight:bold;"
+                      "text-align:center;background:url(x) #123;padding:2px 4px\">p</p>")
+        << QStringList{"<body "
+                       "style=\"background-color:#ffffe0;color:navy;margin:0px;font-size:8px\">",
+                       "style=\"color:red\">L</a>",
+                       "style=\"font-weight:bold;text-align:center;background-color:#123;"
+                       "padding:2px 4px\""}
+        << QStringList{"url("};
+    QTest::newRow("hostile style values bounded or dropped")
+        << QByteArray("<p style=\"font-size:1e9px;margin:-1e9px;color:expression(alert(1));"
+                      "font-size:900000px;") +
+               QByteArray("color:red;").repeated(10000) + QByteArray(1000000, ' ') +
+               "font-style:italic\">x</p>"
+        << QStringList{"font-size:72px;color:red;color:red"}
+        << QStringList{"1e9", "expression", "italic",
+                       "color:red;" + QString("color:red;").repeated(31)};
     QTest::newRow("unknown attributes and values dropped")
         << QByteArray("<font color=\"red;background:url(x)\" size=9 face=x "
                       "onclick=alert(1)>f</font><p style=x align=center>c</p>")
         << QStringList{"<font>f</font>", "<p align=\"center\">c</p>"}
-        << QStringList{"url(", "alert", "face", "style"};
+        << QStringList{"url(", "alert", "face", "style="};
     QTest::newRow("letters of other scripts replaced")
         << QByteArray("<p>Join \xd7\x90\xe0\xa4\x95 \xce\xb1\xd0\xb1</p>")
         << QStringList{QString("Join ") + QChar(0xFFFD) + QChar(0xFFFD) + " " + QChar(0x3b1) +
@@ -483,6 +502,21 @@ void TestBannerPages::tagSoupBriefly() {
         qInfo("seed %u again: %.1f ms", worstSeed, worst);
     }
     QVERIFY2(worst <= 50 * kSlowdown, qPrintable(QString::number(worst)));
+}
+
+void TestBannerPages::pageLookFillsThePane() {
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html",
+                 "<body style=\"margin:0;background:#ffffe0;font-size:8px\">News</body>");
+    CLoadedPane loaded;
+    QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
+    const QImage shot = loaded.pane->grab().toImage();
+    for (const QPoint& corner :
+         {QPoint(shot.width() - 3, 2), QPoint(shot.width() - 3, shot.height() - 3)})
+        QCOMPARE(shot.pixelColor(corner), QColor("#ffffe0"));
+    QTextCursor cursor(loaded.pane->GetView()->document());
+    cursor.movePosition(QTextCursor::NextCharacter);
+    QCOMPARE(cursor.charFormat().font().pixelSize(), 8);
 }
 
 QTEST_MAIN(TestBannerPages)
