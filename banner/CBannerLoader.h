@@ -27,9 +27,9 @@ public:
     // pictures together, from Start on (a load under way gets the new time from now on).
     void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
 
-    // Abandons whatever is under way and requests the page. Only http is fetched,
-    // and from then on only from the page's own scheme, host and port: a page must not make
-    // the program send requests to other machines (those of the user's own network above all).
+    // Abandons whatever is under way and requests the page. Only http is fetched, and from
+    // then on only from the page's own host and port: a page must not make the program send
+    // requests to other machines (those of the user's own network above all).
     void Start(const QUrl& url);
     // Requests a picture of the current page, unless it was asked for already, too many
     // were, the time is up or it lies elsewhere. Every request ends in ImageDone.
@@ -38,7 +38,7 @@ public:
     void Stop();
 
     bool IsFetchable(const QUrl& url) const;
-    // Whether url is on the page's scheme, host and port (redirects are held to it too).
+    // Whether url is http on the page's host and port (redirects are held to it too).
     bool IsOnSite(const QUrl& url) const;
 
 signals:
