@@ -4,6 +4,11 @@
 #include "CVantrelDlg.h"
 #include "MessageBox.h"
 
+#include <QThreadPool>
+
+#include <cstdio>
+#include <cstdlib>
+
 CVantrelApp::CVantrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Joins outlive the window; the process ends only after them (ExitInstance).
     setQuitOnLastWindowClosed(false);
@@ -20,6 +25,15 @@ BOOL CVantrelApp::InitInstance() {
     dlg.DoModal();
     AfxSetMainWnd(nullptr);
     return FALSE;
+}
+
+CVantrelApp::~CVantrelApp() {
+    // Only the banner works on the thread pool: a page or picture still being read there holds
+    // nothing of the user's, and QApplication would wait for it (a decode cannot be stopped).
+    if (QThreadPool::globalInstance()->activeThreadCount() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(0); // what ExitInstance returns
+    }
 }
 
 int CVantrelApp::ExitInstance() {

@@ -10,6 +10,7 @@ class CVantrelApp : public QApplication {
 
 public:
     CVantrelApp(int& argc, char** argv);
+    ~CVantrelApp() override;
 
     // Runs the main window to its end; always FALSE, as no further message loop follows.
     BOOL InitInstance();

@@ -56,6 +56,7 @@ public:
             m_out = QStringLiteral("<body style=\"%1\">").arg(m_bodyStyle) + m_out +
                     QLatin1String("</body>");
         m_page.html = std::move(m_out);
+        m_page.visitedLinkColor = m_visitedLinkColor;
         return std::move(m_page);
     }
 
@@ -116,6 +117,7 @@ private:
     bool m_bBody = false; // the first body's look taken
     QString m_bodyStyle;
     QString m_linkColor;
+    QString m_visitedLinkColor;
 };
 
 void CEmitter::Walk(const xmlNode* document) {
@@ -204,6 +206,7 @@ void CEmitter::VisitFlow(const xmlNode* node) {
                 style << own;
             m_bodyStyle = style.join(QLatin1Char(';'));
             m_linkColor = Color(Attribute(node, "link"));
+            m_visitedLinkColor = Color(Attribute(node, "vlink"));
         }
         Enter(node, Ctx::Flow);
         return;

@@ -19,6 +19,7 @@ struct CBannerPage {
     bool bParsed = false; // false when the page was given up as too costly to read
     QString html;
     QList<CBannerPicture> pictures; // in document order, at most kMaxPictures
+    QString visitedLinkColor;       // the checked colour of <body vlink>, or empty
 };
 
 class CBannerSanitizer {

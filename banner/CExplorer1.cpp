@@ -9,7 +9,9 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -187,6 +189,7 @@ void CExplorer1::ShowPage(const QList<QImage>& images) {
     }
     // Laid out once, on the bounded document.
     m_pView->setHtml(m_page.html);
+    m_visitedLinkColor = m_page.visitedLinkColor;
     m_page = CBannerPage();
     ApplyHostInfo(); // the control asks again for every document
     m_pView->show();
@@ -239,4 +242,27 @@ void CExplorer1::OnLinkClicked(const QUrl& link) {
         return;
     ShellExecute(nullptr, QStringLiteral("open"), url.toString(), QString(), QString(),
                  SW_SHOWNORMAL);
+    MarkVisited(link);
+}
+
+void CExplorer1::MarkVisited(const QUrl& link) {
+    if (m_visitedLinkColor.isEmpty())
+        return;
+    QTextDocument* document = m_pView->document();
+    QList<QPair<int, int>> ranges; // found first: a changed format splits the fragments
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (QUrl(fragment.charFormat().anchorHref()) == link)
+                ranges.append({fragment.position(), fragment.position() + fragment.length()});
+        }
+    }
+    QTextCharFormat visited;
+    visited.setForeground(QColor(m_visitedLinkColor));
+    for (const auto& [from, to] : ranges) {
+        QTextCursor cursor(document);
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(visited);
+    }
 }

@@ -64,6 +64,8 @@ private:
     void ApplyHostInfo();
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
+    // Shows the link's text in the page's colour for visited links from now on.
+    void MarkVisited(const QUrl& link);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     CWebBrowserControl* m_pControl;
@@ -76,6 +78,7 @@ private:
     QString m_strLocation;
     QUrl m_pageUrl;
     CBannerPage m_page;
+    QString m_visitedLinkColor;      // of the page shown
     QList<QByteArray> m_pictureData; // in the order of m_page.pictures
     int m_nPendingPictures = 0;
 };

@@ -2,10 +2,13 @@
 // lists the inputs, joins into the output, closes the window by File > Exit while the join is
 // still running (the help window open too), and ends through the application's own exit path.
 // Arguments: output input...
+// With "--banner host:port" instead, it joins nothing: the window loads its banner from that
+// host and is closed after a second, while the load is still under way.
 #include "CFlatListCtrl.h"
 #include "CHelpWindow.h"
 #include "CVantrelApp.h"
 #include "CVantrelDlg.h"
+#include "MakerSite.h"
 #include "MessageBox.h"
 #include "resource.h"
 
@@ -19,6 +22,9 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 2)
         return 2;
+    const bool bBannerOnly = args[0] == "--banner";
+    if (bBannerOnly)
+        SetMakerSiteHostForTesting(args[1]);
     int boxes = 0;
     SetMessageBoxHookForTesting([&](const MessageBoxCall&) {
         ++boxes;
@@ -27,17 +33,21 @@ int main(int argc, char* argv[]) {
     {
         CVantrelDlg dlg;
         AfxSetMainWnd(&dlg);
-        for (const QString& input : args.mid(1)) {
-            if (dlg.FileList()->AddFileRow(input) < 0)
-                return 3;
+        if (bBannerOnly) {
+            QTimer::singleShot(1000, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
+        } else {
+            for (const QString& input : args.mid(1)) {
+                if (dlg.FileList()->AddFileRow(input) < 0)
+                    return 3;
+            }
+            dlg.SetOutputFile(args[0]);
+            dlg.UpdateData(FALSE);
+            QTimer::singleShot(100, &dlg, [&] {
+                dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
+                dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
+            });
+            QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
         }
-        dlg.SetOutputFile(args[0]);
-        dlg.UpdateData(FALSE);
-        QTimer::singleShot(100, &dlg, [&] {
-            dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
-            dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
-        });
-        QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
         dlg.DoModal();
         AfxSetMainWnd(nullptr);
     }

@@ -8,6 +8,7 @@
 #include "CVantrelDlg.h"
 #include "CWebCtrlInterFace.h"
 #include "GuiTestSupport.h"
+#include "HostilePages.h"
 #include "MakerSite.h"
 #include "resource.h"
 #include "ShellOpen.h"
@@ -88,6 +89,41 @@ void Navigate(CExplorer1* pane, const QString& url) {
     pane->Navigate(url, &empty, &empty, &empty, &empty);
 }
 
+// Sets the server up as the row says; returns the host the banner is to be loaded from.
+QString Serve(const QString& server, CLocalHttpServer* pHttp, QTcpServer* pClosed) {
+    constexpr qint64 k100MB = 100 * 1000 * 1000;
+    CLocalHttpServer& http = *pHttp;
+    if (server == "none") {
+        pClosed->listen(QHostAddress::LocalHost, 0);
+        return QStringLiteral("127.0.0.1:%1").arg(pClosed->serverPort());
+    } else if (server == "silent") {
+        http.NeverAnswer("/bnvtl.html");
+    } else if (server.startsWith("huge")) {
+        http.Endless("/bnvtl.html", k100MB, server.endsWith("announced"));
+    } else if (server == "endless head") {
+        http.EndlessHead("/bnvtl.html", "HTTP/1.1 200 OK\r\n", "X-Pad: 0123456789\r\n", k100MB);
+    } else if (server == "endless line") {
+        http.EndlessHead("/bnvtl.html", "HTTP/1.1 200 OK\r\nX-Pad: ", "x", k100MB);
+    } else if (server == "endless continue") {
+        http.EndlessHead("/bnvtl.html", {}, "HTTP/1.1 100 Continue\r\n\r\n", k100MB);
+    } else if (server == "served") {
+        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\" width=200 height=100>"));
+        http.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
+    } else if (server == "silent picture") {
+        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\"><p>Vantrel</p>"));
+        http.NeverAnswer("/pic.png");
+    } else if (server.startsWith("corpus: ")) {
+        for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+            if (page.name != server.mid(8))
+                continue;
+            http.Serve("/bnvtl.html", "text/html", page.html);
+            for (auto it = page.files.cbegin(); it != page.files.cend(); ++it)
+                http.Serve(it.key(), "image/png", it.value());
+        }
+    }
+    return http.Host();
+}
+
 } // namespace
 
 class TestBanner : public QObject {
@@ -109,6 +145,8 @@ private slots:
     void borderAndScrollBarsAsTheHostSays();
     void windowUsableWhateverTheServerDoes_data();
     void windowUsableWhateverTheServerDoes();
+    void programEndsSoonAfterItsWindowWhateverTheServerDoes_data();
+    void programEndsSoonAfterItsWindowWhateverTheServerDoes();
 
 private:
     QList<QUrl> m_opened;
@@ -223,7 +261,8 @@ void TestBanner::pageShownOnceWithItsPicture() {
 void TestBanner::linkInThePageOpensThroughTheDesktop() {
     CLocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
-                 Page("<a href=\"/offer.html\"><img src=\"pic.png\" width=200 height=100></a>"));
+                 "<body vlink=#00a000><a href=\"/offer.html\"><img src=\"pic.png\" width=200 "
+                 "height=100>Offer</a> <a href=\"/other.html\">Other</a></body>");
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
     CPaneHolder holder(true);
     Navigate(holder.pane, server.Url("/bnvtl.html"));
@@ -232,6 +271,15 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
     QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
     QTRY_COMPARE(m_opened, QList<QUrl>({QUrl(server.Url("/offer.html"))}));
     QCOMPARE(server.RequestCount("/offer.html"), 0); // the desktop opens it, not the pane
+    // From now on in the page's colour for visited links; the other link keeps its own.
+    const auto textColor = [&](const QString& text) {
+        QTextDocument* document = holder.pane->GetView()->document();
+        QTextCursor cursor = document->find(text);
+        cursor.clearSelection(); // the format of the text's last letter
+        return cursor.charFormat().foreground().color();
+    };
+    QCOMPARE(textColor("Offer"), kGreen);
+    QVERIFY(textColor("Other") != kGreen);
 }
 
 void TestBanner::rightClickMenuAsTheHostSays_data() {
@@ -314,37 +362,19 @@ void TestBanner::windowUsableWhateverTheServerDoes_data() {
     QTest::newRow("one endless header line") << "endless line" << false;
     QTest::newRow("endless 100 Continue") << "endless continue" << false;
     QTest::newRow("picture never answers") << "silent picture" << true;
+    QTest::newRow("PNG of 60 compressed comments")
+        << "corpus: PNG of 60 compressed comments" << true;
+    QTest::newRow("JPEG of many scans") << "corpus: JPEG of many scans" << true;
+    QTest::newRow("two 2048 x 2048 to decode") << "corpus: sixteen fetched 2048 x 2048" << true;
 }
 
 void TestBanner::windowUsableWhateverTheServerDoes() {
     QFETCH(QString, server);
     QFETCH(bool, shown);
-    constexpr qint64 k100MB = 100 * 1000 * 1000;
 
     CLocalHttpServer http;
-    QString host = http.Host();
-    if (server == "none") {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        host = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-    } else if (server == "silent") {
-        http.NeverAnswer("/bnvtl.html");
-    } else if (server.startsWith("huge")) {
-        http.Endless("/bnvtl.html", k100MB, server.endsWith("announced"));
-    } else if (server == "endless head") {
-        http.EndlessHead("/bnvtl.html", "HTTP/1.1 200 OK\r\n", "X-Pad: 0123456789\r\n", k100MB);
-    } else if (server == "endless line") {
-        http.EndlessHead("/bnvtl.html", "HTTP/1.1 200 OK\r\nX-Pad: ", "x", k100MB);
-    } else if (server == "endless continue") {
-        http.EndlessHead("/bnvtl.html", {}, "HTTP/1.1 100 Continue\r\n\r\n", k100MB);
-    } else if (server == "served") {
-        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\" width=200 height=100>"));
-        http.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
-    } else if (server == "silent picture") {
-        http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\"><p>Vantrel</p>"));
-        http.NeverAnswer("/pic.png");
-    }
-
+    QTcpServer closed;
+    const QString host = Serve(server, &http, &closed);
     QTemporaryDir dir;
     const QString input = dir.filePath("in.bin");
     WriteFile(input, PatternBytes(100000, 3));
@@ -379,6 +409,27 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     if (server == "served")
         QCOMPARE(QColor(CentrePixel(dlg.Banner())), kRed);
     AfxSetMainWnd(nullptr);
+}
+
+void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes_data() {
+    windowUsableWhateverTheServerDoes_data();
+}
+
+void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes() {
+    // The window closes a second after it opened, with the load still under way; the program
+    // must not wait for the server, a request or a picture being decoded.
+    QFETCH(QString, server);
+    CLocalHttpServer http;
+    QTcpServer closed;
+    const QString host = Serve(server, &http, &closed);
+#ifdef __SANITIZE_ADDRESS__
+    constexpr int kEndWithinMs = 3000; // the sanitizers' own cost
+#else
+    constexpr int kEndWithinMs = 1000;
+#endif
+    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, {"--banner", host}, kEndWithinMs);
+    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
+    QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
 }
 
 QTEST_MAIN(TestBanner)

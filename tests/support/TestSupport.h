@@ -51,7 +51,7 @@ struct CHelperRun {
     QByteArray err;
 };
 
-// Starts the program, waits until it prints "window closed" while still running, and then
-// gives it endWithinMs to end.
+// Starts the program, waits until it prints "window closed", and then gives it endWithinMs
+// to end.
 CHelperRun RunPastWindowClose(const QString& program, const QStringList& args,
                               int endWithinMs = 3000);
