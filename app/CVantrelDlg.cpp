@@ -1,5 +1,6 @@
 #include "CVantrelDlg.h"
 
+#include "AccessibleLineEdit.h"
 #include "AccessiblePress.h"
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
@@ -47,6 +48,7 @@ CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(kAppCaption));
+    InstallAccessibleLineEdits(); // for this window and every dialog it opens
     m_hIcon = LoadIcon(IDR_MAINFRAME);
     m_pBannerHost = new CWebCtrlInterFace;
     m_pBannerHost->AddRef();

@@ -2,10 +2,16 @@
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
+#include "resource.h"
 #include "TestSupport.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 
@@ -94,6 +100,81 @@ private slots:
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&bar);
         QCOMPARE(iface->role(), QAccessible::StatusBar);
         QCOMPARE(iface->text(QAccessible::Name), read);
+    }
+
+    // A screen reader asks for the word, sentence or line around the caret whenever it moves.
+    void textAroundEveryOffsetOfTheTextFields_data() {
+        QTest::addColumn<bool>("inAddFiles");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("wordAtOne");
+#ifdef Q_OS_WIN
+        const bool kDialogs[] = {false}; // the system's own file dialog has no Qt line edit
+#else
+        const bool kDialogs[] = {false, true};
+#endif
+        for (const bool inAddFiles : kDialogs) {
+            const char* field = inAddFiles ? "Add Files name" : "output";
+            QTest::addRow("%s: path", field) << inAddFiles << "/tmp/x"
+                                             << "tmp";
+            QTest::addRow("%s: two quoted", field) << inAddFiles << R"("a.txt" "b.txt")"
+                                                   << "a";
+            QTest::addRow("%s: leading space", field) << inAddFiles << " lead"
+                                                      << "lead";
+            QTest::addRow("%s: dots", field) << inAddFiles << ".."
+                                             << "..";
+            QTest::addRow("%s: slash", field) << inAddFiles << "/"
+                                              << "/";
+            QTest::addRow("%s: empty", field) << inAddFiles << ""
+                                              << "";
+        }
+    }
+    void textAroundEveryOffsetOfTheTextFields() {
+        QFETCH(bool, inAddFiles);
+        QFETCH(QString, text);
+        QFETCH(QString, wordAtOne);
+        const auto ask = [&](QLineEdit* edit) {
+            QVERIFY(edit != nullptr);
+            edit->setText(text);
+            QAccessibleTextInterface* iface =
+                QAccessible::queryAccessibleInterface(edit)->textInterface();
+            QVERIFY(iface != nullptr);
+            using Ask = QString (QAccessibleTextInterface::*)(int, QAccessible::TextBoundaryType,
+                                                              int*, int*) const;
+            for (const Ask call : {&QAccessibleTextInterface::textBeforeOffset,
+                                   &QAccessibleTextInterface::textAtOffset,
+                                   &QAccessibleTextInterface::textAfterOffset}) {
+                for (const auto type : {QAccessible::CharBoundary, QAccessible::WordBoundary,
+                                        QAccessible::SentenceBoundary, QAccessible::LineBoundary}) {
+                    for (int offset = -2; offset <= text.size() + 1; ++offset) {
+                        int start = 0;
+                        int end = 0;
+                        QElapsedTimer clock;
+                        clock.start();
+                        const QString item = (iface->*call)(offset, type, &start, &end);
+                        QVERIFY(clock.elapsed() < 100);
+                        QVERIFY(start == -1 ? end == -1 : 0 <= start && start < end);
+                        QVERIFY(end <= text.size());
+                        QCOMPARE(item, start == -1 ? QString() : text.mid(start, end - start));
+                    }
+                }
+            }
+            int start = 0;
+            int end = 0;
+            QCOMPARE(iface->textAtOffset(1, QAccessible::WordBoundary, &start, &end), wordAtOne);
+        };
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        if (!inAddFiles)
+            return ask(dlg.findChild<QLineEdit*>("IDC_OUTPUT_FILE"));
+        bool asked = false;
+        const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
+            ask(fd->findChild<QLineEdit*>("fileNameEdit"));
+            asked = true;
+            static_cast<QDialog*>(fd)->reject();
+        });
+        dlg.GetCommandAction(ID_FILE_ADDFILES)->trigger();
+        QVERIFY(asked);
     }
 };
 
