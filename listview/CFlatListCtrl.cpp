@@ -165,6 +165,10 @@ int CFlatListCtrl::AddFileRow(const QByteArray& path) {
     pItem->setData(kItemStateRole, 0u);
     insertRow(nItem);
     setItem(nItem, 0, pItem);
+    // A list without a current row shows no focus frame and tells a screen reader nothing:
+    // the first row that comes in is current (not selected), so the arrows work at once.
+    if (!currentIndex().isValid())
+        selectionModel()->setCurrentIndex(model()->index(nItem, 0), QItemSelectionModel::NoUpdate);
     return nItem;
 }
 

@@ -236,31 +236,46 @@ private slots:
         QTest::addColumn<QString>("palette");
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("addedWhileFocused"); // rows that came into the focused list
         for (const char* pal : {"light", "dark"}) {
-            QTest::addRow("%s, selected row", pal) << pal << 2 << true;
-            QTest::addRow("%s, unselected row", pal) << pal << 2 << false;
-            QTest::addRow("%s, empty list", pal) << pal << 0 << false;
+            QTest::addRow("%s, selected row", pal) << pal << 2 << true << false;
+            QTest::addRow("%s, unselected row", pal) << pal << 2 << false << false;
+            QTest::addRow("%s, empty list", pal) << pal << 0 << false << false;
+            QTest::addRow("%s, rows added to the empty list", pal) << pal << 2 << false << true;
         }
     }
     void focusFrameStandsOut() {
         QFETCH(QString, palette);
         QFETCH(int, rows);
         QFETCH(bool, selected);
+        QFETCH(bool, addedWhileFocused);
         UsePalette(palette);
         CVantrelDlg dlg;
         CFlatListCtrl* list = dlg.FileList();
-        for (int i = 0; i < rows; ++i)
-            QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
+        const auto addRows = [&] {
+            for (int i = 0; i < rows; ++i)
+                QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) >= 0);
+        };
+        if (!addedWhileFocused)
+            addRows();
         dlg.show();
         QVERIFY(QTest::qWaitForWindowActive(&dlg));
         list->setFocus();
         QTRY_VERIFY(list->hasFocus());
         QRect frame = list->viewport()->rect().adjusted(1, 1, -2, -2);
-        if (rows > 0) {
+        // The first row that came in is current, not selected, so the arrows work at once.
+        const int current = addedWhileFocused ? 0 : 1;
+        if (addedWhileFocused) {
+            addRows();
+            QCOMPARE(list->currentIndex().row(), 0);
+            QCOMPARE(list->GetNextSelectedItem(), -1);
+        } else if (rows > 0) {
             list->selectionModel()->setCurrentIndex(list->model()->index(1, 0),
                                                     selected ? QItemSelectionModel::ClearAndSelect
                                                              : QItemSelectionModel::Clear);
-            const QRect row = list->visualRect(list->model()->index(1, 0));
+        }
+        if (rows > 0) {
+            const QRect row = list->visualRect(list->model()->index(current, 0));
             frame = QRect(row.left() + 1, row.top() + 1, row.width() - 3, row.height() - 3);
         }
         const QImage image = list->viewport()->grab().toImage();
