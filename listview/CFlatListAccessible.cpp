@@ -166,6 +166,49 @@ QAccessibleInterface* FileListFactory(const QString& className, QObject* object)
 
 } // namespace
 
+void CFlatListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    if (m_bReordering) // QTableView's own would send the focus event
+        QAbstractItemView::currentChanged(current, previous);
+    else
+        QTableWidget::currentChanged(current, previous);
+}
+
+void CFlatListCtrl::selectionChanged(const QItemSelection& selected,
+                                     const QItemSelection& deselected) {
+    if (m_bReordering)
+        QAbstractItemView::selectionChanged(selected, deselected);
+    else
+        QTableWidget::selectionChanged(selected, deselected);
+}
+
+void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
+    if (!QAccessible::isActive())
+        return;
+    // Rows now show other files: Qt's cell objects are made anew, so a screen reader takes
+    // the current cell for a new place and reads it, rather than ignoring a focus event for
+    // the object it already had (or one that a moved row took with it).
+    QAccessibleTableModelChangeEvent reset(this, QAccessibleTableModelChangeEvent::ModelReset);
+    QAccessible::updateAccessibility(&reset);
+    if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+        table != nullptr && nSortedColumn >= 0) {
+        for (int i = 0; i < table->childCount() && i <= columnCount(); ++i) {
+            QAccessibleInterface* item = table->child(i);
+            if (item != nullptr && item->role() == QAccessible::ColumnHeader &&
+                item->text(QAccessible::Name) == horizontalHeaderItem(nSortedColumn)->text()) {
+                QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
+                QAccessible::updateAccessibility(&changed);
+                break;
+            }
+        }
+    }
+    // The current row again, which sends the focus event with its new index.
+    const QModelIndex current = currentIndex();
+    if (current.isValid()) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    }
+}
+
 void CFlatListCtrl::InstallAccessibility() {
     static const bool s_bInstalled = [] {
         QAccessible::installFactory(FileListFactory);

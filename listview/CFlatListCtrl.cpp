@@ -8,6 +8,7 @@
 #include "RowSort.h"
 #include "Shell.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -36,6 +37,20 @@ unsigned ImageListFlags(int nBitsPixel) {
         return ILC_MASK;
     }
 }
+
+// A file's row; a screen reader hears where it stands, as the row moves.
+class CFileRowItem : public QTableWidgetItem {
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+
+    QVariant data(int role) const override {
+        if (role != Qt::AccessibleDescriptionRole || tableWidget() == nullptr)
+            return QTableWidgetItem::data(role);
+        return QCoreApplication::translate("CFlatListCtrl", "row %1 of %2")
+            .arg(row() + 1)
+            .arg(tableWidget()->rowCount());
+    }
+};
 } // namespace
 
 // The list's rows as the sort sees them.
@@ -157,7 +172,7 @@ int CFlatListCtrl::AddFileRow(const QByteArray& path) {
     if (m_imageList.ReplaceIcon(-1, icon) != nImage)
         return -1;
 
-    auto* pItem = new QTableWidgetItem(DisplayPath(path));
+    auto* pItem = new CFileRowItem(DisplayPath(path));
     pItem->setData(kItemPathRole, path);
     pItem->setIcon(QIcon(m_imageList.GetImage(nImage)));
     pItem->setData(kItemImageRole, nImage);
@@ -261,12 +276,15 @@ void CFlatListCtrl::OnHeaderItemClick(int nItem, int nButton) {
         return;
     m_bSortAscending = nItem == m_nSortColumn ? !m_bSortAscending : TRUE;
     m_nSortColumn = nItem;
+    m_bReordering = true;
     SortRows(m_nSortColumn, m_bSortAscending, 0, -1);
+    m_bReordering = false;
 
     BOOL bAscending = FALSE;
     const int nMarked = m_wndHeader->GetSortIndicator(&bAscending);
     bAscending = nItem == nMarked ? !bAscending : TRUE;
     m_wndHeader->SetSortIndicator(nItem, bAscending);
+    AnnounceOrderChange(nItem);
 }
 
 int CFlatListCtrl::HitTestCell(const QPoint& point, int& nColumn) const {

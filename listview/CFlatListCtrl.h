@@ -97,6 +97,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    // Quiet for screen readers while rows are reordered (CFlatListAccessible.cpp).
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
 private:
     class CRowTable;
@@ -134,6 +138,9 @@ private:
     void InstallFocusPainting();
     // Header items that sort through their accessible press (CFlatListAccessible.cpp).
     void InstallAccessibility();
+    // After a move or a sort (nSortedColumn): tells a screen reader the current row's new
+    // place, and a sort's direction on the header item.
+    void AnnounceOrderChange(int nSortedColumn = -1);
     // Around the current row, or inside the empty list; empty for none.
     QRect FocusFrameRect() const;
 
@@ -164,4 +171,7 @@ private:
     // Whether this drag has marked a target yet; m_nDropIndex may be an earlier drag's.
     bool m_bDropTargetMarked = false;
     bool m_bHadMouseTracking = false;
+    // Rows are being moved or sorted: the current row passes through places it does not stay
+    // in, which a screen reader must not hear.
+    bool m_bReordering = false;
 };

@@ -69,6 +69,7 @@ bool CFlatListCtrl::MoveSelectedRows(RowStep step) {
         return false;
 
     // Each step is a drag of some rows to just after another, as the mouse would make it.
+    m_bReordering = true;
     switch (step) {
     case kMoveUp:
         // The row above each run goes to just below it.
@@ -100,13 +101,10 @@ bool CFlatListCtrl::MoveSelectedRows(RowStep step) {
         break;
     }
 
-    // The current row moved with its row; set again, so a screen reader reads its new place.
-    const QModelIndex current = currentIndex();
-    if (current.isValid()) {
-        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-        scrollTo(current);
-    }
+    m_bReordering = false;
+    AnnounceOrderChange();
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
     return true;
 }
 
