@@ -105,8 +105,11 @@ void CVantrelDlg::CreateControls() {
     m_wndBanner = new CExplorer1(this);
     m_wndBanner->setObjectName(QStringLiteral("IDC_BANNER"));
     m_wndBanner->setGeometry(MapDialogRect(kBannerDlu, base));
-    m_wndBanner->setAccessibleName(QStringLiteral("Banner"));
-    m_wndBanner->setAccessibleDescription(QStringLiteral("News from the maker's web site"));
+    // The page's view is what takes the focus: it carries the names a screen reader reads.
+    for (QWidget* banner : std::initializer_list<QWidget*>{m_wndBanner, m_wndBanner->GetView()}) {
+        banner->setAccessibleName(QStringLiteral("Banner"));
+        banner->setAccessibleDescription(QStringLiteral("News from the maker's web site"));
+    }
     InstallFocusFrame(m_wndBanner->GetView());
 
     setTabOrder(m_ctlFileList, m_pOutputEdit);

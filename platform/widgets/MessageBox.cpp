@@ -49,6 +49,23 @@ QMessageBox::Icon IconFor(UINT type) {
     }
 }
 
+// The icon's meaning in words: a screen reader cannot see it, so a warning and a question
+// would otherwise sound alike.
+QString KindFor(QMessageBox::Icon icon) {
+    switch (icon) {
+    case QMessageBox::Critical:
+        return QMessageBox::tr("Error");
+    case QMessageBox::Question:
+        return QMessageBox::tr("Question");
+    case QMessageBox::Warning:
+        return QMessageBox::tr("Warning");
+    case QMessageBox::Information:
+        return QMessageBox::tr("Information");
+    default:
+        return {};
+    }
+}
+
 int AnswerFor(QMessageBox::StandardButton button, UINT type) {
     switch (button) {
     case QMessageBox::Ok:
@@ -124,6 +141,7 @@ int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT ty
         pBox->setWindowModality(Qt::NonModal);
     }
     QMessageBox& box = *pBox;
+    box.setAccessibleDescription(KindFor(box.icon()));
     QPointer<QMessageBox> guard(&box);
     s_openBoxes.append(guard);
 

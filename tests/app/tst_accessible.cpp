@@ -1,4 +1,5 @@
 // What a screen reader gets from the main window, read through Qt's accessibility interfaces.
+#include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 
 class TestAccessible : public QObject {
@@ -61,6 +63,18 @@ private slots:
         // A reader finds it by walking down from the window.
         QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dlg);
         QVERIFY(window->indexOfChild(iface) >= 0);
+    }
+
+    void bannerPageReadWithItsName() {
+        CVantrelDlg dlg;
+        QTextBrowser* view = dlg.Banner()->GetView();
+        view->setHtml("<p>News of the day</p>");
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(iface->text(QAccessible::Name), QString("Banner"));
+        QVERIFY(!iface->text(QAccessible::Description).isEmpty());
+        QVERIFY(iface->textInterface() != nullptr);
+        QCOMPARE(iface->textInterface()->text(0, iface->textInterface()->characterCount()),
+                 QString("News of the day"));
     }
 
     void toolbarAndButtonsNamedByTheirLabels() {

@@ -193,6 +193,7 @@ private slots:
         const Sample samples[] = {
             {"help heading", "messages.html", "Messages"},
             {"help message text", "messages.html", "There are no files to remove!"},
+            {"help refused names", "messages.html", "These files could not be added to the list:"},
             {"help body text", "index.html", "Vantrel joins files."},
             {"help link", "index.html", "Add the files"},
         };

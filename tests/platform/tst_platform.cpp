@@ -5,6 +5,7 @@
 #include "SendMessage.h"
 #include "UiThread.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -66,16 +67,19 @@ void TestPlatform::boxButtonsAndIcons_data() {
     QTest::addColumn<int>("button"); // pressed, or -1 for Esc
     QTest::addColumn<int>("answer");
     QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("kind"); // what a screen reader hears for the icon
 
-    QTest::newRow("OK") << MB_OK << int(QMessageBox::Ok) << IDOK << int(QMessageBox::NoIcon);
+    QTest::newRow("OK") << MB_OK << int(QMessageBox::Ok) << IDOK << int(QMessageBox::NoIcon) << "";
     QTest::newRow("Yes") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::Yes) << IDYES
-                         << int(QMessageBox::Question);
+                         << int(QMessageBox::Question) << "Question";
     QTest::newRow("No") << (MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::No) << IDNO
-                        << int(QMessageBox::Question);
+                        << int(QMessageBox::Question) << "Question";
     QTest::newRow("Esc on a question")
-        << (MB_YESNO | MB_ICONQUESTION) << -1 << IDNO << int(QMessageBox::Question);
+        << (MB_YESNO | MB_ICONQUESTION) << -1 << IDNO << int(QMessageBox::Question) << "Question";
     QTest::newRow("exclamation") << (MB_OK | MB_ICONEXCLAMATION) << int(QMessageBox::Ok) << IDOK
-                                 << int(QMessageBox::Warning);
+                                 << int(QMessageBox::Warning) << "Warning";
+    QTest::newRow("stop") << (MB_OK | MB_ICONHAND) << int(QMessageBox::Ok) << IDOK
+                          << int(QMessageBox::Critical) << "Error";
 }
 
 void TestPlatform::boxButtonsAndIcons() {
@@ -83,12 +87,14 @@ void TestPlatform::boxButtonsAndIcons() {
     QFETCH(int, button);
     QFETCH(int, answer);
     QFETCH(int, icon);
+    QFETCH(QString, kind);
 
     bool checked = false;
     const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->windowTitle(), QString("Caption"));
         QCOMPARE(box->text(), QString("Text"));
         QCOMPARE(int(box->icon()), icon);
+        QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Description), kind);
         if (button < 0)
             QTest::keyClick(box, Qt::Key_Escape);
         else
