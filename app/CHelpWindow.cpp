@@ -1,6 +1,7 @@
 #include "CHelpWindow.h"
 
 #include "CHelpBrowser.h"
+#include "FocusFrame.h"
 #include "resource.h"
 #include "Resources.h"
 
@@ -36,6 +37,22 @@ QString MissingFileText(const QString& path, const QString& exeFolder) {
         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folders.first()),
              QDir::toNativeSeparators(folders.last()));
 }
+
+// The contents tree. Its current item follows the page shown; while the page has the focus,
+// that is not announced as a focus change (Qt's tree would, and a screen reader would then
+// speak the tree while the keys go to the page).
+class CContentsTree : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        if (hasFocus())
+            QTreeWidget::currentChanged(current, previous);
+        else
+            QAbstractItemView::currentChanged(current, previous);
+    }
+};
 
 } // namespace
 
@@ -84,13 +101,16 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
-    m_pContents = new QTreeWidget(m_pSplitter);
+    m_pContents = new CContentsTree(m_pSplitter);
     m_pContents->setObjectName(QStringLiteral("helpContents"));
     m_pContents->setAccessibleName(tr("Contents"));
     m_pContents->setHeaderHidden(true);
     m_pBrowser = new CHelpBrowser(m_pSplitter);
     m_pBrowser->setObjectName(QStringLiteral("helpPage"));
     m_pBrowser->setAccessibleName(tr("Help page"));
+    // The two panes look alike: the one with the keys shows it.
+    InstallFocusFrame(m_pContents);
+    InstallFocusFrame(m_pBrowser);
     m_pError = new QLabel(this);
     m_pError->setObjectName(QStringLiteral("helpError"));
     m_pError->setWordWrap(true);

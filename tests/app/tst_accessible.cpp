@@ -1,6 +1,7 @@
 // What a screen reader gets from the main window, read through Qt's accessibility interfaces.
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
+#include "CHelpWindow.h"
 #include "CStatusBarCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
@@ -20,6 +21,19 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+// Offscreen Qt has no bridge; on Windows it starts only when a UI Automation client asks.
+bool BridgeActive() {
+    return QGuiApplication::platformName() == QLatin1String("xcb") &&
+           QTest::qWaitFor([] { return QAccessible::isActive(); }, 5000);
+}
+
+QList<QObject*> s_focused; // the objects of the focus events recorded
+
+} // namespace
 
 class TestAccessible : public QObject {
     Q_OBJECT
@@ -221,10 +235,8 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         list->selectRow(1);
-        // Offscreen Qt has no bridge; on Windows it starts only when a UI Automation client asks.
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        if (!BridgeActive())
             QSKIP("no accessibility bridge here: tst_accessible_events runs this");
-        QTRY_VERIFY(QAccessible::isActive());
         static QStringList s_heard;
         s_heard.clear();
         const auto record = [](QAccessibleEvent* event) {
@@ -244,6 +256,27 @@ private slots:
         const QStringList expected =
             sorted ? QStringList{"Sorted ascending, A to Z", heard} : QStringList{heard};
         QCOMPARE(s_heard, expected);
+    }
+
+    // The contents follow the page shown without taking the focus away from it.
+    void helpFocusEventsOnlyForFocus() {
+        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        if (!BridgeActive())
+            QSKIP("no accessibility bridge here: tst_accessible_events runs this");
+        auto* page = help.findChild<QTextBrowser*>("helpPage");
+        page->setFocus();
+        s_focused.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            if (event->type() == QAccessible::Focus)
+                s_focused << event->object();
+        });
+        page->setSource(page->source().resolved(QUrl("messages.html"))); // a link followed
+        QCOMPARE(help.ContentsTree()->currentItem()->text(0), QString("Messages"));
+        page->backward(); // Alt+Left
+        QAccessible::installUpdateHandler(nullptr);
+        QVERIFY(!s_focused.contains(static_cast<QObject*>(help.ContentsTree())));
     }
 };
 

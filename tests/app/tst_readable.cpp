@@ -296,13 +296,30 @@ private slots:
                               unfocused.pixelColor(frame.left() + 1, frame.top() + 1)) < 1.5);
     }
 
-    void bannerShowsFocus() {
+    // Panes that draw no focus of their own get a frame while they have the keys.
+    void panesShowFocus_data() {
+        QTest::addColumn<QString>("pane");
+        for (const char* pane : {"banner", "help contents", "help page"})
+            QTest::newRow(pane) << pane;
+    }
+    void panesShowFocus() {
+        QFETCH(QString, pane);
         CVantrelDlg dlg;
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dlg));
-        QTextBrowser* view = dlg.Banner()->GetView();
-        view->setHtml("<p>News</p>");
-        view->show();
+        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        QWidget* window = pane == "banner" ? static_cast<QWidget*>(&dlg) : &help;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWidget* view = dlg.Banner()->GetView();
+        QWidget* elsewhere = dlg.findChild<QWidget*>("IDC_OUTPUT_FILE");
+        if (pane == "banner") {
+            dlg.Banner()->GetView()->setHtml("<p>News</p>");
+            view->show();
+        } else {
+            view = help.ContentsTree();
+            elsewhere = help.findChild<QTextBrowser*>("helpPage");
+            if (pane == "help page")
+                std::swap(view, elsewhere);
+        }
         auto* frame = view->findChild<QWidget*>("focusFrame");
         QVERIFY(frame != nullptr);
         view->setFocus();
@@ -313,7 +330,7 @@ private slots:
         // One of the two lines stands out on any ground.
         const QColor ground = view->palette().color(QPalette::Base);
         QVERIFY(std::max(ContrastRatio(outer, ground), ContrastRatio(inner, ground)) >= 4.5);
-        dlg.findChild<QWidget*>("IDC_OUTPUT_FILE")->setFocus();
+        elsewhere->setFocus();
         QTRY_VERIFY(!frame->isVisible());
     }
 
