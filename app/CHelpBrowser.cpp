@@ -3,6 +3,7 @@
 #include "Contrast.h"
 
 #include <QEvent>
+#include <QTextDocument>
 
 CHelpBrowser::CHelpBrowser(QWidget* parent) : QTextBrowser(parent) {
     // The pages link only to each other; nothing is handed to other programs.
@@ -31,4 +32,12 @@ void CHelpBrowser::FitLinkColours() {
     }
     if (bChanged)
         setPalette(pal);
+    // Qt's HTML reader colours links from the application's palette, not this view's: the
+    // pages get the fitted colour as their own style, and a page shown is read again.
+    const QString style = QStringLiteral("a { color: %1; }").arg(pal.color(QPalette::Link).name());
+    if (document()->defaultStyleSheet() != style) {
+        document()->setDefaultStyleSheet(style);
+        if (!source().isEmpty())
+            reload();
+    }
 }

@@ -31,9 +31,22 @@
 
 namespace {
 
+// qt6ct's "darker" colour scheme, role by role as its file lists them.
+QPalette DarkerSchemePalette() {
+    const char* colours[] = {"#ffffff", "#424245", "#979797",  "#5e5c5b", "#302f2e", "#4a4947",
+                             "#ffffff", "#ffffff", "#ffffff",  "#3d3d3d", "#222020", "#e7e4e0",
+                             "#12608a", "#f9f9f9", "#0986d3",  "#a70b06", "#5c5b5a", "#ffffff",
+                             "#3f3f36", "#ffffff", "#80ffffff"};
+    QPalette pal;
+    for (int role = 0; role < QPalette::NColorRoles; ++role)
+        pal.setColor(QPalette::ColorRole(role), QColor::fromString(colours[role]));
+    return pal;
+}
+
 void UsePalette(const QString& name) {
-    QApplication::setPalette(name == "dark" ? DarkPalette()
-                                            : QApplication::style()->standardPalette());
+    QApplication::setPalette(name == "dark"           ? DarkPalette()
+                             : name == "qt6ct darker" ? DarkerSchemePalette()
+                                                      : QApplication::style()->standardPalette());
 }
 
 // Within r, the ground is the commonest colour and the ink the one that stands out most from
@@ -73,6 +86,7 @@ void AddPaletteRows() {
     QTest::addColumn<QString>("palette");
     QTest::newRow("light") << "light";
     QTest::newRow("dark") << "dark";
+    QTest::newRow("qt6ct darker") << "qt6ct darker";
 }
 
 } // namespace
