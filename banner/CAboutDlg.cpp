@@ -2,6 +2,7 @@
 
 #include "DialogUnits.h"
 #include "DlgItem.h"
+#include "FocusFrame.h"
 #include "MakerSite.h"
 #include "MessageBox.h"
 #include "resource.h"
@@ -56,6 +57,7 @@ void CAboutDlg::CreateControls() {
     ok->setDefault(true);
     ok->setGeometry(MapDialogRect(kOkDlu, base));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    InstallFocusFrame(ok); // the style's own mark is faint
 
     // Made before the link below it, so a screen reader reads them top to bottom.
     AddText(this, QStringLiteral("Visit us on the web:"), MapDialogRect(kNoticeDlu, base));

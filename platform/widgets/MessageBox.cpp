@@ -1,11 +1,13 @@
 #include "MessageBox.h"
 
+#include "FocusFrame.h"
 #include "ModalLoop.h"
 #include "UiThread.h"
 
 #include "resource.h"
 #include "Resources.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
 #include <QList>
@@ -142,6 +144,8 @@ int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT ty
     }
     QMessageBox& box = *pBox;
     box.setAccessibleDescription(KindFor(box.icon()));
+    for (QAbstractButton* button : box.buttons())
+        InstallFocusFrame(button); // the style's own mark is faint
     QPointer<QMessageBox> guard(&box);
     s_openBoxes.append(guard);
 

@@ -2,6 +2,7 @@
 // About box's link, the help pages' texts and links, the list's focus frame), the About box
 // by keyboard and for a screen reader, the help window's names and pane key, and toolbar
 // presses through the accessibility interface that return before their dialog opens.
+#include "AfxMessageBox.h"
 #include "CAboutDlg.h"
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
@@ -308,6 +309,54 @@ private slots:
         const QImage unfocused = list->viewport()->grab().toImage();
         QVERIFY(ContrastRatio(unfocused.pixelColor(frame.left(), frame.center().y()),
                               unfocused.pixelColor(frame.left() + 1, frame.top() + 1)) < 1.5);
+    }
+
+    // The output field, the "..." button and a box's buttons change with the focus at least
+    // 3:1 where the style draws their edge.
+    void focusIndicatorsStandOut_data() {
+        QTest::addColumn<QString>("palette");
+        QTest::addColumn<QString>("control");
+        for (const char* pal : {"light", "dark", "qt6ct darker"})
+            for (const char* control : {"output field", "browse button", "Yes of a box"})
+                QTest::addRow("%s, %s", pal, control) << pal << control;
+    }
+    void focusIndicatorsStandOut() {
+        QFETCH(QString, palette);
+        QFETCH(QString, control);
+        UsePalette(palette);
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        // 0 when the focus does not move as asked.
+        const auto change = [](QWidget* widget, QWidget* other) -> double {
+            widget->setFocus();
+            if (!QTest::qWaitFor([&] { return widget->hasFocus(); }))
+                return 0;
+            const QImage focused = widget->grab().toImage();
+            other->setFocus();
+            if (!QTest::qWaitFor([&] { return !widget->hasFocus(); }))
+                return 0;
+            const QImage unfocused = widget->grab().toImage();
+            double most = 0; // of the two outermost lines, halfway down the left edge
+            for (int x : {0, 1, 2})
+                most = std::max(most, ContrastRatio(focused.pixelColor(x, focused.height() / 2),
+                                                    unfocused.pixelColor(x, focused.height() / 2)));
+            return most;
+        };
+        double ratio = 0;
+        if (control == "Yes of a box") {
+            const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
+                ratio = change(box->button(QMessageBox::Yes), box->button(QMessageBox::No));
+                box->reject();
+            });
+            AfxMessageBox(QStringLiteral("Question"), MB_YESNO | MB_ICONQUESTION);
+        } else {
+            QWidget* output = dlg.findChild<QWidget*>("IDC_OUTPUT_FILE");
+            QWidget* browse = dlg.findChild<QWidget*>("IDC_BROWSE_OUTPUT");
+            ratio = control == "output field" ? change(output, browse) : change(browse, output);
+        }
+        Report(QString("focus change, %1").arg(control).toLatin1().constData(), palette, ratio);
+        QVERIFY(ratio >= 3);
     }
 
     // Panes that draw no focus of their own get a frame while they have the keys.
