@@ -144,20 +144,16 @@ private slots:
 #else
         const bool kDialogs[] = {false, true};
 #endif
+        const char* rows[][3] = {{"path", "/tmp/x", "tmp"},
+                                 {"two quoted", R"("a.txt" "b.txt")", "a"},
+                                 {"leading space", " lead", "lead"},
+                                 {"dots", "..", ".."},
+                                 {"slash", "/", "/"},
+                                 {"empty", "", ""}};
         for (const bool inAddFiles : kDialogs) {
-            const char* field = inAddFiles ? "Add Files name" : "output";
-            QTest::addRow("%s: path", field) << inAddFiles << "/tmp/x"
-                                             << "tmp";
-            QTest::addRow("%s: two quoted", field) << inAddFiles << R"("a.txt" "b.txt")"
-                                                   << "a";
-            QTest::addRow("%s: leading space", field) << inAddFiles << " lead"
-                                                      << "lead";
-            QTest::addRow("%s: dots", field) << inAddFiles << ".."
-                                             << "..";
-            QTest::addRow("%s: slash", field) << inAddFiles << "/"
-                                              << "/";
-            QTest::addRow("%s: empty", field) << inAddFiles << ""
-                                              << "";
+            for (const auto& [name, text, wordAtOne] : rows)
+                QTest::addRow("%s: %s", inAddFiles ? "Add Files name" : "output", name)
+                    << inAddFiles << QString(text) << QString(wordAtOne);
         }
     }
     void textAroundEveryOffsetOfTheTextFields() {
