@@ -14,6 +14,12 @@ bool s_bMakingInner = false;
 
 class CFileListAccessible;
 
+// The first row of the table's children may start with the corner of a (hidden) row header:
+// 1 when it does, so header item i is child HeaderCorner() + i.
+int HeaderCorner(const CFlatListCtrl* list, const QAccessibleInterface* table) {
+    return table->childCount() == (list->rowCount() + 1) * (list->columnCount() + 1) ? 1 : 0;
+}
+
 // A header item as Qt describes it, plus the press that sorts by it.
 class CHeaderItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
@@ -141,11 +147,7 @@ void CHeaderItemAccessible::doAction(const QString& name) {
     CFlatListCtrl* list = m_pTable->List();
     if (name != pressAction() || list == nullptr || Inner() == nullptr)
         return;
-    // The first row of children may start with the corner of a (hidden) row header.
-    const int nCorner =
-        m_pTable->Inner()->childCount() == (list->rowCount() + 1) * (list->columnCount() + 1) ? 1
-                                                                                              : 0;
-    const int nColumn = m_nIndex - nCorner;
+    const int nColumn = m_nIndex - HeaderCorner(list, m_pTable->Inner());
     if (nColumn < 0 || nColumn >= list->columnCount())
         return;
     // The bus call returns first; the sort runs from the event loop, as a click's would.
@@ -189,16 +191,11 @@ void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
     // the object it already had (or one that a moved row took with it).
     QAccessibleTableModelChangeEvent reset(this, QAccessibleTableModelChangeEvent::ModelReset);
     QAccessible::updateAccessibility(&reset);
-    if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
-        table != nullptr && nSortedColumn >= 0) {
-        for (int i = 0; i < table->childCount() && i <= columnCount(); ++i) {
-            QAccessibleInterface* item = table->child(i);
-            if (item != nullptr && item->role() == QAccessible::ColumnHeader &&
-                item->text(QAccessible::Name) == horizontalHeaderItem(nSortedColumn)->text()) {
-                QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
-                QAccessible::updateAccessibility(&changed);
-                break;
-            }
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+    if (table != nullptr && nSortedColumn >= 0) {
+        if (QAccessibleInterface* item = table->child(HeaderCorner(this, table) + nSortedColumn)) {
+            QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&changed);
         }
     }
     // The current row again, which sends the focus event with its new index.

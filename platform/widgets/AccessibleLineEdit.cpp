@@ -10,8 +10,8 @@
 
 namespace {
 
-// The places where text items of this kind begin or end, the text's start and end included:
-// one pass forward, each step further on.
+// The places where text items of this kind begin or end in a text that is not empty, its start
+// and end included: one pass forward, each step further on.
 QList<int> ItemEdges(const QString& text, QAccessible::TextBoundaryType type) {
     if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary ||
         type == QAccessible::NoBoundary)
@@ -28,9 +28,7 @@ QList<int> ItemEdges(const QString& text, QAccessible::TextBoundaryType type) {
              (QTextBoundaryFinder::StartOfItem | QTextBoundaryFinder::EndOfItem)))
             edges.append(finder.position());
     }
-    if (edges.back() != text.size())
-        edges.append(int(text.size()));
-    return edges;
+    return edges; // the text's end is always a boundary
 }
 
 class CAccessibleLineEdit : public QAccessibleWidget,
