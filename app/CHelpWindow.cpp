@@ -96,7 +96,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
       m_strFolder(FindHelpFolder(exeFolder)) {
     setWindowTitle(tr("Vantrel Help"));
     setAccessibleName(windowTitle());
-    setWindowIcon(LoadIcon(IDR_MAINFRAME));
+    setWindowIcon(LoadWindowIcon(IDR_MAINFRAME));
     resize(860, 580);
 
     auto* layout = new QVBoxLayout(this);

@@ -49,7 +49,7 @@ CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(kAppCaption));
     InstallAccessibleLineEdits(); // for this window and every dialog it opens
-    m_hIcon = LoadIcon(IDR_MAINFRAME);
+    m_hIcon = LoadWindowIcon(IDR_MAINFRAME);
     m_pBannerHost = new CWebCtrlInterFace;
     m_pBannerHost->AddRef();
     CreateControls();
@@ -207,14 +207,27 @@ void CVantrelDlg::CreateToolBar() {
         m_wndToolBar = nullptr;
         return;
     }
-    // Both densities: the window may move to a screen of another density.
-    m_wndToolBar->SetImageList(QList<QPixmap>{LoadBitmap(IDB_TOOLBAR), LoadBitmap(IDB_TOOLBAR, 2)});
-    m_wndToolBar->SetHotImageList(
-        QList<QPixmap>{LoadBitmap(IDB_TOOLBAR_HOT), LoadBitmap(IDB_TOOLBAR_HOT, 2)});
+    LoadToolBarImages();
     const int top = m_pMenuBar != nullptr ? m_pMenuBar->height() : 0;
     const QSize size = m_wndToolBar->sizeHint();
     m_wndToolBar->setGeometry(0, top, qMin(size.width(), m_wndBanner->x()), size.height());
     m_wndToolBar->show();
+}
+
+// Only the pictures drawn for the screen's density are decoded; the others when the window moves
+// to a screen of another density (event()).
+void CVantrelDlg::LoadToolBarImages() {
+    const qreal ratio = devicePixelRatioF();
+    toolBarDoubleDensity = ratio > 1.0;
+    m_wndToolBar->SetImageList(LoadBitmap(IDB_TOOLBAR, ratio));
+    m_wndToolBar->SetHotImageList(LoadBitmap(IDB_TOOLBAR_HOT, ratio));
+}
+
+bool CVantrelDlg::event(QEvent* event) {
+    if (event->type() == QEvent::ScreenChangeInternal && m_wndToolBar != nullptr &&
+        (devicePixelRatioF() > 1.0) != toolBarDoubleDensity)
+        LoadToolBarImages();
+    return QDialog::event(event);
 }
 
 BOOL CVantrelDlg::UpdateData(BOOL bSaveAndValidate) {

@@ -75,15 +75,18 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void done(int r) override;
 
 private:
+    void LoadToolBarImages();
     void CreateControls();
     void CreateMenu();
     void InitBanner();
     QAction* AddCommand(UINT nID, const QString& text);
 
     CTextToolBar* m_wndToolBar = nullptr;
+    bool toolBarDoubleDensity = false; // which pictures the toolbar has
     CStatusBarCtrl* m_wndStatusBar = nullptr;
     int m_aStatusParts[2] = {0, -1};
     CFlatListCtrl* m_ctlFileList = nullptr;

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <span>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <utility>
@@ -18,6 +21,9 @@
 #else
 #include <poll.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/sendfile.h>
 #endif
 
 #ifndef O_BINARY
@@ -433,15 +439,16 @@ bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
     return true;
 }
 
-// Large, so that the kernel can share a whole part's extents in one call.
+// Large, so that the kernel can share a whole part's extents in one call (sendfile takes at most
+// 2 GiB less a page per call).
 constexpr std::size_t kKernelCopyRequest = std::size_t(1) << 30;
 
-// Lets the kernel copy the rest of the input. Returns false, with err, on a failure that stops
-// the join; where the kernel cannot copy between these two files it stops quietly, and the
-// block loop goes on from the positions it reached.
-bool CopyInKernel(int fdIn, int fdOut, std::uint64_t& copied, int& err) {
+// Lets the kernel copy the rest of the input with copy. Returns false, with err, on a failure
+// that stops the join; where the kernel cannot copy between these two files this way it stops
+// quietly, and the next way goes on from the positions it reached.
+bool CopyInKernel(JoinKernelCopy copy, int fdIn, int fdOut, std::uint64_t& copied, int& err) {
     for (;;) {
-        const std::ptrdiff_t n = g_pfnJoinKernelCopy(fdIn, fdOut, kKernelCopyRequest);
+        const std::ptrdiff_t n = copy(fdIn, fdOut, kKernelCopyRequest);
         if (n > 0) {
             copied += static_cast<std::uint64_t>(n);
             continue;
@@ -523,8 +530,12 @@ int OpenNonBlocking(const JoinPath& path, int flags, FileState& state, int mode 
 }
 
 #ifdef __linux__
-std::ptrdiff_t KernelCopy(int fdIn, int fdOut, std::size_t count) {
+std::ptrdiff_t CopyFileRange(int fdIn, int fdOut, std::size_t count) {
     return ::copy_file_range(fdIn, nullptr, fdOut, nullptr, count, 0);
+}
+
+std::ptrdiff_t SendFile(int fdIn, int fdOut, std::size_t count) {
+    return ::sendfile(fdOut, fdIn, nullptr, count);
 }
 #endif
 
@@ -597,9 +608,9 @@ std::string InputProblem(const JoinPath& path, FileState& state) {
 // (FSCTL_DUPLICATE_EXTENTS_TO_FILE) would be the counterpart, but it cannot be tried where this
 // is built and tested, so it is left out: every input goes through the block loop there.
 #ifdef __linux__
-JoinKernelCopy g_pfnJoinKernelCopy = KernelCopy;
+JoinKernelCopies g_joinKernelCopies = {CopyFileRange, SendFile};
 #else
-JoinKernelCopy g_pfnJoinKernelCopy = nullptr;
+JoinKernelCopies g_joinKernelCopies = {nullptr, nullptr};
 #endif
 
 JoinResult JoinResult::Failure(std::string message) {
@@ -659,14 +670,14 @@ std::string CopyFailed(CopyStop how, const JoinPath& path, int err) {
 // that finds the end, or finds more where the size a file reports is short of its contents
 // (/proc). An input with no known end is read as it becomes ready, and the copy gives up once
 // such joins are asked to stop.
-bool CopyBlocks(int fdIn, int fdOut, bool endless, std::uint64_t& copied, CopyStop& how, int& err) {
-    char block[kJoinBlockSize];
+bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless, std::uint64_t& copied,
+                CopyStop& how, int& err) {
     for (;;) {
         if (endless && s_bStopEndless.load()) {
             how = CopyStop::Stopped;
             return false;
         }
-        const std::ptrdiff_t n = ReadSome(fdIn, block, sizeof block);
+        const std::ptrdiff_t n = ReadSome(fdIn, block.data(), block.size());
         if (n == 0)
             return true;
         if (n < 0) {
@@ -677,12 +688,36 @@ bool CopyBlocks(int fdIn, int fdOut, bool endless, std::uint64_t& copied, CopySt
             err = errno;
             return false;
         }
-        if (!WriteAll(fdOut, block, static_cast<std::size_t>(n), err)) {
+        if (!WriteAll(fdOut, block.data(), static_cast<std::size_t>(n), err)) {
             how = CopyStop::Write;
             return false;
         }
         copied += static_cast<std::uint64_t>(n);
     }
+}
+
+// The block loop's buffer, one per join; a small one on the stack should the heap refuse.
+class CJoinBlock {
+public:
+    std::span<char> Get() {
+        if (m_data)
+            return {m_data.get(), kJoinBlockSize};
+        return m_fallback;
+    }
+
+private:
+    std::unique_ptr<char[]> m_data{new (std::nothrow) char[kJoinBlockSize]};
+    char m_fallback[4096];
+};
+
+// Lets the kernel copy what it can between two regular files, copy_file_range first, then
+// sendfile from where it stopped.
+bool CopyInKernel(int fdIn, int fdOut, std::uint64_t& copied, int& err) {
+    for (JoinKernelCopy copy : {g_joinKernelCopies.copyRange, g_joinKernelCopies.sendFile}) {
+        if (copy && !CopyInKernel(copy, fdIn, fdOut, copied, err))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -701,6 +736,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
                                    " is incomplete.");
     };
 
+    CJoinBlock block;
     for (const JoinPath& path : inputPaths) {
         FileState in;
         const CFileDescriptor input(OpenNonBlocking(path, O_RDONLY | O_BINARY | O_CLOEXEC, in));
@@ -719,11 +755,10 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
 
         std::uint64_t copied = 0;
         int err = 0;
-        if (g_pfnJoinKernelCopy && inputIsFile && outputIsFile &&
-            !CopyInKernel(fdIn, fdOut, copied, err))
+        if (inputIsFile && outputIsFile && !CopyInKernel(fdIn, fdOut, copied, err))
             return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
         CopyStop how{};
-        if (!CopyBlocks(fdIn, fdOut, !inputIsFile || !outputIsFile, copied, how, err))
+        if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, copied, how, err))
             return incomplete(CopyFailed(how, path, err));
         // A file that grew is copied to the end it has now; one that shrank is no longer what
         // was checked, and the output holds part of it.

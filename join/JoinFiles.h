@@ -37,11 +37,12 @@ JoinResult JoinFiles(const JoinPath& outputPath, const std::list<JoinPath>& inpu
 JoinResult CheckJoinRequest(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths);
 
 // The copy alone, without those checks: opens (creating or emptying) the output, copies the
-// inputs and closes it. Between regular files the kernel copies (sharing extents where the file
-// system can); pipes, devices and files it cannot copy between go through 4096-byte blocks. Waits
-// on a pipe or device as long as it takes, unless StopEndlessJoins is called. Stops at the first
-// failure, including an input that turns out to be the output itself or a file that shrank while
-// it was copied; the output is then incomplete and the result says so.
+// inputs and closes it. Between regular files the kernel copies: copy_file_range on one file
+// system (sharing extents where it can), sendfile across two. Pipes, devices and files the kernel
+// will not copy go through a read/write loop of kJoinBlockSize blocks. Waits on a pipe or device
+// as long as it takes, unless StopEndlessJoins is called. Stops at the first failure, including
+// an input that turns out to be the output itself or a file that shrank while it was copied; the
+// output is then incomplete and the result says so.
 JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths);
 
 // Makes every join whose current input or output is not a regular file (a pipe, a device: no
@@ -51,12 +52,19 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
 // first.
 void StopEndlessJoins();
 
-// The size of the block each read of the block loop asks for.
-constexpr std::size_t kJoinBlockSize = 4096;
+// The block of the read/write loop: at least a pipe's whole buffer per read, and as large as
+// cat's, so the loop keeps up with it. One per join, from the heap.
+constexpr std::size_t kJoinBlockSize = std::size_t(256) << 10;
 
-// The kernel copy of up to count bytes from fdIn to fdOut at both files' current positions:
-// bytes copied, 0 at the input's end, or -1 with errno. Replaceable so tests can stage faults
-// in the middle of a copy; null sends every input through the block loop. Set it only while
-// no join runs.
+// A kernel copy of up to count bytes from fdIn to fdOut at both files' current positions: bytes
+// copied, 0 at the input's end, or -1 with errno.
 using JoinKernelCopy = std::ptrdiff_t (*)(int fdIn, int fdOut, std::size_t count);
-extern JoinKernelCopy g_pfnJoinKernelCopy;
+
+// The kernel copies a join tries between two regular files, in this order; what they leave goes
+// through the block loop. Replaceable so that tests can send every input one way and stage
+// faults in the middle of a copy; a null one is skipped. Set them only while no join runs.
+struct JoinKernelCopies {
+    JoinKernelCopy copyRange; // copy_file_range: within one file system
+    JoinKernelCopy sendFile;  // sendfile: across file systems
+};
+extern JoinKernelCopies g_joinKernelCopies;

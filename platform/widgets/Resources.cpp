@@ -3,8 +3,14 @@
 #include "Gdi.h"
 #include "ResourceTables.h"
 
+#include <QGuiApplication>
+#include <QIconEngine>
 #include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QtMath>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -63,13 +69,101 @@ QPixmap LoadBitmap(UINT nID, qreal devicePixelRatio) {
     return {};
 }
 
-QIcon LoadIcon(UINT nID) {
-    QIcon icon;
-    for (const ResFile& entry : ResIconTable()) {
-        if (entry.nID == nID)
-            icon.addFile(QString::fromLatin1(entry.pszPath));
+namespace {
+
+// An icon whose pictures are decoded one by one, when a size is first asked for: showing the
+// window needs one or two of them, not every size there is.
+class CResourceIconEngine : public QIconEngine {
+public:
+    struct Picture {
+        QSize size;
+        QString path;
+        QPixmap pixmap; // null until first asked for
+    };
+
+    explicit CResourceIconEngine(QList<Picture> pictures) : m_pictures(std::move(pictures)) {}
+
+    QIconEngine* clone() const override { return new CResourceIconEngine(*this); }
+    QString key() const override { return QStringLiteral("VantrelResourceIcon"); }
+    bool isNull() override { return m_pictures.isEmpty(); }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (const Picture& picture : m_pictures)
+            sizes.append(picture.size);
+        return sizes;
     }
-    return icon;
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const Picture* picture = Best(size);
+        return picture ? picture->size.scaled(size, Qt::KeepAspectRatio).boundedTo(picture->size)
+                       : QSize();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        Picture* picture = Best(size);
+        if (!picture)
+            return {};
+        if (picture->pixmap.isNull())
+            picture->pixmap = QPixmap(picture->path);
+        QPixmap pixmap = picture->pixmap;
+        if (pixmap.width() > size.width() || pixmap.height() > size.height())
+            pixmap = pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (mode == QIcon::Normal)
+            return pixmap;
+        // Qt's own engine draws the disabled and selected looks of the style.
+        return QIcon(pixmap).pixmap(pixmap.size(), mode, state);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal dpr = painter->device()->devicePixelRatio();
+        QPixmap image = pixmap(rect.size() * dpr, mode, state);
+        image.setDevicePixelRatio(dpr);
+        const QSize shown = image.deviceIndependentSize().toSize();
+        painter->drawPixmap(
+            QRect(QPoint(), shown).translated(rect.center() - QRect(QPoint(), shown).center()),
+            image);
+    }
+
+private:
+    // The smallest picture at least as large as size, else the largest.
+    Picture* Best(const QSize& size) {
+        Picture* best = nullptr;
+        for (Picture& picture : m_pictures) {
+            const bool covers =
+                picture.size.width() >= size.width() && picture.size.height() >= size.height();
+            const bool bestCovers =
+                best && best->size.width() >= size.width() && best->size.height() >= size.height();
+            if (!best || (covers && (!bestCovers || picture.size.width() < best->size.width())) ||
+                (!covers && !bestCovers && picture.size.width() > best->size.width()))
+                best = &picture;
+        }
+        return best;
+    }
+
+    QList<Picture> m_pictures;
+};
+
+} // namespace
+
+QIcon LoadIcon(UINT nID, int nMaxSide) {
+    QList<CResourceIconEngine::Picture> pictures;
+    for (const ResFile& entry : ResIconTable()) {
+        if (entry.nID != nID)
+            continue;
+        const QString path = QString::fromLatin1(entry.pszPath);
+        const QSize size = QImageReader(path).size(); // from the header alone
+        if (size.isValid() && qMax(size.width(), size.height()) <= nMaxSide)
+            pictures.append({size, path, QPixmap()});
+    }
+    if (pictures.isEmpty())
+        return {};
+    return QIcon(new CResourceIconEngine(std::move(pictures)));
+}
+
+QIcon LoadWindowIcon(UINT nID) {
+    return LoadIcon(nID, qCeil(64 * qApp->devicePixelRatio()));
 }
 
 std::vector<MenuPopup> LoadMenu(UINT nID) {

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QString>
 
+#include <climits>
 #include <vector>
 
 // The string with that id, in the words of the system the program runs on; empty when there
@@ -22,8 +23,12 @@ QString LoadStringFor(UINT nID, ResPlatform platform);
 // twin) is given, with a device pixel ratio of 2, when there is one.
 QPixmap LoadBitmap(UINT nID, qreal devicePixelRatio = 1.0);
 
-// An icon with every size it was drawn at; null when there is none.
-QIcon LoadIcon(UINT nID);
+// An icon with every size it was drawn at up to nMaxSide pixels; null when there is none. Each
+// size is decoded when it is first asked for.
+QIcon LoadIcon(UINT nID, int nMaxSide = INT_MAX);
+// The icon for a window: the sizes title bars, task bars and window switchers show, up to 64
+// pixels at the screen's density. X11 hands every size of a window icon to the desktop.
+QIcon LoadWindowIcon(UINT nID);
 
 struct MenuItem {
     UINT nID;     // 0 for a separator

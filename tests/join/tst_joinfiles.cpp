@@ -124,9 +124,14 @@ private slots:
 };
 
 void TestJoinFiles::initTestCase() {
-    // Registered twice: with the kernel copy, and with every input through the block loop.
-    if (qEnvironmentVariableIntValue("VANTREL_TEST_BLOCK_LOOP") != 0)
-        g_pfnJoinKernelCopy = nullptr;
+    // Registered once per way of copying: copy_file_range first (the default), sendfile
+    // first, or every input through the block loop.
+    const QByteArray path = qgetenv("VANTREL_TEST_COPY_PATH");
+    if (path == "sendfile" || path == "loop")
+        g_joinKernelCopies.copyRange = nullptr;
+    if (path == "loop")
+        g_joinKernelCopies.sendFile = nullptr;
+    QVERIFY2(path.isEmpty() || path == "sendfile" || path == "loop", path.constData());
     QVERIFY(m_dir.isValid());
     // Readable by the unprivileged user of the permission tests.
     QVERIFY(QFile::setPermissions(

@@ -1,5 +1,6 @@
-// The kernel copy inside a join: inputs it cannot take mixed with ones it can, and faults in the
-// middle of a copy, which must either stop the join with a message or hand over to the block loop.
+// The kernel copies inside a join (copy_file_range, then sendfile): inputs they cannot take mixed
+// with ones they can, and faults in the middle of a copy, which must either stop the join with a
+// message or hand over to the next way of copying.
 #include "JoinFiles.h"
 #include "TestSupport.h"
 
@@ -14,8 +15,9 @@
 
 namespace {
 
-JoinKernelCopy s_pfnRealCopy = nullptr; // the join's own
-qint64 s_nCopied = 0;                   // bytes the kernel copied
+JoinKernelCopies s_real{};              // the join's own
+JoinKernelCopy s_pfnRealCopy = nullptr; // the one being probed
+qint64 s_nCopied = 0;                   // bytes it copied
 qint64 s_nBudget = -1;                  // past this many bytes every call fails; -1: never
 int s_nFault = 0;                       // the errno of those calls; 0: they report the end
 constexpr int kShrink = -1;             // a fault: the input is cut short, and its end reported
@@ -50,6 +52,20 @@ JoinResult Join(const QString& output, const QStringList& inputs) {
     return JoinFiles(Std(output), paths);
 }
 
+// Probes the way the join copies first: "copy_file_range" or "sendfile" (the ways before it
+// left out), or none at all for "block loop".
+void CopyFirstWith(const QString& path) {
+    g_joinKernelCopies = s_real;
+    if (path == "copy_file_range") {
+        s_pfnRealCopy = s_real.copyRange;
+        g_joinKernelCopies.copyRange = ProbedCopy;
+    } else {
+        g_joinKernelCopies.copyRange = nullptr;
+        s_pfnRealCopy = s_real.sendFile;
+        g_joinKernelCopies.sendFile = path == "sendfile" ? ProbedCopy : nullptr;
+    }
+}
+
 } // namespace
 
 class TestKernelCopy : public QObject {
@@ -61,7 +77,7 @@ class TestKernelCopy : public QObject {
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase() { g_pfnJoinKernelCopy = s_pfnRealCopy; }
+    void cleanupTestCase() { g_joinKernelCopies = s_real; }
 
     void mixedInputsComeOutExact_data();
     void mixedInputsComeOutExact();
@@ -71,8 +87,8 @@ private slots:
 
 void TestKernelCopy::initTestCase() {
     QVERIFY(m_dir.isValid());
-    s_pfnRealCopy = g_pfnJoinKernelCopy;
-    if (!s_pfnRealCopy)
+    s_real = g_joinKernelCopies;
+    if (!s_real.copyRange || !s_real.sendFile)
         QSKIP("no kernel copy on this system");
     init();
     WriteFile(Path("probe"), "probe");
@@ -82,7 +98,7 @@ void TestKernelCopy::initTestCase() {
 }
 
 void TestKernelCopy::init() {
-    g_pfnJoinKernelCopy = ProbedCopy;
+    CopyFirstWith("copy_file_range");
     s_nCopied = 0;
     s_nBudget = -1;
     s_nFault = 0;
@@ -91,42 +107,42 @@ void TestKernelCopy::init() {
 void TestKernelCopy::mixedInputsComeOutExact_data() {
     QTest::addColumn<QString>("kinds"); // f: regular file, p: named pipe
     QTest::addColumn<QList<int>>("sizes");
-    QTest::addColumn<bool>("kernel");
+    QTest::addColumn<QString>("path");
 
-    for (bool kernel : {true, false}) {
-        const char* mode = kernel ? "kernel copy" : "block loop";
-        QTest::addRow("file, pipe, file (%s)", mode)
-            << "fpf" << QList<int>{5000, 300000, 4097} << kernel;
-        QTest::addRow("pipe, then block-aligned files (%s)", mode)
-            << "pff" << QList<int>{6, 8192, 4096} << kernel;
-        QTest::addRow("empty file, pipe, empty pipe, file (%s)", mode)
-            << "fppf" << QList<int>{0, 70000, 0, 1} << kernel;
+    for (const char* path : {"copy_file_range", "sendfile", "block loop"}) {
+        QTest::addRow("file, pipe, file (%s)", path)
+            << "fpf" << QList<int>{5000, 300000, 4097} << path;
+        QTest::addRow("pipe, then block-aligned files (%s)", path)
+            << "pff" << QList<int>{6, 8192, 4096} << path;
+        QTest::addRow("empty file, pipe, empty pipe, file (%s)", path)
+            << "fppf" << QList<int>{0, 70000, 0, 1} << path;
+        QTest::addRow("files of several blocks (%s)", path)
+            << "ff" << QList<int>{int(3 * kJoinBlockSize) + 1, int(kJoinBlockSize) - 1} << path;
     }
 }
 
 void TestKernelCopy::mixedInputsComeOutExact() {
     QFETCH(QString, kinds);
     QFETCH(QList<int>, sizes);
-    QFETCH(bool, kernel);
-    if (!kernel)
-        g_pfnJoinKernelCopy = nullptr;
+    QFETCH(QString, path);
+    CopyFirstWith(path);
 
     QStringList inputs;
     QByteArray expected;
     qint64 inFiles = 0;
     std::vector<std::unique_ptr<CChildRun>> writers; // each waits in open() for the join
     for (qsizetype i = 0; i < kinds.size(); ++i) {
-        const QString path = Path(QString("in%1").arg(i));
+        const QString input = Path(QString("in%1").arg(i));
         const QByteArray data = PatternBytes(sizes[i], quint32(20 + i));
-        QFile::remove(path);
+        QFile::remove(input);
         if (kinds[i] == 'p') {
-            QCOMPARE(::mkfifo(Std(path).c_str(), 0600), 0);
-            writers.push_back(std::make_unique<CChildRun>(PipeWriter(path, data)));
+            QCOMPARE(::mkfifo(Std(input).c_str(), 0600), 0);
+            writers.push_back(std::make_unique<CChildRun>(PipeWriter(input, data)));
         } else {
-            WriteFile(path, data);
+            WriteFile(input, data);
             inFiles += data.size();
         }
-        inputs << path;
+        inputs << input;
         expected += data;
     }
 
@@ -135,38 +151,46 @@ void TestKernelCopy::mixedInputsComeOutExact() {
     for (const auto& writer : writers)
         QCOMPARE(QString::fromStdString(writer->Result(20000)), QString("wrote all"));
     QCOMPARE(ReadFile(Path("out.bin")), expected);
-    QCOMPARE(s_nCopied, kernel ? inFiles : 0); // files through the kernel, pipes not
+    QCOMPARE(s_nCopied, path == "block loop" ? 0 : inFiles); // files through the kernel only
 }
 
 void TestKernelCopy::faultInTheMiddleOfACopy_data() {
-    QTest::addColumn<qint64>("budget");   // bytes the kernel copies before the fault
-    QTest::addColumn<int>("fault");       // 0: the kernel reports the end too early
+    QTest::addColumn<QString>("path");    // the kernel copy the fault comes from
+    QTest::addColumn<qint64>("budget");   // bytes it copies before the fault
+    QTest::addColumn<int>("fault");       // 0: it reports the end too early
     QTest::addColumn<QString>("failure"); // empty: the join completes
 
     const QString read = "Reading the input file \"<in>\" failed: Input/output error. "
                          "The output file \"<out>\" is incomplete.";
-    QTest::newRow("I/O error in the first input") << qint64(5000) << EIO << read;
-    QTest::newRow("I/O error in the second input") << qint64(10000 + 65536) << EIO << read;
-    QTest::newRow("disk full") << qint64(5000) << ENOSPC
-                               << "Writing the output file failed: No space left on device. "
-                                  "The output file \"<out>\" is incomplete.";
-    // The kernel cannot copy between these files: the block loop goes on from there.
-    QTest::newRow("other file system, after some bytes") << qint64(5000) << EXDEV << QString();
-    QTest::newRow("refused at once") << qint64(0) << EINVAL << QString();
-    QTest::newRow("no such call") << qint64(0) << ENOSYS << QString();
-    QTest::newRow("not supported, in the second input")
-        << qint64(10000 + 4097) << EOPNOTSUPP << QString();
-    QTest::newRow("end reported early") << qint64(5000) << 0 << QString();
-    // A file that shrank is not what was checked: the output must not pass for it.
-    QTest::newRow("input cut short") << qint64(5000) << kShrink
-                                     << "The input file \"<in>\" changed while it was being "
-                                        "joined. The output file \"<out>\" is incomplete.";
+    for (const char* path : {"copy_file_range", "sendfile"}) {
+        const auto row = [path](const char* name) -> QTestData& {
+            return QTest::addRow("%s (%s)", name, path) << QString(path);
+        };
+        row("I/O error in the first input") << qint64(5000) << EIO << read;
+        row("I/O error in the second input") << qint64(10000 + 65536) << EIO << read;
+        row("disk full") << qint64(5000) << ENOSPC
+                         << "Writing the output file failed: No space left on device. "
+                            "The output file \"<out>\" is incomplete.";
+        // The kernel cannot copy between these files this way: the next way goes on from there.
+        row("other file system, after some bytes") << qint64(5000) << EXDEV << QString();
+        row("refused at once") << qint64(0) << EINVAL << QString();
+        row("no such call") << qint64(0) << ENOSYS << QString();
+        row("not supported, in the second input")
+            << qint64(10000 + 4097) << EOPNOTSUPP << QString();
+        row("end reported early") << qint64(5000) << 0 << QString();
+        // A file that shrank is not what was checked: the output must not pass for it.
+        row("input cut short") << qint64(5000) << kShrink
+                               << "The input file \"<in>\" changed while it was being "
+                                  "joined. The output file \"<out>\" is incomplete.";
+    }
 }
 
 void TestKernelCopy::faultInTheMiddleOfACopy() {
+    QFETCH(QString, path);
     QFETCH(qint64, budget);
     QFETCH(int, fault);
     QFETCH(QString, failure);
+    CopyFirstWith(path);
 
     const QString first = Path("first.bin"), second = Path("second.bin"), output = Path("out.bin");
     const QByteArray data1 = PatternBytes(10000, 30), data2 = PatternBytes(300000, 31);
