@@ -120,26 +120,20 @@ public:
         const qreal dpr = painter->device()->devicePixelRatio();
         QPixmap image = pixmap(rect.size() * dpr, mode, state);
         image.setDevicePixelRatio(dpr);
-        const QSize shown = image.deviceIndependentSize().toSize();
-        painter->drawPixmap(
-            QRect(QPoint(), shown).translated(rect.center() - QRect(QPoint(), shown).center()),
-            image);
+        QRect target(QPoint(), image.deviceIndependentSize().toSize());
+        target.moveCenter(rect.center());
+        painter->drawPixmap(target, image);
     }
 
 private:
-    // The smallest picture at least as large as size, else the largest.
+    // The smallest picture at least as large as size, else the largest (they are kept smallest
+    // first).
     Picture* Best(const QSize& size) {
-        Picture* best = nullptr;
         for (Picture& picture : m_pictures) {
-            const bool covers =
-                picture.size.width() >= size.width() && picture.size.height() >= size.height();
-            const bool bestCovers =
-                best && best->size.width() >= size.width() && best->size.height() >= size.height();
-            if (!best || (covers && (!bestCovers || picture.size.width() < best->size.width())) ||
-                (!covers && !bestCovers && picture.size.width() > best->size.width()))
-                best = &picture;
+            if (picture.size.width() >= size.width() && picture.size.height() >= size.height())
+                return &picture;
         }
-        return best;
+        return m_pictures.isEmpty() ? nullptr : &m_pictures.last();
     }
 
     QList<Picture> m_pictures;
@@ -159,6 +153,8 @@ QIcon LoadIcon(UINT nID, int nMaxSide) {
     }
     if (pictures.isEmpty())
         return {};
+    std::sort(pictures.begin(), pictures.end(),
+              [](const auto& a, const auto& b) { return a.size.width() < b.size.width(); });
     return QIcon(new CResourceIconEngine(std::move(pictures)));
 }
 
