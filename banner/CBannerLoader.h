@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BannerLimits.h"
+#include "BannerModule.h"
 
 #include <QHash>
 #include <QObject>
@@ -12,7 +13,7 @@
 
 class CHttpGet;
 
-class CBannerLoader : public QObject {
+class CBannerLoader : public QObject, public IBannerLoader {
     Q_OBJECT
 
 public:
@@ -25,17 +26,17 @@ public:
 
     // Bytes allowed for the page and for each picture; time allowed for the page and its
     // pictures together, from Start on (a load under way gets the new time from now on).
-    void SetLimits(qint64 nMaxBytes, int nTimeoutMs);
+    void SetLimits(qint64 nMaxBytes, int nTimeoutMs) override;
 
     // Abandons whatever is under way and requests the page. Only http is fetched, and from
     // then on only from the page's own host and port: a page must not make the program send
     // requests to other machines (those of the user's own network above all).
-    void Start(const QUrl& url);
+    void Start(const QUrl& url) override;
     // Requests a picture of the current page, unless it was asked for already, too many
     // were, the time is up or it lies elsewhere. Every request ends in ImageDone.
-    void FetchImage(const QUrl& url);
+    void FetchImage(const QUrl& url) override;
     // Abandons everything under way; no signal follows.
-    void Stop();
+    void Stop() override;
 
     bool IsFetchable(const QUrl& url) const;
     // Whether url is http on the page's host and port (redirects are held to it too).

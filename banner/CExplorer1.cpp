@@ -1,6 +1,5 @@
 #include "CExplorer1.h"
 
-#include "CBannerLoader.h"
 #include "CBannerPictures.h"
 #include "ShellOpen.h"
 
@@ -56,8 +55,7 @@ void RunOffThread(QObject* context, const int* pLoad, Fn fn, Done done) {
 } // namespace
 
 CExplorer1::CExplorer1(QWidget* pParent)
-    : QWidget(pParent), m_pControl(new CWebBrowserControl(this)),
-      m_pLoader(new CBannerLoader(this)), m_pView(new QTextBrowser(this)) {
+    : QWidget(pParent), m_pControl(new CWebBrowserControl(this)), m_pView(new QTextBrowser(this)) {
     m_pView->setDocument(new CBannerDocument(m_pView));
     m_pView->document()->setDocumentMargin(0);
     m_pView->setOpenLinks(false);
@@ -69,13 +67,12 @@ CExplorer1::CExplorer1(QWidget* pParent)
     layout->addWidget(m_pView);
     connect(m_pView, &QTextBrowser::anchorClicked, this, &CExplorer1::OnLinkClicked);
     connect(m_pView, &QWidget::customContextMenuRequested, this, &CExplorer1::OnContextMenu);
-    connect(m_pLoader, &CBannerLoader::PageArrived, this, &CExplorer1::OnPageArrived);
-    connect(m_pLoader, &CBannerLoader::ImageDone, this, &CExplorer1::OnImageDone);
     ApplyHostInfo();
 }
 
 CExplorer1::~CExplorer1() {
-    m_pLoader->Stop();
+    if (m_pLoader != nullptr)
+        m_pLoader->Stop();
     // The control lets go of its site even if someone still holds the control.
     m_pControl->Close();
     m_pControl->Release();
@@ -92,12 +89,16 @@ void CExplorer1::Navigate(const QString& URL, VARIANT* Flags, VARIANT* TargetFra
 }
 
 void CExplorer1::SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs) {
-    m_pLoader->SetLimits(nMaxBytes, nTimeoutMs);
+    m_nMaxBytes = nMaxBytes;
+    m_nTimeoutMs = nTimeoutMs;
+    if (m_pLoader != nullptr)
+        m_pLoader->SetLimits(nMaxBytes, nTimeoutMs);
 }
 
 void CExplorer1::OnNavigate(const QString& url) {
     m_strLocation = url;
-    m_pLoader->Stop();
+    if (m_pLoader != nullptr)
+        m_pLoader->Stop();
     ++m_nLoad;
     m_pView->hide();
     m_pView->clear();
@@ -123,6 +124,15 @@ void CExplorer1::StartLoad() {
     if (!m_bStartPending)
         return;
     m_bStartPending = false;
+    if (m_pLoader == nullptr) {
+        const BannerModule* module = LoadBannerModule();
+        if (module == nullptr)
+            return; // the pane stays empty, as for a site that cannot be reached
+        m_pLoader = module->createLoader(
+            this, {[this](const QByteArray& data, const QUrl& url) { OnPageArrived(data, url); },
+                   [this](const QUrl& url, const QByteArray& data) { OnImageDone(url, data); }});
+        m_pLoader->SetLimits(m_nMaxBytes, m_nTimeoutMs);
+    }
     m_pLoader->Start(QUrl(m_strLocation));
 }
 
@@ -133,7 +143,8 @@ void CExplorer1::OnClientSiteChanged() {
 void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
     m_pageUrl = url;
     RunOffThread<CBannerPage>(
-        this, &m_nLoad, [data, url] { return CBannerSanitizer::Sanitize(data, url); },
+        this, &m_nLoad,
+        [data, url, sanitize = LoadBannerModule()->sanitize] { return sanitize(data, url); },
         [this](const CBannerPage& page) { OnPageSanitized(page); });
 }
 

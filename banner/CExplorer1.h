@@ -5,6 +5,8 @@
 // bars. Nothing is fetched before the pane is first painted.
 #pragma once
 
+#include "BannerModule.h"
+#include "CBannerLoader.h"
 #include "CBannerSanitizer.h"
 #include "ComTypes.h"
 #include "CWebBrowserControl.h"
@@ -15,7 +17,6 @@
 #include <QUrl>
 #include <QWidget>
 
-class CBannerLoader;
 class QTextBrowser;
 
 class CExplorer1 : public QWidget, private CWebBrowserControl::IPane {
@@ -69,7 +70,9 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     CWebBrowserControl* m_pControl;
-    CBannerLoader* m_pLoader;
+    IBannerLoader* m_pLoader = nullptr; // made with the first load (BannerModule.h)
+    qint64 m_nMaxBytes = CBannerLoader::kDefaultMaxBytes;
+    int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;
     QTextBrowser* m_pView;
     bool m_bNoScroll = false;
     bool m_bPainted = false;

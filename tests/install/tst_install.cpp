@@ -142,6 +142,7 @@ void TestInstall::installedLayout() {
     QFETCH(QString, tree);
     QStringList expected{
         QStringLiteral("bin/vantrel"),
+        QStringLiteral(VANTREL_INSTALL_LIBDIR "/vantrel/libvantrel-banner.so"),
         QStringLiteral("share/applications/%1.desktop").arg(kAppId),
         QStringLiteral("share/doc/vantrel/changelog.gz"),
         QStringLiteral("share/doc/vantrel/copyright"),
@@ -214,6 +215,11 @@ void TestInstall::installedProgramOpensHelp() {
 
     QVERIFY2(exitCode == 0, qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("title=Vantrel")), qPrintable(out));
+    // The banner's library, from this tree: the program finds it relative to itself.
+    QVERIFY2(
+        out.contains(QStringLiteral("banner: module=") + QDir(tree).canonicalPath() +
+                     QStringLiteral("/" VANTREL_INSTALL_LIBDIR "/vantrel/libvantrel-banner.so")),
+        qPrintable(out));
     // The contents tree is there, with every topic, and the first page is shown.
     QVERIFY2(out.contains(QStringLiteral("help: contents=Vantrel Help topics=6 page=index.html")),
              qPrintable(out));

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QGenericPlugin>
 #include <QLabel>
 #include <QMenu>
@@ -54,9 +55,10 @@ class CInstallProbe : public QObject {
 public:
     explicit CInstallProbe(QObject* parent) : QObject(parent) {
         m_steps = {
-            [this] { return FindMainWindow(); }, [this] { return OpenHelpMenu(); },
-            [this] { return ClickContents(); },  [this] { return ReportHelp(); },
-            [this] { return Hold(); },           [this] { return CloseEverything(); },
+            [this] { return FindMainWindow(); },  [this] { return ReportBannerModule(); },
+            [this] { return OpenHelpMenu(); },    [this] { return ClickContents(); },
+            [this] { return ReportHelp(); },      [this] { return Hold(); },
+            [this] { return CloseEverything(); },
         };
         m_timer.setInterval(50);
         connect(&m_timer, &QTimer::timeout, this, &CInstallProbe::Tick);
@@ -85,6 +87,21 @@ private:
                 .arg(QCoreApplication::applicationName(), QGuiApplication::desktopFileName(),
                      QGuiApplication::platformName(), m_pMain->windowTitle()));
         return true;
+    }
+
+    // The banner's library, loaded once the window has been painted: where it came from.
+    bool ReportBannerModule() {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        if (!maps.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : maps.readAll().split('\n')) {
+            if (const qsizetype at = line.indexOf('/');
+                at >= 0 && line.contains("libvantrel-banner")) {
+                Say(QStringLiteral("banner: module=%1").arg(QString::fromLocal8Bit(line.mid(at))));
+                return true;
+            }
+        }
+        return false;
     }
 
     bool OpenHelpMenu() {

@@ -1,0 +1,42 @@
+// The banner's fetching and HTML reading, in a library of its own that the pane loads when it
+// first starts a load: the libraries they need (Qt Network, libxml2 and theirs) then stay out of
+// the program's start-up. A test program that links the library itself gets that copy.
+#pragma once
+
+#include "CBannerSanitizer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QObject;
+
+// The page loader (CBannerLoader) as the pane uses it.
+class IBannerLoader {
+public:
+    virtual ~IBannerLoader() = default;
+    virtual void SetLimits(qint64 nMaxBytes, int nTimeoutMs) = 0;
+    virtual void Start(const QUrl& url) = 0;
+    virtual void FetchImage(const QUrl& url) = 0;
+    virtual void Stop() = 0;
+};
+
+// What a loader reports, from the thread it lives on.
+struct BannerLoaderEvents {
+    std::function<void(const QByteArray& data, const QUrl& url)> pageArrived;
+    // The picture's bytes, undecoded; empty when the picture could not be had.
+    std::function<void(const QUrl& url, const QByteArray& data)> imageDone;
+};
+
+struct BannerModule {
+    // A loader that parent owns and deletes.
+    IBannerLoader* (*createLoader)(QObject* parent, BannerLoaderEvents events);
+    // CBannerSanitizer::Sanitize; any thread.
+    CBannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
+};
+
+// The module, loaded on the first call from the program's library folder (beside the program
+// on Windows); null when it cannot be loaded, and the banner then stays empty. Any thread.
+const BannerModule* LoadBannerModule();
