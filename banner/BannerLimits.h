@@ -50,9 +50,6 @@ constexpr int kMaxBorder = 8;
 constexpr int kMaxStyleChars = 4 * 1024; // read of one attribute
 constexpr int kMaxDeclarations = 32;     // kept of one attribute
 constexpr int kMaxFontPx = 72;
-// Text only in scripts the usual desktop fonts carry: any other script makes Qt look for a
-// fallback font the first time it is met, some 25 ms each, so a page with dozens of them
-// would hold up the window for a second. Other letters are shown as U+FFFD.
 
 // Links handed to the desktop.
 constexpr int kMaxLinkLength = 2048;

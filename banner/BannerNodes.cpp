@@ -202,20 +202,6 @@ QString Attribute(const xmlNode* node, const char* name) {
     return {};
 }
 
-// Letters of scripts the usual fonts carry; see kMaxWord's neighbours in BannerLimits.h.
-bool IsShownScript(char32_t c) {
-    switch (QChar::script(c)) {
-    case QChar::Script_Common:
-    case QChar::Script_Inherited:
-    case QChar::Script_Latin:
-    case QChar::Script_Greek:
-    case QChar::Script_Cyrillic:
-        return true;
-    default:
-        return false;
-    }
-}
-
 int Span(const xmlNode* cell, const char* name) {
     return std::clamp(Length(Attribute(cell, name), kMaxSpan, false).toInt(), 1, kMaxSpan);
 }

@@ -45,8 +45,6 @@ QString Attributes(const xmlNode* node);
 QString Style(const QString& style);
 // A colour as HTML attributes give it, or empty.
 QString Color(const QString& value);
-// Whether a character is shown as it is (see BannerLimits.h).
-bool IsShownScript(char32_t c);
 // The bytes of a data: address.
 QByteArray DataUrlBytes(const QString& src);
 

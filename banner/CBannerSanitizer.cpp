@@ -435,8 +435,6 @@ void CEmitter::Text(const QString& text) {
             m_out += QLatin1String("&lt;");
         else if (c == '>')
             m_out += QLatin1String("&gt;");
-        else if (!IsShownScript(c))
-            m_out += QChar(0xFFFD);
         else
             m_out += QString::fromUcs4(&c, 1);
         ++m_nText;

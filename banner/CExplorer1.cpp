@@ -1,5 +1,6 @@
 #include "CExplorer1.h"
 
+#include "CBannerLayout.h"
 #include "CBannerPictures.h"
 #include "ShellOpen.h"
 
@@ -15,28 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// A page document that loads nothing by itself: it shows only the pictures it was handed,
-// whatever a name says, so a page cannot make the program read local files or devices.
-class CBannerDocument : public QTextDocument {
-public:
-    using QTextDocument::QTextDocument;
-
-    QHash<QUrl, QImage> images;
-
-protected:
-    QVariant loadResource(int type, const QUrl& name) override {
-        if (type != QTextDocument::ImageResource)
-            return {};
-        const QImage image = images.value(name);
-        if (!image.isNull())
-            return image;
-        // A picture that could not be had leaves a gap, not a broken-file symbol.
-        QImage blank(1, 1, QImage::Format_ARGB32);
-        blank.fill(Qt::transparent);
-        return blank;
-    }
-};
 
 // Runs fn on the thread pool and hands its result to done on the pane's thread, unless
 // another load has begun meanwhile.
@@ -56,8 +35,11 @@ void RunOffThread(QObject* context, const int* pLoad, Fn fn, Done done) {
 
 CExplorer1::CExplorer1(QWidget* pParent)
     : QWidget(pParent), m_pControl(new CWebBrowserControl(this)), m_pView(new QTextBrowser(this)) {
-    m_pView->setDocument(new CBannerDocument(m_pView));
-    m_pView->document()->setDocumentMargin(0);
+    auto* document = new CBannerDocument(m_pView);
+    m_pLayout = new CBannerLayout(document);
+    document->setDocumentLayout(m_pLayout);
+    document->setDocumentMargin(0);
+    m_pView->setDocument(document);
     m_pView->setOpenLinks(false);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->hide();
@@ -66,6 +48,10 @@ CExplorer1::CExplorer1(QWidget* pParent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pView);
     connect(m_pView, &QTextBrowser::anchorClicked, this, &CExplorer1::OnLinkClicked);
+    connect(m_pLayout, &CBannerLayout::PictureReady, this, &CExplorer1::OnPictureReady);
+    // The layout knows no places for the keyboard's mark, so the view is painted anew.
+    connect(m_pView, &QTextEdit::selectionChanged, m_pView->viewport(),
+            qOverload<>(&QWidget::update));
     connect(m_pView, &QWidget::customContextMenuRequested, this, &CExplorer1::OnContextMenu);
     ApplyHostInfo();
 }
@@ -102,6 +88,7 @@ void CExplorer1::OnNavigate(const QString& url) {
     ++m_nLoad;
     m_pView->hide();
     m_pView->clear();
+    m_bShowPending = false;
     m_page = CBannerPage();
     m_pictureData.clear();
     m_nPendingPictures = 0;
@@ -198,11 +185,21 @@ void CExplorer1::ShowPage(const QList<QImage>& images) {
         if (!images[i].isNull())
             document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
     }
-    // Laid out once, on the bounded document.
+    // Laid out and painted off this thread; shown once that picture is ready.
     m_pView->setHtml(m_page.html);
     m_visitedLinkColor = m_page.visitedLinkColor;
     m_page = CBannerPage();
     ApplyHostInfo(); // the control asks again for every document
+    // Laid out for the place the view will take, and shown once that picture has come.
+    m_pView->setGeometry(rect());
+    m_pView->document()->setPageSize(QSizeF(m_pView->contentsRect().width(), -1));
+    m_bShowPending = true;
+}
+
+void CExplorer1::OnPictureReady() {
+    if (!m_bShowPending || !m_pLayout->IsCurrent())
+        return;
+    m_bShowPending = false;
     m_pView->show();
     emit PageSettled(true);
 }

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <QWidget>
 
+class CBannerLayout;
 class QTextBrowser;
 
 class CExplorer1 : public QWidget, private CWebBrowserControl::IPane {
@@ -62,6 +63,7 @@ private:
     void OnImageDone(const QUrl& url, const QByteArray& data);
     void DecodePictures();
     void ShowPage(const QList<QImage>& images);
+    void OnPictureReady();
     void ApplyHostInfo();
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
@@ -74,9 +76,11 @@ private:
     qint64 m_nMaxBytes = CBannerLoader::kDefaultMaxBytes;
     int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;
     QTextBrowser* m_pView;
+    CBannerLayout* m_pLayout;
     bool m_bNoScroll = false;
     bool m_bPainted = false;
     bool m_bStartPending = false;
+    bool m_bShowPending = false; // a page waits for its picture
     int m_nLoad = 0; // changes whenever a load is abandoned, so late results are dropped
     QString m_strLocation;
     QUrl m_pageUrl;

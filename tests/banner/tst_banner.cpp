@@ -2,6 +2,7 @@
 // pictures, the host's answers take away context menu, border and scroll bars, links open
 // through the desktop, and no failure of the server holds up or troubles the main window.
 #include "CBannerLoader.h"
+#include "CBannerLayout.h"
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CLocalHttpServer.h"
@@ -280,6 +281,19 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
     };
     QCOMPARE(textColor("Offer"), kGreen);
     QVERIFY(textColor("Other") != kGreen);
+
+    // By the keyboard as well: Tab marks the first link on the painted page, Return opens it.
+    QTextBrowser* view = holder.pane->GetView();
+    const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+    QTRY_VERIFY(layout->IsCurrent()); // repainted in the visited colour
+    view->setFocus();
+    view->setTextCursor(QTextCursor(view->document())); // from the page's start
+    const QImage unmarked = viewport->grab().toImage();
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(viewport->grab().toImage() != unmarked);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_COMPARE(m_opened.size(), 2);
+    QCOMPARE(m_opened.last(), QUrl(server.Url("/offer.html")));
 }
 
 void TestBanner::rightClickMenuAsTheHostSays_data() {

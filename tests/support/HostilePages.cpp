@@ -146,6 +146,17 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
     pages.append(fetched("20 pictures", 20, "p", PngBytes(8, 8), {}));
     pages.append(fetched("PNG of 60 compressed comments", 1, "z", PngTextBomb(), {}));
     pages.append(fetched("JPEG of many scans", 1, "s", JpegOfManyScans(), {}));
+    // A word in each of 36 scripts: Qt looks for a font for each, which must cost the window
+    // nothing.
+    pages.append({"words in 36 scripts",
+                  Page("<p>Join ενώνω объединить միացնել לחבר دمج ܩܘܕܡܐ "
+                       "जोड़ें যোগ ਜੋੜੋ જોડો ଯୋଗ இணை "
+                       "చేరు ಜೋಡಿಸಿ ചേർക്കുക එකු รวม ລວມ སྦོར "
+                       "ဆက် შერთვა መቀላቀል ᎠᏍᎦᎯ ភ្ជាប់ "
+                       "ᠠᠳᠷᠠ 合并 つなぐ カタ ᐅᓂᖅ ᚏᚓᚅ ᚱᚢᚾ ⵣⵓⵏ "
+                       "ߓߌ߬ ꦧꦸꦠ ᬲᬸᬳ</p>"),
+                  {},
+                  true});
     return pages;
 }
 

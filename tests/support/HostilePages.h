@@ -11,6 +11,7 @@ struct CHostilePage {
     QString name;
     QByteArray html;
     QHash<QString, QByteArray> files; // other paths the server answers, with PNG bodies
+    bool bEveryLetterShown = false;   // the installed fonts have every letter
 };
 
 // Every page of the corpus; dataDir is tests/banner/data.

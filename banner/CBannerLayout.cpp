@@ -1,0 +1,244 @@
+#include "CBannerLayout.h"
+
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+// What a picture is made of, taken from the document on the user-interface thread.
+struct CPageInput {
+    QString html;
+    QHash<QUrl, QImage> images;
+    QFont font;
+    qreal margin;
+    qreal width;
+    QPalette palette;
+    qreal ratio;
+
+    bool operator==(const CPageInput& other) const {
+        if (images.size() != other.images.size())
+            return false;
+        for (auto it = images.cbegin(); it != images.cend(); ++it) {
+            if (it.value().cacheKey() != other.images.value(it.key()).cacheKey())
+                return false;
+        }
+        return html == other.html && font == other.font && margin == other.margin &&
+               width == other.width && palette == other.palette && ratio == other.ratio;
+    }
+};
+
+namespace {
+
+// A link's characters: fragments next to each other in one block with the same target.
+struct CLinkRun {
+    int nFrom;
+    int nTo;
+    QTextBlock block;
+};
+
+QList<CLinkRun> LinkRuns(const QTextDocument& document) {
+    QList<CLinkRun> runs;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QString previous;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QString href = fragment.charFormat().anchorHref();
+            const int to = fragment.position() + fragment.length();
+            if (!href.isEmpty() && href == previous && runs.last().nTo == fragment.position())
+                runs.last().nTo = to;
+            else if (!href.isEmpty())
+                runs.append({fragment.position(), to, block});
+            previous = href;
+        }
+    }
+    return runs;
+}
+
+// The places of characters from..to of a block, a rectangle per line, in the document.
+QList<QRectF> RangeRects(const QAbstractTextDocumentLayout& layout, const CLinkRun& run) {
+    QList<QRectF> rects;
+    const QTextLayout* textLayout = run.block.layout();
+    const QPointF origin = layout.blockBoundingRect(run.block).topLeft();
+    const int base = run.block.position();
+    for (int i = 0; i < textLayout->lineCount(); ++i) {
+        const QTextLine line = textLayout->lineAt(i);
+        const int from = std::max(run.nFrom - base, line.textStart());
+        const int to = std::min(run.nTo - base, line.textStart() + line.textLength());
+        if (from >= to)
+            continue;
+        const qreal x1 = line.cursorToX(from);
+        const qreal x2 = line.cursorToX(to);
+        rects.append(QRectF(std::min(x1, x2), line.y(), std::abs(x2 - x1), line.height())
+                         .translated(origin));
+    }
+    return rects;
+}
+
+// Runs on the thread pool: lays the page out as the view would and paints it.
+CBannerLayout::CPicture PaintPage(const CPageInput& input) {
+    CBannerDocument document;
+    document.images = input.images;
+    document.setDefaultFont(input.font);
+    document.setDocumentMargin(input.margin);
+    document.setHtml(input.html);
+    document.setTextWidth(input.width > 0 ? input.width : -1);
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+
+    CBannerLayout::CPicture picture;
+    const QSizeF size = layout->documentSize();
+    const qreal pixelsPerLine = std::max(1.0, std::ceil(size.width() * input.ratio));
+    const qreal maxHeight = CBannerLayout::kMaxPixels / pixelsPerLine / input.ratio;
+    picture.size = QSizeF(size.width(), std::min(size.height(), std::floor(maxHeight)));
+    picture.image =
+        QImage((picture.size * input.ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    if (!picture.image.isNull()) {
+        picture.image.setDevicePixelRatio(input.ratio);
+        picture.image.fill(Qt::transparent);
+        QPainter painter(&picture.image);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = input.palette;
+        context.clip = QRectF(QPointF(0, 0), picture.size);
+        layout->draw(&painter, context);
+    }
+
+    const QList<CLinkRun> runs = LinkRuns(document);
+    picture.nRuns = int(runs.size());
+    for (int i = 0; i < picture.nRuns; ++i) {
+        for (const QRectF& rect : RangeRects(*layout, runs[i]))
+            picture.links.append({rect, i});
+    }
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        picture.blocks.append(layout->blockBoundingRect(block));
+    return picture;
+}
+
+} // namespace
+
+QVariant CBannerDocument::loadResource(int type, const QUrl& name) {
+    if (type != QTextDocument::ImageResource)
+        return {};
+    const QImage image = images.value(name);
+    if (!image.isNull())
+        return image;
+    // A picture that could not be had leaves a gap, not a broken-file symbol.
+    QImage blank(1, 1, QImage::Format_ARGB32);
+    blank.fill(Qt::transparent);
+    return blank;
+}
+
+CBannerLayout::CBannerLayout(CBannerDocument* document)
+    : QAbstractTextDocumentLayout(document), m_pDocument(document),
+      m_palette(QGuiApplication::palette()) {}
+
+void CBannerLayout::documentChanged(int, int, int) {
+    Schedule();
+}
+
+void CBannerLayout::Schedule() {
+    ++m_nGeneration;
+    if (m_bScheduled)
+        return;
+    m_bScheduled = true;
+    // One picture for a burst of changes, such as those of a new page.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bScheduled = false;
+            Render();
+        },
+        Qt::QueuedConnection);
+}
+
+void CBannerLayout::Render() {
+    if (m_bBusy)
+        return; // started again when the picture being made arrives
+    auto input = std::make_shared<const CPageInput>(CPageInput{
+        m_pDocument->toHtml(), m_pDocument->images, m_pDocument->defaultFont(),
+        m_pDocument->documentMargin(), m_pDocument->pageSize().width(), m_palette, m_ratio});
+    // A change that comes to the same page, such as the view setting the width it already had.
+    if (m_pShownInput != nullptr && *m_pShownInput == *input) {
+        m_nShown = m_nGeneration;
+        emit PictureReady();
+        return;
+    }
+    m_bBusy = true;
+    auto* watcher = new QFutureWatcher<CPicture>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, input, nGeneration = m_nGeneration] {
+                watcher->deleteLater();
+                m_bBusy = false;
+                if (nGeneration != m_nGeneration) {
+                    Render(); // the document changed meanwhile
+                    return;
+                }
+                m_picture = watcher->result();
+                m_pShownInput = input;
+                m_runs.clear();
+                for (const CLinkRun& run : LinkRuns(*m_pDocument))
+                    m_runs.append({run.nFrom, run.nTo});
+                m_nShown = nGeneration;
+                emit documentSizeChanged(m_picture.size);
+                emit update();
+                emit PictureReady();
+            });
+    watcher->setFuture(QtConcurrent::run([input] { return PaintPage(*input); }));
+}
+
+void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    if (ratio != m_ratio || context.palette != m_palette) {
+        m_ratio = ratio;
+        m_palette = context.palette;
+        Schedule();
+    }
+    const QBrush background = m_pDocument->rootFrame()->frameFormat().background();
+    if (background.style() != Qt::NoBrush && context.clip.isValid())
+        painter->fillRect(context.clip, background);
+    painter->drawImage(QPointF(0, 0), m_picture.image);
+
+    // The keyboard's place among the links.
+    for (const Selection& selection : context.selections) {
+        const int from = selection.cursor.selectionStart();
+        const int to = selection.cursor.selectionEnd();
+        if (from == to)
+            continue;
+        const QVariant outline = selection.format.property(QTextFormat::OutlinePen);
+        painter->save();
+        painter->setPen(outline.isValid() ? qvariant_cast<QPen>(outline)
+                                          : QPen(context.palette.color(QPalette::Highlight)));
+        painter->setBrush(Qt::NoBrush);
+        for (const CLink& link : m_picture.links) {
+            if (link.nRun < m_runs.size() && m_runs[link.nRun].nFrom < to &&
+                from < m_runs[link.nRun].nTo)
+                painter->drawRect(link.rect.adjusted(0, 0, -1, -1));
+        }
+        painter->restore();
+    }
+}
+
+int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy) const {
+    if (m_picture.nRuns != m_runs.size())
+        return -1;
+    for (const CLink& link : m_picture.links) {
+        if (link.rect.contains(point))
+            return m_runs[link.nRun].nFrom;
+    }
+    return -1;
+}
+
+QRectF CBannerLayout::frameBoundingRect(QTextFrame* frame) const {
+    return frame == m_pDocument->rootFrame() ? QRectF(QPointF(0, 0), m_picture.size) : QRectF();
+}
+
+QRectF CBannerLayout::blockBoundingRect(const QTextBlock& block) const {
+    const int n = block.blockNumber();
+    return n >= 0 && n < m_picture.blocks.size() ? m_picture.blocks[n] : QRectF();
+}

@@ -1,0 +1,91 @@
+// The banner page's document and its layout. Laying out text in another script makes Qt look
+// for a font that has it, which can take tens of milliseconds per script; so the page is laid
+// out and painted on the thread pool, into a picture, and the document the view holds only
+// shows that picture. The document keeps the page's text and links, so the view still reads
+// it to a screen reader, finds links under the mouse (by the places the worker found) and
+// moves between them with the keyboard.
+#pragma once
+
+#include <QAbstractTextDocumentLayout>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QPalette>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <memory>
+
+struct CPageInput;
+
+// Loads nothing by itself: it shows only the pictures it was handed, whatever a name says, so a
+// page cannot make the program read local files or devices.
+class CBannerDocument : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+    QHash<QUrl, QImage> images;
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
+};
+
+class CBannerLayout : public QAbstractTextDocumentLayout {
+    Q_OBJECT
+
+public:
+    // Pictures taller than this, in device pixels, are cut: bounds the memory of a long page.
+    static constexpr int kMaxPixels = 4 * 1024 * 1024;
+
+    explicit CBannerLayout(CBannerDocument* document);
+
+    // What a worker made of the document: its picture and where its links and blocks lie.
+    struct CLink {
+        QRectF rect;
+        int nRun; // the link's place among the document's links
+    };
+    struct CPicture {
+        QImage image;
+        QSizeF size;
+        QList<CLink> links;
+        QList<QRectF> blocks;
+        int nRuns = 0;
+    };
+
+    void draw(QPainter* painter, const PaintContext& context) override;
+    int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return m_picture.size; }
+    QRectF frameBoundingRect(QTextFrame* frame) const override;
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
+
+    // True once the document as it stands now has been painted.
+    bool IsCurrent() const { return m_nShown == m_nGeneration; }
+
+signals:
+    void PictureReady();
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    struct CRun {
+        int nFrom;
+        int nTo;
+    };
+
+    // A new picture, made from the document as it stands when the event loop comes back.
+    void Schedule();
+    void Render();
+
+    CBannerDocument* m_pDocument;
+    CPicture m_picture;
+    std::shared_ptr<const CPageInput> m_pShownInput; // what m_picture was made of
+    QList<CRun> m_runs; // the links of the document as it stands, in order
+    QPalette m_palette;
+    qreal m_ratio = 1;
+    int m_nGeneration = 0;
+    int m_nShown = -1;
+    bool m_bScheduled = false;
+    bool m_bBusy = false;
+};
