@@ -34,7 +34,7 @@ class CBannerLayout : public QAbstractTextDocumentLayout {
     Q_OBJECT
 
 public:
-    // Pictures taller than this, in device pixels, are cut: bounds the memory of a long page.
+    // A page of more device pixels than this is cut at the bottom: bounds a long page's memory.
     static constexpr int kMaxPixels = 4 * 1024 * 1024;
 
     explicit CBannerLayout(CBannerDocument* document);
