@@ -128,6 +128,8 @@ BOOL CVantrelDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     m_ctlFileList->InsertColumn(0, QStringLiteral("Files to join"), LVCFMT_LEFT, kFileColumnWidth);
+    m_ctlFileList->SetExtendedStyle(m_ctlFileList->GetExtendedStyle() | LVS_EX_GRIDLINES |
+                                    LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT);
     InitBanner();
     if (m_wndStatusBar != nullptr)
         m_wndStatusBar->SetText(LoadString(IDS_STATUS_DRAG_HINT), 0);

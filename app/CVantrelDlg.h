@@ -15,6 +15,7 @@ class CStatusBarCtrl;
 class CTextToolBar;
 class CWebCtrlInterFace;
 class QAction;
+class QFileDialog;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -84,6 +85,9 @@ private:
     void CreateMenu();
     void InitBanner();
     QAction* AddCommand(UINT nID, const QString& text);
+    // File dialogs open where the last one chose a file, and the first in the working folder.
+    void StartFileDialog(QFileDialog& dialog) const;
+    void RememberDialogFolder(const QString& chosenFile);
 
     CTextToolBar* m_wndToolBar = nullptr;
     bool toolBarDoubleDensity = false; // which pictures the toolbar has
@@ -92,6 +96,7 @@ private:
     CFlatListCtrl* m_ctlFileList = nullptr;
     QString m_strOutputFile;
     QByteArray m_baOutputPath;
+    QString dialogFolder; // kept for this run only
     QIcon m_hIcon;
     CExplorer1* m_wndBanner = nullptr;
     CWebCtrlInterFace* m_pBannerHost = nullptr;

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -56,10 +57,14 @@ void CVantrelDlg::OnAddFiles() {
         return;
     QFileDialog dialog(this, QStringLiteral("Add Files to Join"));
     PrepareFileDialog(dialog);
+    StartFileDialog(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QStringList chosen = ExecFileDialog(dialog);
+    if (!chosen.isEmpty())
+        RememberDialogFolder(chosen.constFirst());
     QStringList refused;
-    for (const QString& path : ExecFileDialog(dialog)) {
+    for (const QString& path : chosen) {
         if (m_ctlFileList->GetItemCount() >= kMaxFilesPerJoin) {
             AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);
             return;
@@ -118,12 +123,11 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::AnyFile); // the output need not exist yet
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // A folder whose name is not text would be shown as, and opened as, another folder.
-    const QByteArray cwd = CurrentDirBytes();
-    dialog.setDirectory(IsExactlyShown(cwd) ? DisplayPath(cwd) : QDir::homePath());
+    StartFileDialog(dialog);
     const QStringList chosen = ExecFileDialog(dialog);
     if (chosen.isEmpty())
         return FALSE;
+    RememberDialogFolder(chosen.constFirst());
     const std::optional<QByteArray> bytes = PathBytesForShown(chosen.constFirst());
     if (!bytes) {
         AfxMessageBox(QStringLiteral("Another name in this folder looks the same; the output "
@@ -138,6 +142,21 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     m_baOutputPath = *bytes + PathBytes(m_strOutputFile.mid(shown.size()));
     UpdateData(FALSE);
     return TRUE;
+}
+
+void CVantrelDlg::StartFileDialog(QFileDialog& dialog) const {
+    if (!dialogFolder.isEmpty() && QFileInfo(dialogFolder).isDir()) {
+        dialog.setDirectory(dialogFolder);
+        return;
+    }
+    // A folder whose name is not text would be shown as, and opened as, another folder.
+    const QByteArray cwd = CurrentDirBytes();
+    dialog.setDirectory(IsExactlyShown(cwd) ? DisplayPath(cwd) : QDir::homePath());
+}
+
+void CVantrelDlg::RememberDialogFolder(const QString& chosenFile) {
+    // The dialog's text names the folder it showed, so it opens that one again.
+    dialogFolder = QFileInfo(chosenFile).absolutePath();
 }
 
 void CVantrelDlg::StartJoin() {

@@ -106,13 +106,14 @@ CFlatListCtrl::CFlatListCtrl(QWidget* parent)
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), kIconSize) + 2);
-    setShowGrid(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::PreventContextMenu);
     setTabKeyNavigation(false);
     setWordWrap(false);
+    // By item, a single column wider than the list could not be scrolled at all.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setIconSize(QSize(kIconSize, kIconSize));
     // Rows are dragged by the list's own code; files come from the file manager.
     setDragEnabled(false);
@@ -135,6 +136,18 @@ CFlatListCtrl::~CFlatListCtrl() {
 
 CFlatHeaderCtrl* CFlatListCtrl::GetHeaderCtrl() const {
     return m_wndHeader;
+}
+
+void CFlatListCtrl::SetExtendedStyle(DWORD dwExStyle) {
+    m_dwExStyle = dwExStyle;
+    setShowGrid(dwExStyle & LVS_EX_GRIDLINES);
+    setSelectionBehavior((dwExStyle & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                            : QAbstractItemView::SelectItems);
+    // The list's header takes the drag style from the list, as the platform's does.
+    if (dwExStyle & LVS_EX_HEADERDRAGDROP)
+        m_wndHeader->ModifyStyle(0, HDS_DRAGDROP);
+    else
+        m_wndHeader->ModifyStyle(HDS_DRAGDROP, 0);
 }
 
 bool CFlatListCtrl::EnsureImageList() {

@@ -19,6 +19,11 @@ constexpr int LVCFMT_LEFT = 0;
 constexpr int LVCFMT_RIGHT = 1;
 constexpr int LVCFMT_CENTER = 2;
 
+// The list view's extended styles that the list acts on.
+constexpr DWORD LVS_EX_GRIDLINES = 0x0001;
+constexpr DWORD LVS_EX_HEADERDRAGDROP = 0x0010; // columns reordered by dragging their headers
+constexpr DWORD LVS_EX_FULLROWSELECT = 0x0020;
+
 // Selection, as the drop-target marking remembers it.
 constexpr UINT LVIS_SELECTED = 0x0002;
 // A row state bit besides selection and focus, which belong to the view.
@@ -59,6 +64,8 @@ public:
     bool DeleteAllItems();
     int InsertColumn(int nCol, const QString& heading, int nFormat, int nWidth);
     CFlatHeaderCtrl* GetHeaderCtrl() const;
+    DWORD GetExtendedStyle() const { return m_dwExStyle; }
+    void SetExtendedStyle(DWORD dwExStyle);
     // While rows are dragged the list takes no edit, so the rows that move stay the ones the
     // drag began with.
     bool IsDraggingRows() const { return m_pDragImage != nullptr; }
@@ -72,6 +79,9 @@ public:
     bool MoveSelectedRows(RowStep step);
     // The column that the sort key sorts by: the current cell's.
     int SortKeyColumn() const;
+    // A cell's text as it is painted: a path too long for its column is cut in its folder
+    // part, so the file's name stays in sight.
+    QString ShownText(int nRow, int nColumn) const;
     // The row under a viewport point, or -1; the column under it goes to nColumn.
     int HitTestCell(const QPoint& point, int& nColumn) const;
 
@@ -144,6 +154,7 @@ private:
     // Around the current row, or inside the empty list; empty for none.
     QRect FocusFrameRect() const;
 
+    DWORD m_dwExStyle = 0;
     int m_nSortColumn = -1;
     BOOL m_bSortAscending = FALSE;
     bool m_bImageListReady = false;

@@ -1,9 +1,11 @@
-// How the file list shows what does not fit: label tips for rows cut by their column, the
-// frame's edges at fractional scale factors, and where the keyboard focus is.
+// How the file list shows what does not fit: long paths cut in their folder part, label tips
+// for rows cut by their column, the frame's edges at fractional scale factors, and where the
+// keyboard focus is.
 #include "CFlatListCtrl.h"
 
 #include "Contrast.h"
 
+#include <QApplication>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -11,12 +13,43 @@
 #include <QStyleOptionViewItem>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
-bool CFlatListCtrl::IsCellTextCut(int nRow, int nColumn) const {
+namespace {
+
+// A path cut to width: in the middle of its folder part, so the end of the file's name (the
+// part number of "movie.mkv.012") stays in sight; the name's end alone when even that is long.
+QString ElidePath(const QFontMetrics& fm, const QString& path, int width) {
+    if (fm.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype nameStart =
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const QString name = path.mid(nameStart);
+    const int room = width - fm.horizontalAdvance(name);
+    if (nameStart > 0 && room > 2 * fm.horizontalAdvance(QChar(0x2026))) {
+        const QString cut = fm.elidedText(path.left(nameStart), Qt::ElideMiddle, room) + name;
+        if (fm.horizontalAdvance(cut) <= width)
+            return cut;
+    }
+    return fm.elidedText(path, Qt::ElideLeft, width);
+}
+
+// The width the style gives a cell's text, less what it keeps clear at each end.
+int TextRoom(const QStyleOptionViewItem& opt) {
+    const QWidget* widget = opt.widget;
+    const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    return textRect.width() - 2 * margin;
+}
+
+} // namespace
+
+QString CFlatListCtrl::ShownText(int nRow, int nColumn) const {
     const QModelIndex index = model()->index(nRow, nColumn);
     if (!index.isValid())
-        return false;
+        return {};
     // The text's room is laid out as the style lays out a painted cell.
     QStyleOptionViewItem opt;
     initViewItemOption(&opt);
@@ -29,9 +62,11 @@ bool CFlatListCtrl::IsCellTextCut(int nRow, int nColumn) const {
         opt.icon = icon;
         opt.features |= QStyleOptionViewItem::HasDecoration;
     }
-    const QRect textRect = style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, this);
-    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    return opt.fontMetrics.horizontalAdvance(opt.text) > textRect.width() - 2 * margin;
+    return ElidePath(opt.fontMetrics, opt.text, TextRoom(opt));
+}
+
+bool CFlatListCtrl::IsCellTextCut(int nRow, int nColumn) const {
+    return ShownText(nRow, nColumn) != model()->index(nRow, nColumn).data().toString();
 }
 
 bool CFlatListCtrl::viewportEvent(QEvent* e) {
@@ -76,21 +111,28 @@ void CFlatListCtrl::RedrawClippedFrameEdges() {
 }
 
 namespace {
-// The style's own focus rectangle is faint on a selected row; the list draws its own.
-class CNoFocusRectDelegate : public QStyledItemDelegate {
+
+// Rows show their paths cut as above. The style's own focus rectangle is faint on a selected
+// row; the list draws its own.
+class CRowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
         opt.state &= ~QStyle::State_HasFocus;
-        QStyledItemDelegate::paint(painter, opt, index);
+        opt.text = ElidePath(opt.fontMetrics, opt.text, TextRoom(opt));
+        opt.textElideMode = Qt::ElideLeft;
+        const QStyle* style = opt.widget != nullptr ? opt.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
     }
 };
+
 } // namespace
 
 void CFlatListCtrl::InstallFocusPainting() {
-    setItemDelegate(new CNoFocusRectDelegate(this));
+    setItemDelegate(new CRowDelegate(this));
 }
 
 QRect CFlatListCtrl::FocusFrameRect() const {

@@ -15,6 +15,7 @@
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -229,24 +230,27 @@ private slots:
     void labelTipForCutRows_data() {
         QTest::addColumn<bool>("longPath");
         QTest::addColumn<int>("columnWidth"); // 0 keeps the window's 470
+        QTest::addColumn<int>("dividerDrag"); // pixels the column's divider is dragged right
         QTest::addColumn<bool>("tip");
-        QTest::newRow("long path") << true << 0 << true;
-        QTest::newRow("short path") << false << 0 << false;
-        QTest::newRow("long path, column wide enough") << true << 2000 << false;
-        QTest::newRow("short path, narrow column") << false << 40 << true;
+        QTest::newRow("long path") << true << 0 << 0 << true;
+        QTest::newRow("short path") << false << 0 << 0 << false;
+        QTest::newRow("long path, column wide enough") << true << 3000 << 0 << false;
+        QTest::newRow("short path, narrow column") << false << 90 << 0 << true;
+        QTest::newRow("long path, divider dragged") << true << 0 << 300 << true;
     }
     void labelTipForCutRows() {
         QFETCH(bool, longPath);
         QFETCH(int, columnWidth);
+        QFETCH(int, dividerDrag);
         QFETCH(bool, tip);
         QTemporaryDir dir;
         QString folder = dir.path();
         if (longPath) {
-            for (int i = 0; i < 4; ++i)
+            for (int i = 0; i < 9; ++i)
                 folder += QStringLiteral("/a folder with a rather long name, number %1").arg(i);
             QVERIFY(QDir().mkpath(folder));
         }
-        const QString path = folder + "/f.txt";
+        const QString path = folder + "/movie.mkv.012";
         WriteFile(path, "x");
 
         CVantrelDlg dlg;
@@ -256,6 +260,21 @@ private slots:
         if (columnWidth > 0)
             list->setColumnWidth(0, columnWidth);
         QVERIFY(ShowActive(dlg));
+        if (dividerDrag > 0) {
+            // Widened by the mouse past the list's edge: a scroll bar brings the rest in.
+            QWidget* header = list->horizontalHeader()->viewport();
+            const int width = list->columnWidth(0);
+            const QPoint divider(width - 1, header->height() / 2);
+            QTest::mousePress(header, Qt::LeftButton, {}, divider);
+            QTest::mouseMove(header, divider + QPoint(dividerDrag / 2, 0));
+            QTest::mouseMove(header, divider + QPoint(dividerDrag, 0));
+            QTest::mouseRelease(header, Qt::LeftButton, {}, divider + QPoint(dividerDrag, 0));
+            QCOMPARE(list->columnWidth(0), width + dividerDrag);
+            QTRY_VERIFY(list->horizontalScrollBar()->isVisible());
+        }
+        // The name's end stays in sight however the path is cut.
+        QVERIFY2(list->ShownText(0, 0).endsWith(".012"), qPrintable(list->ShownText(0, 0)));
+        QCOMPARE(list->ShownText(0, 0) != QDir::toNativeSeparators(path), tip);
         QToolTip::hideText();
         QTRY_VERIFY(!QToolTip::isVisible());
 

@@ -71,6 +71,7 @@ private slots:
     void dialogsJudgeFilesByTheirNames();
     void addFilesStopsAtTheCap_data();
     void addFilesStopsAtTheCap();
+    void dialogsStartWhereTheLastChoiceWas();
     void newList();
     void removeFiles();
     void twoJoinsInQuickSuccession();
@@ -123,9 +124,20 @@ void TestJoinRoad::wholeRoad() {
     QCOMPARE(addTitle, QString("Add Files to Join"));
     QCOMPARE(Rows(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
 
+    // The column's header drags (a floating picture of it follows the mouse) and, being the
+    // only column, lands where it was: nothing moves or sorts. A plain click sorts.
     QHeaderView* header = m_dlg->FileList()->horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionSize(0) / 2, header->height() / 2));
+    const QPoint middle(header->sectionSize(0) / 2, header->height() / 2);
+    const QPoint away = middle + QPoint(QApplication::startDragDistance() + 30, 0);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, middle);
+    QTest::mouseMove(header->viewport(), away - QPoint(10, 0));
+    QTest::mouseMove(header->viewport(), away);
+    QWidget* floating = FindTopLevel("CFHDragWnd");
+    QVERIFY(floating != nullptr && floating->isVisible());
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, away);
+    QCOMPARE(FindTopLevel("CFHDragWnd"), nullptr);
+    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
     QCOMPARE(Rows(m_dlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
 
     {
@@ -361,6 +373,24 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
     QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
     QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
+}
+
+void TestJoinRoad::dialogsStartWhereTheLastChoiceWas() {
+    QVERIFY(QDir(m_dir.path()).mkpath("A"));
+    WriteFile(Path("A/one.bin"), "1");
+    const QString folder = QDir(Path("A")).absolutePath();
+    CFileDialogAnswers answers;
+    answers.Next({Path("A/one.bin")});
+    answers.Next({}); // cancelled: the folder stays
+    answers.Next({"out.bin"});
+    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QCOMPARE(answers.calls.size(), 3);
+    QCOMPARE(answers.calls[0].folder, QDir::currentPath()); // the first time
+    QCOMPARE(answers.calls[1].folder, folder);
+    QCOMPARE(answers.calls[2].folder, folder);
+    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("A/out.bin")));
 }
 
 void TestJoinRoad::newList() {
