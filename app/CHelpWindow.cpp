@@ -4,6 +4,7 @@
 #include "FocusFrame.h"
 #include "resource.h"
 #include "Resources.h"
+#include "ScreenFit.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,7 @@ CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
         s_pHelpWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
     s_pHelpWindow->show();
+    KeepFrameOnScreen(s_pHelpWindow);
     s_pHelpWindow->raise();
     s_pHelpWindow->activateWindow();
     return s_pHelpWindow;
@@ -97,7 +99,6 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     setWindowTitle(tr("Vantrel Help"));
     setAccessibleName(windowTitle());
     setWindowIcon(LoadWindowIcon(IDR_MAINFRAME));
-    resize(860, 580);
 
     auto* layout = new QVBoxLayout(this);
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
@@ -119,6 +120,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     m_pError->setMargin(12);
     layout->addWidget(m_pSplitter);
     layout->addWidget(m_pError);
+    resize(FitToScreen(this, QSize(860, 580)));
 
     if (!LoadHelp()) {
         m_pSplitter->hide();

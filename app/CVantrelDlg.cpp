@@ -16,6 +16,7 @@
 #include "resource.h"
 #include "Resources.h"
 #include "ResourceTables.h"
+#include "ScreenFit.h"
 #include "UiThread.h"
 
 #include <QAction>
@@ -26,6 +27,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -229,7 +232,18 @@ bool CVantrelDlg::event(QEvent* event) {
     if (event->type() == QEvent::ScreenChangeInternal && m_wndToolBar != nullptr &&
         (devicePixelRatioF() > 1.0) != toolBarDoubleDensity)
         LoadToolBarImages();
-    return QDialog::event(event);
+    const bool result = QDialog::event(event);
+    if (event->type() == QEvent::Show) {
+        KeepFrameOnScreen(this);
+        placingFrame = true;
+        QTimer::singleShot(2000, this, [this] { placingFrame = false; });
+    } else if (event->type() == QEvent::Move && placingFrame && windowHandle() != nullptr &&
+               !windowHandle()->frameMargins().isNull()) {
+        // Framed now by the window manager: the real frame is kept inside, once.
+        placingFrame = false;
+        KeepFrameOnScreen(this);
+    }
+    return result;
 }
 
 BOOL CVantrelDlg::UpdateData(BOOL bSaveAndValidate) {

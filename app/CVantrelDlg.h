@@ -91,6 +91,7 @@ private:
 
     CTextToolBar* m_wndToolBar = nullptr;
     bool toolBarDoubleDensity = false; // which pictures the toolbar has
+    bool placingFrame = false;         // shown, and not yet framed by the window manager
     CStatusBarCtrl* m_wndStatusBar = nullptr;
     int m_aStatusParts[2] = {0, -1};
     CFlatListCtrl* m_ctlFileList = nullptr;

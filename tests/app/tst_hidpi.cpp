@@ -1,13 +1,16 @@
 // The window on high-density screens. Run by CTest at scale factors 1, 1.5 and 2
-// (QT_SCALE_FACTOR): toolbar pictures at full density, and the list's frame line whole.
+// (QT_SCALE_FACTOR), and at 2 on a 1600 x 1000 screen: toolbar pictures at full density, the
+// list's frame line whole, and the windows inside the screen.
 #include "CFlatListCtrl.h"
 #include "CTextToolBar.h"
 #include "CVantrelDlg.h"
+#include "GuiTestSupport.h"
 #include "resource.h"
 #include "TestSupport.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 
@@ -99,6 +102,27 @@ private slots:
         const QPoint face = header->mapTo(&dlg, QPoint(header->width() - 5, header->height() / 2));
         QVERIFY(line != ground);
         QVERIFY(line != image.pixel(int(face.x() * dpr), int(face.y() * dpr)));
+    }
+
+    void windowsKeptInsideTheScreen() {
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QRect area = dlg.screen()->availableGeometry();
+        // A window taller or wider than the area keeps its title bar's corner in it.
+        const QRect frame = dlg.frameGeometry();
+        QVERIFY2(area.contains(frame.topLeft()),
+                 qPrintable(QString("%1,%2").arg(frame.x()).arg(frame.y())));
+        QVERIFY(frame.width() > area.width() || frame.right() <= area.right());
+        QVERIFY(frame.height() > area.height() || frame.bottom() <= area.bottom());
+        dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
+        QWidget* help = FindTopLevel("CHelpWindow");
+        QVERIFY(help != nullptr && QTest::qWaitForWindowExposed(help));
+        QVERIFY2(area.contains(help->frameGeometry()),
+                 qPrintable(QString("%1 x %2")
+                                .arg(help->frameGeometry().width())
+                                .arg(help->frameGeometry().height())));
+        help->close();
     }
 };
 

@@ -248,6 +248,33 @@ private slots:
     }
 
     // The frame around the current row, selected or not, and inside an empty list.
+    void sortMarkStandsOut_data() { AddPaletteRows(); }
+    void sortMarkStandsOut() {
+        QFETCH(QString, palette);
+        UsePalette(palette);
+        CVantrelDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        CFlatListCtrl* list = dlg.FileList();
+        QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
+        QWidget* header = list->horizontalHeader()->viewport();
+        const QImage unsorted = header->grab().toImage();
+        list->OnHeaderItemClick(0, 0);
+        const QImage sorted = header->grab().toImage();
+        // Every pixel of the mark against the face beside it.
+        const QColor face = unsorted.pixelColor(2, unsorted.height() / 2);
+        int pixels = 0;
+        double weakest = 21;
+        for (int y = 0; y < sorted.height(); ++y)
+            for (int x = 0; x < sorted.width(); ++x)
+                if (sorted.pixel(x, y) != unsorted.pixel(x, y)) {
+                    ++pixels;
+                    weakest = std::min(weakest, ContrastRatio(sorted.pixelColor(x, y), face));
+                }
+        QVERIFY(pixels > 4);
+        QVERIFY2(weakest >= 3.0, qPrintable(QString::number(weakest)));
+    }
+
     void focusFrameStandsOut_data() {
         QTest::addColumn<QString>("palette");
         QTest::addColumn<int>("rows");

@@ -3,6 +3,7 @@
 #include "CFlatHeaderCtrl.h"
 #include "CImageList.h"
 #include "CMemDC.h"
+#include "Contrast.h"
 
 #include <QStandardItemModel>
 #include <QTest>
@@ -70,7 +71,10 @@ QString MarkMismatch(const QImage& img, int L, int T, const char* const* art) {
             char c = '.';
             if (art && x >= 0 && x < 8 && y >= 0 && y < 8)
                 c = art[y][x];
-            const QRgb want = c == 'S' ? kShadow : c == 'L' ? kLight : kFace;
+            // The mark's edges are the palette's, pushed to stand out from the face.
+            const QRgb want = c == 'S'   ? ReadableOn(QColor(kShadow), QColor(kFace), 3.0).rgb()
+                              : c == 'L' ? ReadableOn(QColor(kLight), QColor(kFace), 3.0).rgb()
+                                         : kFace;
             if (Px(img, L + x, T + y) != (want & 0xFFFFFF))
                 return QString("pixel (%1, %2) of the mark").arg(x).arg(y);
         }
@@ -413,8 +417,11 @@ private slots:
         QCOMPARE(Px(img, 10, 0), light & 0xFFFFFF);
         QCOMPARE(Px(img, 120, 10), shadow & 0xFFFFFF);
         QCOMPARE(Px(img, 49, 10), shadow & 0xFFFFFF);
-        QCOMPARE(Px(img, 6 + 4, kTop), light & 0xFFFFFF);
-        QCOMPARE(Px(img, 6 + 3, kTop), shadow & 0xFFFFFF);
+        // The mark's edges from the new colours, pushed to stand out from the new face.
+        QCOMPARE(Px(img, 6 + 4, kTop),
+                 ReadableOn(QColor(light), QColor(face), 3.0).rgb() & 0xFFFFFF);
+        QCOMPARE(Px(img, 6 + 3, kTop),
+                 ReadableOn(QColor(shadow), QColor(face), 3.0).rgb() & 0xFFFFFF);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "CFHDragWnd.h"
 #include "CFlatHeaderCtrl.h"
 #include "CFlatListCtrl.h"
+#include "Contrast.h"
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -422,7 +423,10 @@ private slots:
         QVERIFY(inkRight < 6 + textWidth + 1);
         const int L = 6 + textWidth + 6;
         const int T = (kH - 8 - 1) >> 1;
-        const QRgb S = kShadow & 0xFFFFFF, Lt = kLight & 0xFFFFFF, F = kFace & 0xFFFFFF;
+        // The mark's edges stand out from the face (see DrawSortMark).
+        const QRgb S = ReadableOn(QColor(kShadow), QColor(kFace), 3.0).rgb() & 0xFFFFFF;
+        const QRgb Lt = ReadableOn(QColor(kLight), QColor(kFace), 3.0).rgb() & 0xFFFFFF;
+        const QRgb F = kFace & 0xFFFFFF;
         if (markColumn != 1) {
             for (int y = T; y < T + 8; ++y)
                 for (int x = L; x <= L + 8; ++x)
