@@ -185,7 +185,6 @@ void CExplorer1::ShowPage(const QList<QImage>& images) {
         if (!images[i].isNull())
             document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
     }
-    // Laid out and painted off this thread; shown once that picture is ready.
     m_pView->setHtml(m_page.html);
     m_visitedLinkColor = m_page.visitedLinkColor;
     m_page = CBannerPage();

@@ -1,8 +1,9 @@
 // The banner pane: plays the web browser control in the main window. It shows one page,
 // downloaded once, reduced to a small, bounded document off the user-interface thread
-// (CBannerSanitizer) and shown with Qt's rich-text engine (no scripts run), and asks its
-// client site's user-interface handler whether to show a context menu, a border and scroll
-// bars. Nothing is fetched before the pane is first painted.
+// (CBannerSanitizer), laid out and painted there too by Qt's rich-text engine (CBannerLayout;
+// no scripts run) and shown as that picture. It asks its client site's user-interface handler
+// whether to show a context menu, a border and scroll bars. Nothing is fetched before the pane
+// is first painted.
 #pragma once
 
 #include "BannerModule.h"

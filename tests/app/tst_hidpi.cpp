@@ -109,6 +109,8 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         const QRect area = dlg.screen()->availableGeometry();
+        if (area.width() < 640 || area.height() < 480)
+            QSKIP("no window of the program fits a screen smaller than 640 x 480");
         // A window taller or wider than the area keeps its title bar's corner in it.
         const QRect frame = dlg.frameGeometry();
         QVERIFY2(area.contains(frame.topLeft()),
