@@ -1,8 +1,8 @@
 // The banner pane against a loopback server: the page is fetched once and shown with its
 // pictures, the host's answers take away context menu, border and scroll bars, links open
 // through the desktop, and no failure of the server holds up or troubles the main window.
-#include "CBannerLoader.h"
 #include "CBannerLayout.h"
+#include "CBannerLoader.h"
 #include "CExplorer1.h"
 #include "CFlatListCtrl.h"
 #include "CLocalHttpServer.h"
