@@ -235,8 +235,11 @@ bool CVantrelDlg::event(QEvent* event) {
     const bool result = QDialog::event(event);
     if (event->type() == QEvent::Show) {
         KeepFrameOnScreen(this);
-        placingFrame = true;
-        QTimer::singleShot(2000, this, [this] { placingFrame = false; });
+        // Where the frame is not known yet, the move that comes with it places the window
+        // again; later moves are the user's.
+        placingFrame = windowHandle() != nullptr && windowHandle()->frameMargins().isNull();
+        if (placingFrame)
+            QTimer::singleShot(2000, this, [this] { placingFrame = false; });
     } else if (event->type() == QEvent::Move && placingFrame && windowHandle() != nullptr &&
                !windowHandle()->frameMargins().isNull()) {
         // Framed now by the window manager: the real frame is kept inside, once.

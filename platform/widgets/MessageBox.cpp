@@ -2,6 +2,7 @@
 
 #include "FocusFrame.h"
 #include "ModalLoop.h"
+#include "ScreenFit.h"
 #include "UiThread.h"
 
 #include "resource.h"
@@ -113,13 +114,8 @@ protected:
         // Frames, title bars included, are what is centred and kept on screen.
         QRect box(QPoint(0, 0), frameGeometry().size());
         box.moveCenter(m_anchor->frameGeometry().center());
-        if (const QScreen* screen = m_anchor->screen()) {
-            const QRect avail = screen->availableGeometry();
-            box.moveLeft(
-                qBound(avail.left(), box.left(), qMax(avail.left(), avail.right() - box.width())));
-            box.moveTop(
-                qBound(avail.top(), box.top(), qMax(avail.top(), avail.bottom() - box.height())));
-        }
+        if (const QScreen* screen = m_anchor->screen())
+            box.moveTopLeft(TopLeftInside(box, screen->availableGeometry()));
         move(box.topLeft());
     }
 

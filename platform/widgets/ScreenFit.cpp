@@ -26,19 +26,22 @@ QMargins FrameMargins(const QWidget* window) {
 
 } // namespace
 
+QPoint TopLeftInside(const QRect& frame, const QRect& area) {
+    return {std::clamp(frame.left(), area.left(),
+                       std::max(area.left(), area.right() + 1 - frame.width())),
+            std::clamp(frame.top(), area.top(),
+                       std::max(area.top(), area.bottom() + 1 - frame.height()))};
+}
+
 void KeepFrameOnScreen(QWidget* window) {
     const QScreen* screen = window->screen();
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
     const QMargins margins = FrameMargins(window);
-    const QRect frame = window->geometry().marginsAdded(margins);
-    const int left = std::clamp(frame.left(), area.left(),
-                                std::max(area.left(), area.right() + 1 - frame.width()));
-    const int top = std::clamp(frame.top(), area.top(),
-                               std::max(area.top(), area.bottom() + 1 - frame.height()));
+    const QPoint topLeft = TopLeftInside(window->geometry().marginsAdded(margins), area);
     // Placed by its contents: Qt takes a position as the frame's only once it knows the frame.
-    const QPoint contents(left + margins.left(), top + margins.top());
+    const QPoint contents = topLeft + QPoint(margins.left(), margins.top());
     if (contents != window->geometry().topLeft())
         window->setGeometry(QRect(contents, window->geometry().size()));
 }
