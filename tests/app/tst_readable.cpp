@@ -247,7 +247,6 @@ private slots:
         QTRY_VERIFY(tree->hasFocus());
     }
 
-    // The frame around the current row, selected or not, and inside an empty list.
     void sortMarkStandsOut_data() { AddPaletteRows(); }
     void sortMarkStandsOut() {
         QFETCH(QString, palette);
@@ -275,6 +274,7 @@ private slots:
         QVERIFY2(weakest >= 3.0, qPrintable(QString::number(weakest)));
     }
 
+    // The frame around the current row, selected or not, and inside an empty list.
     void focusFrameStandsOut_data() {
         QTest::addColumn<QString>("palette");
         QTest::addColumn<int>("rows");
