@@ -37,12 +37,7 @@ struct CPageInput {
 
 namespace {
 
-// A link's characters: fragments next to each other in one block with the same target.
-struct CLinkRun {
-    int nFrom;
-    int nTo;
-    QTextBlock block;
-};
+using CLinkRun = CBannerLayout::CRun;
 
 QList<CLinkRun> LinkRuns(const QTextDocument& document) {
     QList<CLinkRun> runs;
@@ -181,9 +176,7 @@ void CBannerLayout::Render() {
                 }
                 m_picture = watcher->result();
                 m_pShownInput = input;
-                m_runs.clear();
-                for (const CLinkRun& run : LinkRuns(*m_pDocument))
-                    m_runs.append({run.nFrom, run.nTo});
+                m_runs = LinkRuns(*m_pDocument);
                 m_nShown = nGeneration;
                 emit documentSizeChanged(m_picture.size);
                 emit update();

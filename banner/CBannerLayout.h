@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QList>
 #include <QPalette>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -38,6 +39,13 @@ public:
     static constexpr int kMaxPixels = 4 * 1024 * 1024;
 
     explicit CBannerLayout(CBannerDocument* document);
+
+    // A link's characters: fragments next to each other in one block with the same target.
+    struct CRun {
+        int nFrom;
+        int nTo;
+        QTextBlock block;
+    };
 
     // What a worker made of the document: its picture and where its links and blocks lie.
     struct CLink {
@@ -69,11 +77,6 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
-    struct CRun {
-        int nFrom;
-        int nTo;
-    };
-
     // A new picture, made from the document as it stands when the event loop comes back.
     void Schedule();
     void Render();
