@@ -1,6 +1,6 @@
-#include "CHelpBrowser.h"
+#include "app/CHelpBrowser.h"
 
-#include "Contrast.h"
+#include "platform/widgets/Contrast.h"
 
 #include <QEvent>
 #include <QTextDocument>

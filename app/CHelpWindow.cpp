@@ -1,10 +1,10 @@
-#include "CHelpWindow.h"
+#include "app/CHelpWindow.h"
 
-#include "CHelpBrowser.h"
-#include "FocusFrame.h"
-#include "resource.h"
-#include "Resources.h"
-#include "ScreenFit.h"
+#include "app/CHelpBrowser.h"
+#include "platform/widgets/FocusFrame.h"
+#include "platform/widgets/Resources.h"
+#include "platform/widgets/ScreenFit.h"
+#include "res/resource.h"
 
 #include <QDir>
 #include <QFile>

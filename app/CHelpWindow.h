@@ -2,7 +2,7 @@
 // shows. When the help files are missing or unreadable, the window says so itself.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "CMenuBar.h"
+#include "app/CMenuBar.h"
 
 #include <QApplication>
 #include <QKeyEvent>

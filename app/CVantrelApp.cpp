@@ -1,8 +1,8 @@
-#include "CVantrelApp.h"
+#include "app/CVantrelApp.h"
 
-#include "CJoinThread.h"
-#include "CVantrelDlg.h"
-#include "MessageBox.h"
+#include "app/CVantrelDlg.h"
+#include "join/CJoinThread.h"
+#include "platform/widgets/MessageBox.h"
 
 #include <QThreadPool>
 

@@ -1,7 +1,7 @@
 // The application object: runs the main window and ends with it.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // The program's only window: the file list, the output field, menu, toolbar and status bar.
 #pragma once
 
-#include "SendMessage.h"
-#include "WinTypes.h"
+#include "platform/core/SendMessage.h"
+#include "platform/core/WinTypes.h"
 
 #include <QDialog>
 #include <QHash>

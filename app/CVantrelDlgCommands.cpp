@@ -1,17 +1,17 @@
 // The list commands, the join command with its output chooser, About and Help.
-#include "CVantrelDlg.h"
+#include "app/CVantrelDlg.h"
 
-#include "CAboutDlg.h"
-#include "CFlatListCtrl.h"
-#include "CHelpWindow.h"
-#include "CJoinThread.h"
-#include "FileDialog.h"
-#include "FileRow.h"
-#include "LocalPath.h"
-#include "MessageBox.h"
-#include "OutputName.h"
-#include "resource.h"
-#include "ResourceTables.h"
+#include "app/CHelpWindow.h"
+#include "app/OutputName.h"
+#include "banner/CAboutDlg.h"
+#include "join/CJoinThread.h"
+#include "listview/CFlatListCtrl.h"
+#include "listview/FileRow.h"
+#include "platform/core/LocalPath.h"
+#include "platform/widgets/FileDialog.h"
+#include "platform/widgets/MessageBox.h"
+#include "res/resource.h"
+#include "res/ResourceTables.h"
 
 #include <QCoreApplication>
 #include <QDir>

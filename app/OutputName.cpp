@@ -1,4 +1,4 @@
-#include "OutputName.h"
+#include "app/OutputName.h"
 
 QString OutputPathForChoice(const QString& chosen) {
     if (chosen.size() >= 4 && chosen.at(chosen.size() - 4) == QLatin1Char('.'))

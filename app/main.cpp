@@ -1,4 +1,4 @@
-#include "CVantrelApp.h"
+#include "app/CVantrelApp.h"
 
 int main(int argc, char* argv[]) {
     CVantrelApp app(argc, argv);

@@ -1,6 +1,6 @@
 // The banner module's one entry point (BannerModule.h).
-#include "BannerModule.h"
-#include "CBannerLoader.h"
+#include "banner/BannerModule.h"
+#include "banner/CBannerLoader.h"
 
 #include <QtGlobal>
 

@@ -3,7 +3,7 @@
 // the program's start-up. A test program that links the library itself gets that copy.
 #pragma once
 
-#include "CBannerSanitizer.h"
+#include "banner/CBannerSanitizer.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "BannerModule.h"
+#include "banner/BannerModule.h"
 
 #include <QCoreApplication>
 #include <QLibrary>

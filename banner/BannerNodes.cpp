@@ -1,6 +1,6 @@
-#include "BannerNodes.h"
+#include "banner/BannerNodes.h"
 
-#include "BannerLimits.h"
+#include "banner/BannerLimits.h"
 
 #include <QRegularExpression>
 #include <QStringList>

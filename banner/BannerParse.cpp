@@ -1,6 +1,6 @@
-#include "BannerParse.h"
+#include "banner/BannerParse.h"
 
-#include "BannerLimits.h"
+#include "banner/BannerLimits.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/HTMLtree.h>

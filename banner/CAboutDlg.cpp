@@ -1,12 +1,12 @@
-#include "CAboutDlg.h"
+#include "banner/CAboutDlg.h"
 
-#include "DialogUnits.h"
-#include "DlgItem.h"
-#include "FocusFrame.h"
-#include "MakerSite.h"
-#include "MessageBox.h"
-#include "resource.h"
-#include "Resources.h"
+#include "banner/MakerSite.h"
+#include "platform/widgets/DialogUnits.h"
+#include "platform/widgets/DlgItem.h"
+#include "platform/widgets/FocusFrame.h"
+#include "platform/widgets/MessageBox.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
 
 #include <QLabel>
 #include <QPushButton>

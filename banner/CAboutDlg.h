@@ -1,8 +1,8 @@
 // The About box: program, version, maker and a link to the maker's web site.
 #pragma once
 
-#include "CStaticLink.h"
-#include "WinTypes.h"
+#include "banner/CStaticLink.h"
+#include "platform/core/WinTypes.h"
 
 #include <QDialog>
 

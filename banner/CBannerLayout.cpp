@@ -1,4 +1,4 @@
-#include "CBannerLayout.h"
+#include "banner/CBannerLayout.h"
 
 #include <QFutureWatcher>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The parts of the page reduction that the pane itself needs: picture names and safe links. Kept
 // apart from the HTML reader, which lives in the banner module (BannerModule.h).
-#include "BannerLimits.h"
-#include "CBannerSanitizer.h"
+#include "banner/BannerLimits.h"
+#include "banner/CBannerSanitizer.h"
 
 #include <QUrlQuery>
 

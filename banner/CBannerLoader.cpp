@@ -1,6 +1,6 @@
-#include "CBannerLoader.h"
+#include "banner/CBannerLoader.h"
 
-#include "CHttpGet.h"
+#include "banner/CHttpGet.h"
 
 CBannerLoader::CBannerLoader(QObject* pParent) : QObject(pParent) {
     m_deadline.setSingleShot(true);

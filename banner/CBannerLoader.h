@@ -2,8 +2,8 @@
 // size and time, so that a slow, endless or huge answer cannot hold up or swamp the program.
 #pragma once
 
-#include "BannerLimits.h"
-#include "BannerModule.h"
+#include "banner/BannerLimits.h"
+#include "banner/BannerModule.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "CBannerPictures.h"
+#include "banner/CBannerPictures.h"
 
-#include "BannerLimits.h"
+#include "banner/BannerLimits.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,8 +1,8 @@
-#include "CBannerSanitizer.h"
+#include "banner/CBannerSanitizer.h"
 
-#include "BannerLimits.h"
-#include "BannerNodes.h"
-#include "BannerParse.h"
+#include "banner/BannerLimits.h"
+#include "banner/BannerNodes.h"
+#include "banner/BannerParse.h"
 
 #include <QHash>
 #include <QStringDecoder>

@@ -1,8 +1,8 @@
-#include "CExplorer1.h"
+#include "banner/CExplorer1.h"
 
-#include "CBannerLayout.h"
-#include "CBannerPictures.h"
-#include "ShellOpen.h"
+#include "banner/CBannerLayout.h"
+#include "banner/CBannerPictures.h"
+#include "platform/widgets/ShellOpen.h"
 
 #include <QEvent>
 #include <QFutureWatcher>

@@ -6,11 +6,11 @@
 // is first painted.
 #pragma once
 
-#include "BannerModule.h"
-#include "CBannerLoader.h"
-#include "CBannerSanitizer.h"
-#include "ComTypes.h"
-#include "CWebBrowserControl.h"
+#include "banner/BannerModule.h"
+#include "banner/CBannerLoader.h"
+#include "banner/CBannerSanitizer.h"
+#include "banner/CWebBrowserControl.h"
+#include "platform/core/ComTypes.h"
 
 #include <QImage>
 #include <QList>

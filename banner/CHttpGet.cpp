@@ -1,4 +1,4 @@
-#include "CHttpGet.h"
+#include "banner/CHttpGet.h"
 
 #include <QTcpSocket>
 

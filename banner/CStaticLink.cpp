@@ -1,9 +1,9 @@
-#include "CStaticLink.h"
+#include "banner/CStaticLink.h"
 
-#include "AccessiblePress.h"
-#include "Contrast.h"
-#include "DlgItem.h"
-#include "ShellOpen.h"
+#include "platform/widgets/AccessiblePress.h"
+#include "platform/widgets/Contrast.h"
+#include "platform/widgets/DlgItem.h"
+#include "platform/widgets/ShellOpen.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 // draws and whose mouse input it takes.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QColor>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "CWebBrowserControl.h"
+#include "banner/CWebBrowserControl.h"
 
 CWebBrowserControl::CWebBrowserControl(IPane* pPane) : m_pPane(pPane) {}
 

@@ -3,7 +3,7 @@
 // pane is gone it drops its client site and does nothing more.
 #pragma once
 
-#include "ComTypes.h"
+#include "platform/core/ComTypes.h"
 
 #include <QString>
 

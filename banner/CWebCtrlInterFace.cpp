@@ -1,4 +1,4 @@
-#include "CWebCtrlInterFace.h"
+#include "banner/CWebCtrlInterFace.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // it the answers that make the pane an inert display (no context menu, border or scroll bars).
 #pragma once
 
-#include "ComTypes.h"
+#include "platform/core/ComTypes.h"
 
 #include <atomic>
 

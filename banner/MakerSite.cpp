@@ -1,4 +1,4 @@
-#include "MakerSite.h"
+#include "banner/MakerSite.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // same run (median of 3). Prints wall time and the user-interface thread's CPU time (which
 // includes the loopback server's own work, on the same thread).
 //   QT_QPA_PLATFORM=offscreen bench_banner
-#include "CExplorer1.h"
-#include "CLocalHttpServer.h"
-#include "HostilePages.h"
+#include "banner/CExplorer1.h"
+#include "tests/support/CLocalHttpServer.h"
+#include "tests/support/HostilePages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

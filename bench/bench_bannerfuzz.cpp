@@ -7,10 +7,10 @@
 //   bench_bannerfuzz [seconds] [first seed]
 // Built with -fsanitize=address,undefined, any fault ends it with a report. The hostile corpus
 // comes first (its pages take the first seed numbers), then random pages.
-#include "CBannerLayout.h"
-#include "CBannerPictures.h"
-#include "CBannerSanitizer.h"
-#include "HostilePages.h"
+#include "banner/CBannerLayout.h"
+#include "banner/CBannerPictures.h"
+#include "banner/CBannerSanitizer.h"
+#include "tests/support/HostilePages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

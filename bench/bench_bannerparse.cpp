@@ -4,9 +4,9 @@
 // through its allocator hooks (set here, in this program only). With --whole, each page is
 // also parsed whole by libxml2 alone, without the bounds, in the same run.
 //   bench_bannerparse [--whole] [part of a page's name]
-#include "BannerLimits.h"
-#include "BannerParse.h"
-#include "HostilePages.h"
+#include "banner/BannerLimits.h"
+#include "banner/BannerParse.h"
+#include "tests/support/HostilePages.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/xmlmemory.h>

@@ -4,7 +4,7 @@
 // mkfs.btrfs at hand, the same on a loop-mounted file system that shares extents: time and new
 // space for two block-aligned parts of 256 MiB.
 // Usage: bench_join [--check] [folder] [total MiB]   (default: $TMPDIR or /tmp, 512 MiB)
-#include "JoinFiles.h"
+#include "join/JoinFiles.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The file list's costs at its largest: 500 rows added from real files, 500 rows sorted,
 // one full paint of the header. Run with QT_QPA_PLATFORM=offscreen.
-#include "CFlatHeaderCtrl.h"
-#include "CFlatListCtrl.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // marking and repaint, scroll zones, the drag image following), the start of a drag with every
 // row selected, and the move of 250 rows at the end. Runs on any platform plugin; under a real
 // X server the repaints reach the screen.
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
-#include "CJoinThread.h"
+#include "join/CJoinThread.h"
 
-#include "AfxMessageBox.h"
-#include "JoinFiles.h"
-#include "LocalPath.h"
-#include "resource.h"
-#include "SendMessage.h"
-#include "UiThread.h"
+#include "join/JoinFiles.h"
+#include "platform/core/AfxMessageBox.h"
+#include "platform/core/LocalPath.h"
+#include "platform/core/SendMessage.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
 
 #include <mutex>
 #include <set>

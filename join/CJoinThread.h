@@ -1,7 +1,7 @@
 // The worker thread that performs one join and reports how it went.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QMutex>
 #include <QThread>

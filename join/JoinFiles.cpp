@@ -1,4 +1,4 @@
-#include "JoinFiles.h"
+#include "join/JoinFiles.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,9 +1,9 @@
-#include "CFHDragWnd.h"
+#include "listview/CFHDragWnd.h"
 
-#include "CFlatHeaderCtrl.h"
-#include "CMemDC.h"
-#include "DragImage.h"
-#include "Gdi.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CMemDC.h"
+#include "platform/widgets/DragImage.h"
+#include "platform/widgets/Gdi.h"
 
 #include <QPainter>
 #include <QPaintEvent>

@@ -2,7 +2,7 @@
 // follows the cursor and never takes focus or input.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QRect>
 #include <QWidget>

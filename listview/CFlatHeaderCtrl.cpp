@@ -1,10 +1,10 @@
-#include "CFlatHeaderCtrl.h"
+#include "listview/CFlatHeaderCtrl.h"
 
-#include "CFHDragWnd.h"
-#include "CImageList.h"
-#include "CMemDC.h"
-#include "Contrast.h"
-#include "Gdi.h"
+#include "listview/CFHDragWnd.h"
+#include "listview/CMemDC.h"
+#include "platform/widgets/CImageList.h"
+#include "platform/widgets/Contrast.h"
+#include "platform/widgets/Gdi.h"
 
 #include <QAbstractItemModel>
 #include <QMouseEvent>

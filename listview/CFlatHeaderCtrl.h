@@ -2,7 +2,7 @@
 // look. Qt keeps the items, sizes, resizing and clicks.
 #pragma once
 
-#include "HeaderItem.h"
+#include "listview/HeaderItem.h"
 
 #include <QColor>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
 // Column dragging in the flat header: the threshold, the floating window, the drop gap and
 // the new display order.
-#include "CFHDragWnd.h"
-#include "CFlatHeaderCtrl.h"
-#include "ColumnOrder.h"
+#include "listview/CFHDragWnd.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/ColumnOrder.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 // What a screen reader gets from the file list: Qt's own table interface, with header items
 // that also offer the header click (sorting) as their press action.
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
 #include <QAccessible>
 #include <QHeaderView>

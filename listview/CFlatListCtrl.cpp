@@ -1,12 +1,12 @@
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
-#include "CFlatHeaderCtrl.h"
-#include "DragImage.h"
-#include "Gdi.h"
-#include "LocalPath.h"
-#include "MessageBox.h"
-#include "RowSort.h"
-#include "Shell.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/RowSort.h"
+#include "platform/core/LocalPath.h"
+#include "platform/widgets/DragImage.h"
+#include "platform/widgets/Gdi.h"
+#include "platform/widgets/MessageBox.h"
+#include "platform/widgets/Shell.h"
 
 #include <QCoreApplication>
 #include <QFile>

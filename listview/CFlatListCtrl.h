@@ -2,10 +2,10 @@
 // the only store of the files.
 #pragma once
 
-#include "CFlatHeaderCtrl.h"
-#include "CImageList.h"
-#include "FileRow.h"
-#include "WinTypes.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/FileRow.h"
+#include "platform/core/WinTypes.h"
+#include "platform/widgets/CImageList.h"
 
 #include <QList>
 #include <QTableWidget>

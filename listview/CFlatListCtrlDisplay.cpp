@@ -1,9 +1,9 @@
 // How the file list shows what does not fit: long paths cut in their folder part, label tips
 // for rows cut by their column, the frame's edges at fractional scale factors, and where the
 // keyboard focus is.
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
-#include "Contrast.h"
+#include "platform/widgets/Contrast.h"
 
 #include <QApplication>
 #include <QHelpEvent>

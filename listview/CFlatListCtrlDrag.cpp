@@ -1,11 +1,11 @@
 // The file list's drag and drop: rows dragged to a new place in the join order, and files
 // dropped from the file manager.
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
-#include "DragImage.h"
-#include "LocalPath.h"
-#include "MessageBox.h"
-#include "RowMove.h"
+#include "listview/RowMove.h"
+#include "platform/core/LocalPath.h"
+#include "platform/widgets/DragImage.h"
+#include "platform/widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDropEvent>

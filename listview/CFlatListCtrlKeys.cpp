@@ -1,6 +1,6 @@
 // The file list's ordering keys: rows moved with Alt and the arrows, Home and End, and the
 // sort that a header click gives.
-#include "CFlatListCtrl.h"
+#include "listview/CFlatListCtrl.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

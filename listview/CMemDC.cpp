@@ -1,4 +1,4 @@
-#include "CMemDC.h"
+#include "listview/CMemDC.h"
 
 #include <QPaintDevice>
 

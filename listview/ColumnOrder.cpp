@@ -1,4 +1,4 @@
-#include "ColumnOrder.h"
+#include "listview/ColumnOrder.h"
 
 #include <cstddef>
 

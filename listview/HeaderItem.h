@@ -1,8 +1,8 @@
 // How a header item is described, and where its parts live in the header's model data.
 #pragma once
 
-#include "CommCtrl.h"
-#include "WinTypes.h"
+#include "platform/core/CommCtrl.h"
+#include "platform/core/WinTypes.h"
 
 #include <QPixmap>
 #include <QPoint>

@@ -1,4 +1,4 @@
-#include "RowMove.h"
+#include "listview/RowMove.h"
 
 void MoveDraggedRows(IRowList& rows, std::vector<int>& aDragRows, int& nDropIndex) {
     int nInsert = nDropIndex + 1;

@@ -1,4 +1,4 @@
-#include "RowSort.h"
+#include "listview/RowSort.h"
 
 #include <cstring>
 

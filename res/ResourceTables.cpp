@@ -1,6 +1,6 @@
-#include "ResourceTables.h"
+#include "res/ResourceTables.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "CTextToolBar.h"
+#include "toolbar/CTextToolBar.h"
 
-#include "AccessiblePress.h"
-#include "Resources.h"
-#include "ToolBarLabel.h"
+#include "platform/widgets/AccessiblePress.h"
+#include "platform/widgets/Resources.h"
+#include "toolbar/ToolBarLabel.h"
 
 #include <QAction>
 #include <QToolButton>

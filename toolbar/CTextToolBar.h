@@ -1,7 +1,7 @@
 // A flat toolbar whose buttons show a text label under their picture, all of one size.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QPixmap>
 #include <QSize>

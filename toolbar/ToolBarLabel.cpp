@@ -1,4 +1,4 @@
-#include "ToolBarLabel.h"
+#include "toolbar/ToolBarLabel.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "AfxMessageBox.h"
+#include "platform/core/AfxMessageBox.h"
 
-#include "UiThread.h"
+#include "platform/core/UiThread.h"
 
 namespace {
 MessageBoxPresenter s_presenter; // read and written on the user-interface thread only

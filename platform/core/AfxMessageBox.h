@@ -2,7 +2,7 @@
 // AfxMessageBox, which any thread may call. The windowing side presents the boxes.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ComTypes.h"
+#include "platform/core/ComTypes.h"
 
 void VariantInit(VARIANT* pvarg) {
     if (pvarg != nullptr)

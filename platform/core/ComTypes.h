@@ -2,7 +2,7 @@
 // interfaces with their usual slot order, DOCHOSTUIINFO and a minimal VARIANT.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <cstdint>
 

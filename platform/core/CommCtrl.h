@@ -1,7 +1,7 @@
 // Notification headers of the common controls, as the toolbar receives them.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 struct NMHDR {
     HWND hwndFrom;

@@ -1,4 +1,4 @@
-#include "LocalPath.h"
+#include "platform/core/LocalPath.h"
 
 #include <QDir>
 #include <QFile>

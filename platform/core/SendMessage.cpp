@@ -1,6 +1,6 @@
-#include "SendMessage.h"
+#include "platform/core/SendMessage.h"
 
-#include "UiThread.h"
+#include "platform/core/UiThread.h"
 
 LRESULT SendMessage(const HWND& hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;

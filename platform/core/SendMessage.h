@@ -1,7 +1,7 @@
 // Delivering a command to a window and waiting until it has been handled.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 // A window that handles WM_COMMAND.
 class ICommandTarget {

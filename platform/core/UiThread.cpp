@@ -1,4 +1,4 @@
-#include "UiThread.h"
+#include "platform/core/UiThread.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "AccessibleLineEdit.h"
+#include "platform/widgets/AccessibleLineEdit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

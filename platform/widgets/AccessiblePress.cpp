@@ -1,4 +1,4 @@
-#include "AccessiblePress.h"
+#include "platform/widgets/AccessiblePress.h"
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>

@@ -1,6 +1,6 @@
-#include "CImageList.h"
+#include "platform/widgets/CImageList.h"
 
-#include "Gdi.h"
+#include "platform/widgets/Gdi.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "CStatusBarCtrl.h"
+#include "platform/widgets/CStatusBarCtrl.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

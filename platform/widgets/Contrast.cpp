@@ -1,4 +1,4 @@
-#include "Contrast.h"
+#include "platform/widgets/Contrast.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "DialogUnits.h"
+#include "platform/widgets/DialogUnits.h"
 
 #include <QFontMetrics>
 

@@ -1,7 +1,7 @@
 // Dialog controls carry their template id, so code can find a control by it as GetDlgItem does.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QVariant>
 #include <QWidget>

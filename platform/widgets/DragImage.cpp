@@ -1,4 +1,4 @@
-#include "DragImage.h"
+#include "platform/widgets/DragImage.h"
 
 #include <QApplication>
 #include <QBitmap>

@@ -3,8 +3,8 @@
 // exists at a time.
 #pragma once
 
-#include "CImageList.h"
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
+#include "platform/widgets/CImageList.h"
 
 #include <QPixmap>
 #include <QPoint>

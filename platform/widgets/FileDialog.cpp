@@ -1,6 +1,6 @@
-#include "FileDialog.h"
+#include "platform/widgets/FileDialog.h"
 
-#include "Shell.h"
+#include "platform/widgets/Shell.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "FocusFrame.h"
+#include "platform/widgets/FocusFrame.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "Gdi.h"
+#include "platform/widgets/Gdi.h"
 
 #include <QGuiApplication>
 #include <QPainter>

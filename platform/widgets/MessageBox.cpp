@@ -1,12 +1,12 @@
-#include "MessageBox.h"
+#include "platform/widgets/MessageBox.h"
 
-#include "FocusFrame.h"
-#include "ModalLoop.h"
-#include "ScreenFit.h"
-#include "UiThread.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/FocusFrame.h"
+#include "platform/widgets/ModalLoop.h"
+#include "platform/widgets/ScreenFit.h"
 
-#include "resource.h"
-#include "Resources.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
 
 #include <QAbstractButton>
 #include <QApplication>

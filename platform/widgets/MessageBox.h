@@ -1,8 +1,8 @@
 // Message boxes with the Windows calling conventions the program is written against.
 #pragma once
 
-#include "AfxMessageBox.h"
-#include "WinTypes.h"
+#include "platform/core/AfxMessageBox.h"
+#include "platform/core/WinTypes.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ModalLoop.h"
+#include "platform/widgets/ModalLoop.h"
 
 #include <QDialog>
 #include <QEventLoop>

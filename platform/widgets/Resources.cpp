@@ -1,7 +1,7 @@
-#include "Resources.h"
+#include "platform/widgets/Resources.h"
 
-#include "Gdi.h"
-#include "ResourceTables.h"
+#include "platform/widgets/Gdi.h"
+#include "res/ResourceTables.h"
 
 #include <QGuiApplication>
 #include <QIconEngine>

@@ -2,8 +2,8 @@
 // thread only.
 #pragma once
 
-#include "ResourceTables.h"
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
+#include "res/ResourceTables.h"
 
 #include <QIcon>
 #include <QPixmap>

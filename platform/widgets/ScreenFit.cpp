@@ -1,4 +1,4 @@
-#include "ScreenFit.h"
+#include "platform/widgets/ScreenFit.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
-#include "Shell.h"
+#include "platform/widgets/Shell.h"
 
-#include "LocalPath.h"
+#include "platform/core/LocalPath.h"
 
 #include <QFileIconProvider>
 #include <QFileInfo>

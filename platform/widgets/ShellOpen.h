@@ -2,7 +2,7 @@
 // desktop associates with it, a beep when that fails, and the pointing-hand cursor.
 #pragma once
 
-#include "WinTypes.h"
+#include "platform/core/WinTypes.h"
 
 #include <QCursor>
 #include <QString>

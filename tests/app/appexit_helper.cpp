@@ -4,13 +4,13 @@
 // Arguments: output input...
 // With "--banner host:port" instead, it joins nothing: the window loads its banner from that
 // host and is closed after a second, while the load is still under way.
-#include "CFlatListCtrl.h"
-#include "CHelpWindow.h"
-#include "CVantrelApp.h"
-#include "CVantrelDlg.h"
-#include "MakerSite.h"
-#include "MessageBox.h"
-#include "resource.h"
+#include "app/CHelpWindow.h"
+#include "app/CVantrelApp.h"
+#include "app/CVantrelDlg.h"
+#include "banner/MakerSite.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/MessageBox.h"
+#include "res/resource.h"
 
 #include <QAction>
 #include <QTimer>

@@ -1,13 +1,13 @@
 // What a screen reader gets from the main window, read through Qt's accessibility interfaces.
-#include "CExplorer1.h"
-#include "CFlatListCtrl.h"
-#include "CHelpWindow.h"
-#include "CStatusBarCtrl.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
+#include "app/CHelpWindow.h"
+#include "app/CVantrelDlg.h"
+#include "banner/CExplorer1.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/CStatusBarCtrl.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QAccessible>
 #include <QAction>

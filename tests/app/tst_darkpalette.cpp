@@ -1,10 +1,10 @@
 // Under a dark palette every part of the main window takes its colours from the palette.
-#include "CFlatHeaderCtrl.h"
-#include "CFlatListCtrl.h"
-#include "CStatusBarCtrl.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
+#include "app/CVantrelDlg.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/CStatusBarCtrl.h"
+#include "tests/support/GuiTestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QApplication>
 #include <QLineEdit>

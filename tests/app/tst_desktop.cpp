@@ -1,13 +1,13 @@
 // The window at home on a Linux desktop: boxes that stay with it, its words for this system,
 // and label tips for paths cut short by the list's column.
-#include "CFlatListCtrl.h"
-#include "CStatusBarCtrl.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "Resources.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/CStatusBarCtrl.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // File names that are not text, carried from a drop to the join as the system's bytes; the
 // list taking no edit while rows are dragged; and where the output chooser starts.
-#include "CFlatListCtrl.h"
-#include "CJoinThread.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "join/CJoinThread.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>

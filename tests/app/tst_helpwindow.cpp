@@ -1,7 +1,7 @@
 // The help window: found from the executable's folder whatever the current directory, in the
 // installed layout or beside the executable, with the contents tree beside the first page;
 // missing or damaged help files reported in it.
-#include "CHelpWindow.h"
+#include "app/CHelpWindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The window on high-density screens. Run by CTest at scale factors 1, 1.5 and 2
 // (QT_SCALE_FACTOR), and at 2 on a 1600 x 1000 screen: toolbar pictures at full density, the
 // list's frame line whole, and the windows inside the screen.
-#include "CFlatListCtrl.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
+#include "app/CVantrelDlg.h"
+#include "listview/CFlatListCtrl.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QApplication>
 #include <QHeaderView>

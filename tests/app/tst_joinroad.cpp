@@ -1,13 +1,13 @@
 // The whole road through the real main window, driven as a user drives it: the menu and
 // toolbar commands, the real file dialogs and message boxes, and the files on disk.
-#include "CFlatListCtrl.h"
-#include "CJoinThread.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "join/CJoinThread.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QAction>
 #include <QApplication>

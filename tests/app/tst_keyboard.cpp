@@ -1,11 +1,11 @@
 // The main window used from the keyboard alone: the focus chain, the list's own keys and the
 // menu bar reached with F10 or a tap of Alt. Keys go through the window system, as a user's do.
-#include "CFlatListCtrl.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,15 +1,15 @@
 // The main window as a user meets it: its menu, toolbar, status bar, list column, fixed size,
 // and the keys and commands that end it or reach its handlers.
-#include "CAboutDlg.h"
-#include "CExplorer1.h"
-#include "CFlatListCtrl.h"
-#include "CHelpWindow.h"
-#include "CStatusBarCtrl.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "UiThread.h"
+#include "app/CHelpWindow.h"
+#include "app/CVantrelDlg.h"
+#include "banner/CAboutDlg.h"
+#include "banner/CExplorer1.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/CStatusBarCtrl.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,14 +1,14 @@
 // The file list ordered from the keyboard alone, as a blind user does it: rows moved with Alt
 // and the arrows, Home and End, the sort key and what the header tells a screen reader, and
 // a join whose output follows the new order. Keys go through the window system.
-#include "CFlatHeaderCtrl.h"
-#include "CFlatListCtrl.h"
-#include "CJoinThread.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "join/CJoinThread.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAccessible>
 #include <QApplication>

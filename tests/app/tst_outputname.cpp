@@ -1,6 +1,6 @@
 // The output chooser's naming rule on its own, including the cases a file dialog cannot
 // produce (short names, Windows paths).
-#include "OutputName.h"
+#include "app/OutputName.h"
 
 #include <QTest>
 

@@ -2,18 +2,18 @@
 // About box's link, the help pages' texts and links, the list's focus frame), the About box
 // by keyboard and for a screen reader, the help window's names and pane key, and toolbar
 // presses through the accessibility interface that return before their dialog opens.
-#include "AfxMessageBox.h"
-#include "CAboutDlg.h"
-#include "CExplorer1.h"
-#include "CFlatListCtrl.h"
-#include "CHelpWindow.h"
-#include "Contrast.h"
-#include "CTextToolBar.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "resource.h"
-#include "ShellOpen.h"
-#include "UiThread.h"
+#include "app/CHelpWindow.h"
+#include "app/CVantrelDlg.h"
+#include "banner/CAboutDlg.h"
+#include "banner/CExplorer1.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/AfxMessageBox.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/Contrast.h"
+#include "platform/widgets/ShellOpen.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,16 +1,16 @@
 // The About box as a user meets it: its texts and layout in dialog units, the ways it ends,
 // and its link: opened on the press, purple once opened and blue in every new box, a beep
 // when nothing can open it, its own text as the target when it has none, the hand cursor.
-#include "CAboutDlg.h"
-#include "CStaticLink.h"
-#include "CVantrelDlg.h"
-#include "DialogUnits.h"
-#include "DlgItem.h"
-#include "GuiTestSupport.h"
-#include "MakerSite.h"
-#include "resource.h"
-#include "ShellOpen.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "banner/CAboutDlg.h"
+#include "banner/CStaticLink.h"
+#include "banner/MakerSite.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/DialogUnits.h"
+#include "platform/widgets/DlgItem.h"
+#include "platform/widgets/ShellOpen.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,20 +1,20 @@
 // The banner pane against a loopback server: the page is fetched once and shown with its
 // pictures, the host's answers take away context menu, border and scroll bars, links open
 // through the desktop, and no failure of the server holds up or troubles the main window.
-#include "CBannerLayout.h"
-#include "CBannerLoader.h"
-#include "CExplorer1.h"
-#include "CFlatListCtrl.h"
-#include "CLocalHttpServer.h"
-#include "CVantrelDlg.h"
-#include "CWebCtrlInterFace.h"
-#include "GuiTestSupport.h"
-#include "HostilePages.h"
-#include "MakerSite.h"
-#include "resource.h"
-#include "ShellOpen.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "banner/CBannerLayout.h"
+#include "banner/CBannerLoader.h"
+#include "banner/CExplorer1.h"
+#include "banner/CWebCtrlInterFace.h"
+#include "banner/MakerSite.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/ShellOpen.h"
+#include "res/resource.h"
+#include "tests/support/CLocalHttpServer.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/HostilePages.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,19 +3,19 @@
 // memory, reads no local file, and leaves the window's commands and joins working; pictures
 // are chosen the same way on every run; links reach the desktop only in a harmless form; the
 // load waits for the window's first paint.
-#include "BannerLimits.h"
-#include "CBannerSanitizer.h"
-#include "CExplorer1.h"
-#include "CFlatListCtrl.h"
-#include "CLocalHttpServer.h"
-#include "CVantrelDlg.h"
-#include "GuiTestSupport.h"
-#include "HostilePages.h"
-#include "MakerSite.h"
-#include "resource.h"
-#include "ShellOpen.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "app/CVantrelDlg.h"
+#include "banner/BannerLimits.h"
+#include "banner/CBannerSanitizer.h"
+#include "banner/CExplorer1.h"
+#include "banner/MakerSite.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/ShellOpen.h"
+#include "res/resource.h"
+#include "tests/support/CLocalHttpServer.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/HostilePages.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QDir>

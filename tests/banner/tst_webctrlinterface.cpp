@@ -1,6 +1,6 @@
 // The banner's host object as the browser control sees it: which interfaces it hands out,
 // what each method answers, and that it goes exactly once when the last reference does.
-#include "CWebCtrlInterFace.h"
+#include "banner/CWebCtrlInterFace.h"
 
 #include <QTest>
 

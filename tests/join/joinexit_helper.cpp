@@ -1,9 +1,9 @@
 // A process that closes its window while joins are running or waiting and then ends as the
 // application does. Arguments: out1 out2 input... ; joins the inputs into out1, then the last input
 // into out2.
-#include "CJoinThread.h"
-#include "MessageBox.h"
-#include "SendMessage.h"
+#include "join/CJoinThread.h"
+#include "platform/core/SendMessage.h"
+#include "platform/widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // The join worker without windows: this program links the worker and Qt Test only, so a
 // widget dependency that creeps into the worker breaks its build.
-#include "AfxMessageBox.h"
-#include "CJoinThread.h"
-#include "LocalPath.h"
-#include "SendMessage.h"
+#include "join/CJoinThread.h"
+#include "platform/core/AfxMessageBox.h"
+#include "platform/core/LocalPath.h"
+#include "platform/core/SendMessage.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The copy routine on real files: byte-exact joins, the refusals that protect data, and the
 // failures that must never be reported as success.
-#include "JoinFiles.h"
-#include "TestSupport.h"
+#include "join/JoinFiles.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

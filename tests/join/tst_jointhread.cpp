@@ -1,13 +1,13 @@
 // The join worker with a window to report to: completion, failure boxes, one join at a time,
 // and a process that ends while a join is still running.
-#include "CJoinThread.h"
-#include "GuiTestSupport.h"
-#include "JoinFiles.h"
-#include "LocalPath.h"
-#include "resource.h"
-#include "SendMessage.h"
-#include "TestSupport.h"
-#include "UiThread.h"
+#include "join/CJoinThread.h"
+#include "join/JoinFiles.h"
+#include "platform/core/LocalPath.h"
+#include "platform/core/SendMessage.h"
+#include "platform/core/UiThread.h"
+#include "res/resource.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The kernel copies inside a join (copy_file_range, then sendfile): inputs they cannot take mixed
 // with ones they can, and faults in the middle of a copy, which must either stop the join with a
 // message or hand over to the next way of copying.
-#include "JoinFiles.h"
-#include "TestSupport.h"
+#include "join/JoinFiles.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // Moving a column in the display order, against a plain erase-and-insert model, for every
 // start position and gap of up to six columns.
-#include "ColumnOrder.h"
+#include "listview/ColumnOrder.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The flat header on grabbed images: the sort mark pixel for pixel, dividers, frame, pressed
 // look, drop marker, item layout, partial repaints and colours from the palette.
-#include "CFlatHeaderCtrl.h"
-#include "CImageList.h"
-#include "CMemDC.h"
-#include "Contrast.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CMemDC.h"
+#include "platform/widgets/CImageList.h"
+#include "platform/widgets/Contrast.h"
 
 #include <QStandardItemModel>
 #include <QTest>

@@ -1,10 +1,10 @@
 // The file list for real: rows from real files, sorting by header clicks, the Delete key,
 // the keys it keeps from the dialog, click selection and focus taken by its scroll bar.
-#include "CFlatHeaderCtrl.h"
-#include "CFlatListCtrl.h"
-#include "Gdi.h"
-#include "GuiTestSupport.h"
-#include "TestSupport.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/Gdi.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDialog>
 #include <QDir>

@@ -2,10 +2,10 @@
 // window and its painting, the drop marker, the new order, the parent's say, and a drag that
 // loses the mouse or its header.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "CFHDragWnd.h"
-#include "CFlatHeaderCtrl.h"
-#include "CFlatListCtrl.h"
-#include "Contrast.h"
+#include "listview/CFHDragWnd.h"
+#include "listview/CFlatHeaderCtrl.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/Contrast.h"
 
 #include <QMenu>
 #include <QSignalSpy>

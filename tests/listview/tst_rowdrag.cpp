@@ -1,10 +1,10 @@
 // Dragging rows of the file list with the mouse, through the window system as a user would:
 // where the rows land, what they keep, the target marking, auto-scroll, releases outside the
 // list or before any target, and the drag image window.
-#include "CFlatListCtrl.h"
-#include "DragImage.h"
-#include "GuiTestSupport.h"
-#include "TestSupport.h"
+#include "listview/CFlatListCtrl.h"
+#include "platform/widgets/DragImage.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

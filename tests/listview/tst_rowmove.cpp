@@ -1,6 +1,6 @@
 // Moving dragged rows on a plain row list: the sequences users meet, and every selection and
 // target of short lists against a model written another way.
-#include "RowMove.h"
+#include "listview/RowMove.h"
 
 #include <QTest>
 

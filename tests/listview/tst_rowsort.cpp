@@ -1,6 +1,6 @@
 // The partition sort and the text order, on a plain row table: ordering against a reference,
 // rows moved whole, equal texts never exchanged.
-#include "RowSort.h"
+#include "listview/RowSort.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // Files dropped onto the file list from a file manager, as real drag-and-drop events carrying
 // URLs: the cap, the order, folders, vanished items, what is refused, and the action the drop
 // answers with, which never lets a source remove its files.
-#include "CFlatListCtrl.h"
-#include "GuiTestSupport.h"
-#include "TestSupport.h"
+#include "listview/CFlatListCtrl.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QDropEvent>

@@ -1,9 +1,9 @@
 // The stand-ins for Windows message boxes and SendMessage: who may use a window while a box
 // is up, what reaches the user-interface thread, and that nothing waits forever at exit.
-#include "GuiTestSupport.h"
-#include "MessageBox.h"
-#include "SendMessage.h"
-#include "UiThread.h"
+#include "platform/core/SendMessage.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/MessageBox.h"
+#include "tests/support/GuiTestSupport.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The compiled-in resources as the rest of the program reads them by id: the exact texts of
 // the string table and the menu, the toolbar table, and pictures that meet their format.
-#include "resource.h"
-#include "Resources.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
 
 #include <QColor>
 #include <QFile>

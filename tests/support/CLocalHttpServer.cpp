@@ -1,4 +1,4 @@
-#include "CLocalHttpServer.h"
+#include "tests/support/CLocalHttpServer.h"
 
 #include <QTcpSocket>
 

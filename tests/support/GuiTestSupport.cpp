@@ -1,7 +1,7 @@
-#include "GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
-#include "FileDialog.h"
-#include "UiThread.h"
+#include "platform/core/UiThread.h"
+#include "platform/widgets/FileDialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

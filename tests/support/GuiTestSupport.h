@@ -2,7 +2,7 @@
 // by the test, watches for windows, a dark palette.
 #pragma once
 
-#include "MessageBox.h"
+#include "platform/widgets/MessageBox.h"
 
 #include <QList>
 #include <QPalette>

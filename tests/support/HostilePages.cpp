@@ -1,4 +1,4 @@
-#include "HostilePages.h"
+#include "tests/support/HostilePages.h"
 
 #include <QBuffer>
 #include <QDir>

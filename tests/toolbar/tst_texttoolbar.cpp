@@ -1,10 +1,10 @@
 // The toolbar with text labels: labels from the string table, one common button size
 // measured over every item, pictures normal and hot, and where a press goes.
-#include "CommCtrl.h"
-#include "CTextToolBar.h"
-#include "resource.h"
-#include "Resources.h"
-#include "ToolBarLabel.h"
+#include "platform/core/CommCtrl.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
+#include "toolbar/CTextToolBar.h"
+#include "toolbar/ToolBarLabel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // Renders the compiled-in toolbar strips (scaled up), the icon and a live toolbar with and
 // without the mouse over a button into one PNG, to look at after redrawing the pictures.
 //   QT_QPA_PLATFORM=offscreen preview_pictures <out.png>
-#include "CTextToolBar.h"
-#include "resource.h"
-#include "Resources.h"
+#include "platform/widgets/Resources.h"
+#include "res/resource.h"
+#include "toolbar/CTextToolBar.h"
 
 #include <QApplication>
 #include <QPainter>
