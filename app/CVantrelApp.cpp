@@ -19,12 +19,12 @@ CVantrelApp::CVantrelApp(int& argc, char** argv) : QApplication(argc, argv) {
     InstallMessageBoxes();
 }
 
-BOOL CVantrelApp::InitInstance() {
+bool CVantrelApp::InitInstance() {
     CVantrelDlg dlg;
     AfxSetMainWnd(&dlg);
     dlg.DoModal();
     AfxSetMainWnd(nullptr);
-    return FALSE;
+    return false;
 }
 
 CVantrelApp::~CVantrelApp() {

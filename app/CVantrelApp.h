@@ -12,8 +12,8 @@ public:
     CVantrelApp(int& argc, char** argv);
     ~CVantrelApp() override;
 
-    // Runs the main window to its end; always FALSE, as no further message loop follows.
-    BOOL InitInstance();
+    // Runs the main window to its end; always false, as no further message loop follows.
+    bool InitInstance();
 
     // Once the window has gone: lets every started join finish writing its output.
     int ExitInstance();

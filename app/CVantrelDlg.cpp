@@ -106,8 +106,7 @@ void CVantrelDlg::CreateControls() {
     // schemes), or not at all.
     InstallFocusFrame(m_pOutputEdit);
     InstallFocusFrame(m_pBrowseButton);
-    connect(m_pBrowseButton, &QPushButton::clicked, this,
-            [this] { OnCommand(MAKEWPARAM(IDC_BROWSE_OUTPUT, 0), 0); });
+    connect(m_pBrowseButton, &QPushButton::clicked, this, &CVantrelDlg::OnBrowseOutput);
 
     m_wndBanner = new CExplorer1(this);
     m_wndBanner->setObjectName(QStringLiteral("IDC_BANNER"));
@@ -123,8 +122,8 @@ void CVantrelDlg::CreateControls() {
     setTabOrder(m_pOutputEdit, m_pBrowseButton);
 }
 
-BOOL CVantrelDlg::OnInitDialog() {
-    UpdateData(FALSE);
+bool CVantrelDlg::OnInitDialog() {
+    UpdateData(false);
     CreateMenu();
     CreateStatusBar();
     CreateToolBar();
@@ -137,7 +136,7 @@ BOOL CVantrelDlg::OnInitDialog() {
     if (m_wndStatusBar != nullptr)
         m_wndStatusBar->SetText(LoadString(IDS_STATUS_DRAG_HINT), 0);
     m_ctlFileList->setFocus();
-    return TRUE;
+    return true;
 }
 
 void CVantrelDlg::InitBanner() {
@@ -161,10 +160,19 @@ void CVantrelDlg::InitBanner() {
 }
 
 QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
+    static const QHash<UINT, void (CVantrelDlg::*)()> handlers = {
+        {ID_FILE_NEWLIST, &CVantrelDlg::OnNewList},
+        {ID_FILE_ADDFILES, &CVantrelDlg::OnAddFiles},
+        {ID_FILE_REMOVEFILES, &CVantrelDlg::OnRemoveFiles},
+        {ID_FILE_EXIT, &CVantrelDlg::OnExit},
+        {ID_ACTION_JOIN, &CVantrelDlg::OnJoin},
+        {ID_HELP_ABOUT, &CVantrelDlg::OnAbout},
+        {ID_HELP_CONTENTS, &CVantrelDlg::OnHelpContents},
+    };
     auto* action = new QAction(text, this);
     action->setData(nID);
-    connect(action, &QAction::triggered, this,
-            [this, nID] { OnCommand(MAKEWPARAM(WORD(nID), 0), 0); });
+    if (const auto handler = handlers.value(nID))
+        connect(action, &QAction::triggered, this, handler);
     m_actions.insert(nID, action);
     return action;
 }
@@ -249,12 +257,12 @@ bool CVantrelDlg::event(QEvent* event) {
     return result;
 }
 
-BOOL CVantrelDlg::UpdateData(BOOL bSaveAndValidate) {
+bool CVantrelDlg::UpdateData(bool bSaveAndValidate) {
     if (bSaveAndValidate)
         m_strOutputFile = m_pOutputEdit->text();
     else
         m_pOutputEdit->setText(m_strOutputFile);
-    return TRUE;
+    return true;
 }
 
 int CVantrelDlg::DoModal() {
@@ -263,44 +271,8 @@ int CVantrelDlg::DoModal() {
     return RunModalLoop(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
-BOOL CVantrelDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    Q_UNUSED(lParam);
-    switch (LOWORD(wParam)) {
-    case ID_JOIN_COMPLETED:
-        MessageBox(nullptr, QStringLiteral("Joining files was successfully completed!"),
-                   QString::fromUtf8(kAppCaption), MB_OK);
-        return TRUE;
-    case ID_FILE_NEWLIST:
-        OnNewList();
-        return TRUE;
-    case ID_FILE_ADDFILES:
-        OnAddFiles();
-        return TRUE;
-    case ID_FILE_REMOVEFILES:
-        OnRemoveFiles();
-        return TRUE;
-    case ID_FILE_EXIT:
-        OnExit();
-        return TRUE;
-    case ID_ACTION_JOIN:
-        OnJoin();
-        return TRUE;
-    case ID_HELP_ABOUT:
-        OnAbout();
-        return TRUE;
-    case ID_HELP_CONTENTS:
-        OnHelpContents();
-        return TRUE;
-    case IDC_BROWSE_OUTPUT:
-        OnBrowseOutput();
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
 void CVantrelDlg::OnOK() {
-    UpdateData(TRUE);
+    UpdateData(true);
     accept();
 }
 

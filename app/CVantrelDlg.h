@@ -1,7 +1,7 @@
 // The program's only window: the file list, the output field, menu, toolbar and status bar.
 #pragma once
 
-#include "platform/core/SendMessage.h"
+#include "platform/core/FilePath.h"
 #include "platform/core/WinTypes.h"
 
 #include <QDialog>
@@ -20,7 +20,7 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 
-class CVantrelDlg : public QDialog, public ICommandTarget {
+class CVantrelDlg : public QDialog {
     Q_OBJECT
 
 public:
@@ -30,17 +30,16 @@ public:
     // Runs the window until it ends; the result is IDOK or IDCANCEL.
     int DoModal();
 
-    // Every command of menu, toolbar and buttons arrives here, and so does the join worker's
-    // completion notice.
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // A join has written its output; its worker waits until this returns.
+    void OnJoinCompleted();
 
     // Transfers the output path between m_strOutputFile and its field.
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+    bool UpdateData(bool bSaveAndValidate = true);
 
     void CreateStatusBar();
     void CreateToolBar();
 
-    // The QAction of a command id, shared by menu and toolbar.
+    // The QAction of a command id, shared by menu and toolbar and connected to its handler.
     QAction* GetCommandAction(UINT nID) const { return m_actions.value(nID); }
     QMenuBar* GetMenuBar() const { return m_pMenuBar; }
     CFlatListCtrl* FileList() const { return m_ctlFileList; }
@@ -49,14 +48,14 @@ public:
     CExplorer1* Banner() const { return m_wndBanner; }
     CWebCtrlInterFace* BannerHost() const { return m_pBannerHost; }
 
-    // The output file as shown; UpdateData(FALSE) puts it in its field.
+    // The output file as shown; UpdateData(false) puts it in its field.
     const QString& OutputFile() const { return m_strOutputFile; }
     void SetOutputFile(const QString& strPath) { m_strOutputFile = strPath; }
-    // The exact bytes of the chosen output, of which OutputFile() is the readable form.
-    const QByteArray& OutputPath() const { return m_baOutputPath; }
+    // The chosen output exactly, of which OutputFile() is the readable form.
+    const FilePath& OutputPath() const { return outputPath; }
 
 protected:
-    BOOL OnInitDialog();
+    bool OnInitDialog();
     void OnOK();
 
     // List commands.
@@ -68,7 +67,7 @@ protected:
     // The join and its output.
     void OnJoin();
     void OnBrowseOutput();
-    BOOL ChooseOutputFile();
+    bool ChooseOutputFile();
     void StartJoin();
 
     void OnAbout();
@@ -96,7 +95,7 @@ private:
     int m_aStatusParts[2] = {0, -1};
     CFlatListCtrl* m_ctlFileList = nullptr;
     QString m_strOutputFile;
-    QByteArray m_baOutputPath;
+    FilePath outputPath;
     QString dialogFolder; // kept for this run only
     QIcon m_hIcon;
     CExplorer1* m_wndBanner = nullptr;

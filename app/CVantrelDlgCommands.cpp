@@ -70,8 +70,8 @@ void CVantrelDlg::OnAddFiles() {
             return;
         }
         // The dialog gives text; a name it cannot tell from another is not guessed at.
-        if (const std::optional<QByteArray> bytes = PathBytesForShown(path))
-            m_ctlFileList->AddFileRow(*bytes);
+        if (const std::optional<FilePath> file = PathForShown(path))
+            m_ctlFileList->AddFileRow(*file);
         else
             refused << QDir::toNativeSeparators(path);
     }
@@ -118,7 +118,7 @@ void CVantrelDlg::OnBrowseOutput() {
     ChooseOutputFile();
 }
 
-BOOL CVantrelDlg::ChooseOutputFile() {
+bool CVantrelDlg::ChooseOutputFile() {
     QFileDialog dialog(this);
     PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::AnyFile); // the output need not exist yet
@@ -126,22 +126,23 @@ BOOL CVantrelDlg::ChooseOutputFile() {
     StartFileDialog(dialog);
     const QStringList chosen = ExecFileDialog(dialog);
     if (chosen.isEmpty())
-        return FALSE;
+        return false;
     RememberDialogFolder(chosen.constFirst());
-    const std::optional<QByteArray> bytes = PathBytesForShown(chosen.constFirst());
-    if (!bytes) {
+    const std::optional<FilePath> file = PathForShown(chosen.constFirst());
+    if (!file) {
         AfxMessageBox(QStringLiteral("Another name in this folder looks the same; the output "
                                      "file cannot be told apart from it:\n%1")
                           .arg(QDir::toNativeSeparators(chosen.constFirst())),
                       MB_OK | MB_ICONEXCLAMATION);
-        return FALSE;
+        return false;
     }
     // The ".txt" rule reads characters, so it is applied to the text and mirrored in bytes.
-    const QString shown = QDir::toNativeSeparators(DisplayPath(*bytes));
+    const QString shown = QDir::toNativeSeparators(file->text());
     m_strOutputFile = OutputPathForChoice(shown);
-    m_baOutputPath = *bytes + PathBytes(m_strOutputFile.mid(shown.size()));
-    UpdateData(FALSE);
-    return TRUE;
+    outputPath = FilePath::fromBytes(file->bytes() + PathBytes(m_strOutputFile.mid(shown.size())))
+                     .value_or(FilePath());
+    UpdateData(false);
+    return true;
 }
 
 void CVantrelDlg::StartFileDialog(QFileDialog& dialog) const {
@@ -150,8 +151,8 @@ void CVantrelDlg::StartFileDialog(QFileDialog& dialog) const {
         return;
     }
     // A folder whose name is not text would be shown as, and opened as, another folder.
-    const QByteArray cwd = CurrentDirBytes();
-    dialog.setDirectory(IsExactlyShown(cwd) ? DisplayPath(cwd) : QDir::homePath());
+    const FilePath cwd = CurrentDir();
+    dialog.setDirectory(cwd.isExactlyShown() ? cwd.text() : QDir::homePath());
 }
 
 void CVantrelDlg::RememberDialogFolder(const QString& chosenFile) {
@@ -160,18 +161,22 @@ void CVantrelDlg::RememberDialogFolder(const QString& chosenFile) {
 }
 
 void CVantrelDlg::StartJoin() {
-    auto* pThread = new CJoinThread; // suspended until resumed below
+    JoinRequest request;
     for (int row = 0; row < m_ctlFileList->GetItemCount(); ++row) {
         if (m_ctlFileList->GetItemData(row) == kIncludeInJoin)
-            pThread->m_lstInputPaths.push_back(m_ctlFileList->GetItemPath(row).toStdString());
+            request.inputPaths << m_ctlFileList->GetItemPath(row);
     }
-    pThread->m_hNotifyWnd = this;
     // The chosen bytes, as long as the field still shows the name they were chosen as.
-    const QByteArray output = DisplayPath(m_baOutputPath) == m_strOutputFile
-                                  ? m_baOutputPath
-                                  : PathBytes(m_strOutputFile);
-    pThread->m_strOutputPath = output.toStdString();
+    request.outputPath = outputPath.text() == m_strOutputFile
+                             ? outputPath
+                             : FilePath::fromText(m_strOutputFile).value_or(FilePath());
+    auto* pThread = new CJoinThread(request); // suspended until resumed below
+    connect(pThread, &CJoinThread::JoinCompleted, this, &CVantrelDlg::OnJoinCompleted);
     pThread->ResumeThread();
+}
+
+void CVantrelDlg::OnJoinCompleted() {
+    Tell(QStringLiteral("Joining files was successfully completed!"));
 }
 
 void CVantrelDlg::OnAbout() {

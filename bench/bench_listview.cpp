@@ -59,7 +59,7 @@ private slots:
                 list.item(r, 0)->setText(texts[r]);
             QElapsedTimer timer;
             timer.start();
-            list.SortRows(0, TRUE, 0, -1);
+            list.SortRows(0, true, 0, -1);
             times.push_back(timer.nsecsElapsed());
         }
         std::sort(times.begin(), times.end());
@@ -73,7 +73,7 @@ private slots:
         list.resize(500, 200);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
-        list.GetHeaderCtrl()->SetSortIndicator(0, TRUE);
+        list.GetHeaderCtrl()->SetSortIndicator(0, true);
         QWidget* vp = list.GetHeaderCtrl()->viewport();
         QBENCHMARK {
             vp->repaint();

@@ -2,13 +2,11 @@
 
 #include "join/JoinFiles.h"
 #include "platform/core/AfxMessageBox.h"
-#include "platform/core/LocalPath.h"
-#include "platform/core/SendMessage.h"
 #include "platform/core/UiThread.h"
-#include "res/resource.h"
 
 #include <mutex>
 #include <set>
+#include <utility>
 
 QMutex g_csJoin;
 
@@ -17,7 +15,7 @@ std::mutex s_liveMutex;
 std::set<CJoinThread*> s_live;
 } // namespace
 
-CJoinThread::CJoinThread() {
+CJoinThread::CJoinThread(JoinRequest request) : request(std::move(request)) {
     {
         std::lock_guard lock(s_liveMutex);
         s_live.insert(this);
@@ -30,8 +28,8 @@ CJoinThread::~CJoinThread() {
     s_live.erase(this);
 }
 
-BOOL CJoinThread::InitInstance() {
-    return TRUE;
+bool CJoinThread::InitInstance() {
+    return true;
 }
 
 int CJoinThread::ExitInstance() {
@@ -47,15 +45,15 @@ void CJoinThread::run() {
 int CJoinThread::Run() {
     const QMutexLocker lock(&g_csJoin); // held until the completion has been handled
     std::list<JoinPath> inputs;
-    for (const std::string& path : m_lstInputPaths)
-        inputs.push_back(NativePath(path));
-    const JoinResult result = JoinFiles(NativePath(m_strOutputPath), inputs);
+    for (const FilePath& path : request.inputPaths)
+        inputs.push_back(path.native());
+    const JoinResult result = JoinFiles(request.outputPath.native(), inputs);
     if (!result.ok()) {
         // The message quotes paths in the bytes they were given in, so decode it the same way.
         AfxMessageBox(DisplayPath(QByteArray::fromStdString(result.message())),
                       MB_OK | MB_ICONEXCLAMATION);
     } else {
-        SendMessage(m_hNotifyWnd, WM_COMMAND, MAKEWPARAM(ID_JOIN_COMPLETED, 0), 0);
+        RunOnUiThread([this] { emit JoinCompleted(); });
     }
     return 0;
 }

@@ -1,34 +1,34 @@
 // The worker thread that performs one join and reports how it went.
 #pragma once
 
-#include "platform/core/WinTypes.h"
+#include "platform/core/FilePath.h"
 
+#include <QList>
 #include <QMutex>
 #include <QThread>
-
-#include <list>
-#include <string>
 
 // Lets only one join write at a time. A worker holds it from the start of its join until its
 // completion has been handled; the user-interface thread never takes it.
 extern QMutex g_csJoin;
 
+// What one join writes: the inputs, front first, into the output.
+struct JoinRequest {
+    FilePath outputPath;
+    QList<FilePath> inputPaths;
+};
+
 class CJoinThread : public QThread {
     Q_OBJECT
 
 public:
-    // Created suspended: fill the fields, then ResumeThread(). From then on the worker owns
-    // itself and is deleted when its thread ends.
-    CJoinThread();
+    // Created suspended: connect to JoinCompleted, then ResumeThread(). From then on the worker
+    // owns itself and is deleted when its thread ends.
+    explicit CJoinThread(JoinRequest request);
     ~CJoinThread() override;
-
-    std::string m_strOutputPath;
-    std::list<std::string> m_lstInputPaths; // the front is joined first
-    HWND m_hNotifyWnd;
 
     void ResumeThread() { start(QThread::NormalPriority); }
 
-    virtual BOOL InitInstance();
+    virtual bool InitInstance();
     virtual int Run();
     virtual int ExitInstance();
 
@@ -41,6 +41,15 @@ public:
     // How many workers exist, started or not.
     static int LiveCount();
 
+signals:
+    // Every input has been written. Emitted on the user-interface thread while the worker waits,
+    // still holding g_csJoin, until the receivers have returned; not at all once the user
+    // interface has shut down. A failure shows its own box instead.
+    void JoinCompleted();
+
 protected:
     void run() override;
+
+private:
+    const JoinRequest request;
 };

@@ -18,12 +18,12 @@ CFHDragWnd::CFHDragWnd() {
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-BOOL CFHDragWnd::Create(const QRect& rect, CFlatHeaderCtrl* pHeader, int nItem) {
+bool CFHDragWnd::Create(const QRect& rect, CFlatHeaderCtrl* pHeader, int nItem) {
     m_pHeader = pHeader;
     m_nItem = nItem;
     setGeometry(rect);
     create();
-    return testAttribute(Qt::WA_WState_Created) ? TRUE : FALSE;
+    return testAttribute(Qt::WA_WState_Created) ? true : false;
 }
 
 void CFHDragWnd::paintEvent(QPaintEvent* e) {

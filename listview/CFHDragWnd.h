@@ -17,7 +17,7 @@ public:
     CFHDragWnd();
 
     // Places the hidden window at rect (screen coordinates) to show item nItem of pHeader.
-    virtual BOOL Create(const QRect& rect, CFlatHeaderCtrl* pHeader, int nItem);
+    virtual bool Create(const QRect& rect, CFlatHeaderCtrl* pHeader, int nItem);
     virtual void DrawContent(QPainter& dc);
 
 protected:

@@ -60,7 +60,7 @@ void CFlatHeaderCtrl::changeEvent(QEvent* e) {
     }
 }
 
-void CFlatHeaderCtrl::SetSortIndicator(int nColumn, BOOL bAscending) {
+void CFlatHeaderCtrl::SetSortIndicator(int nColumn, bool bAscending) {
     m_nMarkColumn = nColumn;
     m_bMarkAscending = bAscending;
     UpdateSortDescriptions();
@@ -80,7 +80,7 @@ void CFlatHeaderCtrl::UpdateSortDescriptions() {
     }
 }
 
-int CFlatHeaderCtrl::GetSortIndicator(BOOL* pbAscending) const {
+int CFlatHeaderCtrl::GetSortIndicator(bool* pbAscending) const {
     if (pbAscending)
         *pbAscending = m_bMarkAscending;
     return m_nMarkColumn;
@@ -95,9 +95,9 @@ int CFlatHeaderCtrl::GetItemCount() const {
     return model() ? count() : 0;
 }
 
-BOOL CFlatHeaderCtrl::GetItem(int nItem, HDITEM* pItem) const {
+bool CFlatHeaderCtrl::GetItem(int nItem, HDITEM* pItem) const {
     if (!pItem || nItem < 0 || nItem >= GetItemCount())
-        return FALSE;
+        return false;
     const QAbstractItemModel* m = model();
     const UINT mask = pItem->mask;
     if (mask & HDI_WIDTH)
@@ -129,15 +129,15 @@ BOOL CFlatHeaderCtrl::GetItem(int nItem, HDITEM* pItem) const {
         pItem->iImage = m->headerData(nItem, orientation(), kHeaderImageRole).toInt();
     if (mask & HDI_ORDER)
         pItem->iOrder = visualIndex(nItem);
-    return TRUE;
+    return true;
 }
 
-BOOL CFlatHeaderCtrl::GetItemRect(int nItem, QRect* pRect) const {
+bool CFlatHeaderCtrl::GetItemRect(int nItem, QRect* pRect) const {
     if (!pRect || nItem < 0 || nItem >= GetItemCount())
-        return FALSE;
+        return false;
     const int width = isSectionHidden(nItem) ? 0 : sectionSize(nItem);
     *pRect = QRect(sectionViewportPosition(nItem), 0, width, viewport()->height());
-    return TRUE;
+    return true;
 }
 
 QRect CFlatHeaderCtrl::GetClientRect() const {
@@ -234,7 +234,7 @@ void CFlatHeaderCtrl::mousePressEvent(QMouseEvent* e) {
         if (m_hitInfo.flags & HHT_ONHEADER)
             InvalidateItem(m_nHitItem);
         if (m_hitInfo.flags & HHT_ONDIVIDER)
-            m_bTrackingDivider = TRUE;
+            m_bTrackingDivider = true;
     }
     QHeaderView::mousePressEvent(e);
 }
@@ -247,7 +247,7 @@ void CFlatHeaderCtrl::mouseReleaseEvent(QMouseEvent* e) {
     m_nDownFlags = MouseFlags(e);
     m_ptDown = e->position().toPoint();
     if (m_nHitItem >= 0) {
-        m_bTrackingDivider = FALSE;
+        m_bTrackingDivider = false;
         if ((m_hitInfo.flags & HHT_ONHEADER) && m_bDragging) {
             EndDrag(true);
             // A drag is not a click: dropping back on the pressed column must not sort.
@@ -353,8 +353,8 @@ std::optional<int> CFlatHeaderCtrl::DropMarkerX() const {
     return R.x() + R.width();
 }
 
-void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSortColumn,
-                                     BOOL bAscending) {
+void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, bool bSortColumn,
+                                     bool bAscending) {
     const int G = m_nGap;
     const int W = m_sizeSortMark.width();
     // Moves of the right edge keep the width in step, as a Windows RECT would.
@@ -462,7 +462,7 @@ int CFlatHeaderCtrl::DrawItemText(QPainter& dc, const QRect& r, const HDITEM& hd
     return used < 1 ? 0 : used;
 }
 
-int CFlatHeaderCtrl::DrawSortMark(QPainter& dc, const QRect& r, BOOL bAscending, bool bRight) {
+int CFlatHeaderCtrl::DrawSortMark(QPainter& dc, const QRect& r, bool bAscending, bool bRight) {
     const int W = m_sizeSortMark.width();
     const int H = m_sizeSortMark.height();
     if (r.width() <= 0 || W > r.width())

@@ -33,8 +33,8 @@ public:
     ~CFlatHeaderCtrl() override;
 
     // Column -1 removes the mark.
-    void SetSortIndicator(int nColumn, BOOL bAscending);
-    int GetSortIndicator(BOOL* pbAscending = nullptr) const;
+    void SetSortIndicator(int nColumn, bool bAscending);
+    int GetSortIndicator(bool* pbAscending = nullptr) const;
     // Writes the sort state into each item's accessible description; again after items change.
     void UpdateSortDescriptions();
 
@@ -48,19 +48,19 @@ public:
     // Item index at each display position.
     std::vector<int> GetOrderArray() const;
     // False, with the order unchanged, unless the array is a permutation of the items.
-    BOOL SetOrderArray(const std::vector<int>& order);
+    bool SetOrderArray(const std::vector<int>& order);
 
     int GetItemCount() const;
-    BOOL GetItem(int nItem, HDITEM* pItem) const;
-    BOOL GetItemRect(int nItem, QRect* pRect) const;
+    bool GetItem(int nItem, HDITEM* pItem) const;
+    bool GetItemRect(int nItem, QRect* pRect) const;
     int HitTest(HDHITTESTINFO* pInfo) const;
     // Not owned; null for none.
     void SetImageList(CImageList* pImageList);
     CImageList* GetImageList() const { return m_pImageList; }
 
     // Draws one item into r, already shrunk by the gap on both sides.
-    virtual void DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, BOOL bSortColumn,
-                                BOOL bAscending);
+    virtual void DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, bool bSortColumn,
+                                bool bAscending);
     void DrawHeader(QPainter& dc);
 
 signals:
@@ -74,7 +74,7 @@ protected:
     int DrawItemImage(QPainter& dc, const QRect& r, const HDITEM& hdi);
     int DrawItemBitmap(QPainter& dc, const QRect& r, const HDITEM& hdi, bool bRight);
     int DrawItemText(QPainter& dc, const QRect& r, const HDITEM& hdi);
-    int DrawSortMark(QPainter& dc, const QRect& r, BOOL bAscending, bool bRight);
+    int DrawSortMark(QPainter& dc, const QRect& r, bool bAscending, bool bRight);
 
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -109,14 +109,14 @@ private:
     int m_nHitOrder = -1;
     HDHITTESTINFO m_hitInfo;
     HDITEM m_pressedItem;
-    BOOL m_bTrackingDivider = FALSE;
+    bool m_bTrackingDivider = false;
     int m_nDropDivider = -1;
     QColor m_crDropMark{255, 0, 0};
-    BOOL m_bDragging = FALSE;
+    bool m_bDragging = false;
     QPointer<CFHDragWnd> m_pDragWindow;
     UINT m_nDownFlags = 0;
     QPoint m_ptDown;
-    BOOL m_bMarkAscending = FALSE;
+    bool m_bMarkAscending = false;
     int m_nMarkColumn = -1;
     QColor m_crLight;
     QColor m_crShadow;

@@ -22,22 +22,22 @@ std::vector<int> CFlatHeaderCtrl::GetOrderArray() const {
     return order;
 }
 
-BOOL CFlatHeaderCtrl::SetOrderArray(const std::vector<int>& order) {
+bool CFlatHeaderCtrl::SetOrderArray(const std::vector<int>& order) {
     const int n = GetItemCount();
     if (static_cast<int>(order.size()) != n)
-        return FALSE;
+        return false;
     std::vector<int> sorted = order;
     std::sort(sorted.begin(), sorted.end());
     for (int i = 0; i < n; ++i)
         if (sorted[static_cast<std::size_t>(i)] != i)
-            return FALSE;
+            return false;
     // Fill the positions from the left; what is already placed never moves again.
     for (int p = 0; p < n; ++p) {
         const int v = visualIndex(order[static_cast<std::size_t>(p)]);
         if (v != p)
             moveSection(v, p);
     }
-    return TRUE;
+    return true;
 }
 
 int CFlatHeaderCtrl::SetHotDivider(int nIndex) {
@@ -114,7 +114,7 @@ void CFlatHeaderCtrl::BeginDrag() {
             m_pDragWindow = pWnd.release();
     }
     viewport()->grabMouse();
-    m_bDragging = TRUE;
+    m_bDragging = true;
     // A box, a menu or another window taking the mouse ends the drag (eventFilter).
     qApp->installEventFilter(this);
 }
@@ -161,7 +161,7 @@ void CFlatHeaderCtrl::EndDrag(bool bMayReorder) {
     m_pDragWindow = nullptr;
     if (QWidget::mouseGrabber() == viewport())
         viewport()->releaseMouse();
-    m_bDragging = FALSE;
+    m_bDragging = false;
     m_nDropDivider = -1;
     viewport()->update();
 }
@@ -170,7 +170,7 @@ void CFlatHeaderCtrl::CancelDrag() {
     if (m_bDragging)
         EndDrag(false);
     m_nDownFlags &= ~MK_LBUTTON;
-    m_bTrackingDivider = FALSE;
+    m_bTrackingDivider = false;
     if (m_nHitItem >= 0)
         InvalidateItem(m_nHitItem);
     EndQtPressWithoutClick();

@@ -64,7 +64,7 @@ public:
         // name that is not text still has a place of its own.
         const QTableWidgetItem* pItem = m_list.item(nRow, nColumn);
         if (nColumn == 0 && pItem && pItem->data(kItemPathRole).isValid())
-            return pItem->data(kItemPathRole).toByteArray().toStdString();
+            return pItem->data(kItemPathRole).value<FilePath>().bytes().toStdString();
         return pItem ? pItem->text().toStdString() : std::string();
     }
     void ExchangeRows(int nRow1, int nRow2) override {
@@ -171,10 +171,11 @@ void CFlatListCtrl::ResetImageList() {
 }
 
 int CFlatListCtrl::AddFileRow(const QString& path) {
-    return AddFileRow(PathBytes(path));
+    const std::optional<FilePath> file = FilePath::fromText(path);
+    return file ? AddFileRow(*file) : -1;
 }
 
-int CFlatListCtrl::AddFileRow(const QByteArray& path) {
+int CFlatListCtrl::AddFileRow(const FilePath& path) {
     if (!EnsureImageList())
         return -1;
     const int nItem = rowCount();
@@ -185,8 +186,8 @@ int CFlatListCtrl::AddFileRow(const QByteArray& path) {
     if (m_imageList.ReplaceIcon(-1, icon) != nImage)
         return -1;
 
-    auto* pItem = new CFileRowItem(DisplayPath(path));
-    pItem->setData(kItemPathRole, path);
+    auto* pItem = new CFileRowItem(path.text());
+    pItem->setData(kItemPathRole, QVariant::fromValue(path));
     pItem->setIcon(QIcon(m_imageList.GetImage(nImage)));
     pItem->setData(kItemImageRole, nImage);
     pItem->setData(kItemDataRole, QVariant::fromValue<qulonglong>(kIncludeInJoin));
@@ -214,9 +215,9 @@ QString CFlatListCtrl::GetItemText(int nItem, int nSubItem) const {
     return pItem ? pItem->text() : QString();
 }
 
-QByteArray CFlatListCtrl::GetItemPath(int nItem) const {
+FilePath CFlatListCtrl::GetItemPath(int nItem) const {
     const QTableWidgetItem* pItem = item(nItem, 0);
-    return pItem ? pItem->data(kItemPathRole).toByteArray() : QByteArray();
+    return pItem ? pItem->data(kItemPathRole).value<FilePath>() : FilePath();
 }
 
 int CFlatListCtrl::GetItemImage(int nItem) const {
@@ -279,23 +280,23 @@ int CFlatListCtrl::InsertColumn(int nCol, const QString& heading, int nFormat, i
     return nCol;
 }
 
-BOOL CFlatListCtrl::SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh) {
+bool CFlatListCtrl::SortRows(int nColumn, bool bAscending, int nLow, int nHigh) {
     CRowTable rows(*this);
-    return ::SortRows(rows, nColumn, bAscending != FALSE, nLow, nHigh) ? TRUE : FALSE;
+    return ::SortRows(rows, nColumn, bAscending != false, nLow, nHigh) ? true : false;
 }
 
 void CFlatListCtrl::OnHeaderItemClick(int nItem, int nButton) {
     if (nButton != 0)
         return;
-    m_bSortAscending = nItem == m_nSortColumn ? !m_bSortAscending : TRUE;
+    m_bSortAscending = nItem == m_nSortColumn ? !m_bSortAscending : true;
     m_nSortColumn = nItem;
     m_bReordering = true;
     SortRows(m_nSortColumn, m_bSortAscending, 0, -1);
     m_bReordering = false;
 
-    BOOL bAscending = FALSE;
+    bool bAscending = false;
     const int nMarked = m_wndHeader->GetSortIndicator(&bAscending);
-    bAscending = nItem == nMarked ? !bAscending : TRUE;
+    bAscending = nItem == nMarked ? !bAscending : true;
     m_wndHeader->SetSortIndicator(nItem, bAscending);
     AnnounceOrderChange(nItem);
 }

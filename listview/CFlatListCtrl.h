@@ -4,6 +4,7 @@
 
 #include "listview/CFlatHeaderCtrl.h"
 #include "listview/FileRow.h"
+#include "platform/core/FilePath.h"
 #include "platform/core/WinTypes.h"
 #include "platform/widgets/CImageList.h"
 
@@ -44,7 +45,7 @@ public:
     ~CFlatListCtrl() override;
 
     // Index of the new row, or -1 when no row was added (the path has no icon).
-    int AddFileRow(const QByteArray& path);
+    int AddFileRow(const FilePath& path);
     // For a path known as text only: its bytes are the text's encoding.
     int AddFileRow(const QString& path);
     void ResetImageList();
@@ -52,8 +53,8 @@ public:
     int GetItemCount() const;
     DWORD_PTR GetItemData(int nItem) const;
     QString GetItemText(int nItem, int nSubItem) const;
-    // The exact bytes of a row's file, which the join opens.
-    QByteArray GetItemPath(int nItem) const;
+    // A row's file exactly as it was added, which the join opens.
+    FilePath GetItemPath(int nItem) const;
     int GetItemImage(int nItem) const;
     // Row state bits other than selection and focus (LVIS_CUT, ...).
     UINT GetItemStateBits(int nItem) const;
@@ -71,7 +72,7 @@ public:
     bool IsDraggingRows() const { return m_pDragImage != nullptr; }
     const CImageList& GetImageList() const { return m_imageList; }
 
-    BOOL SortRows(int nColumn, BOOL bAscending, int nLow, int nHigh);
+    bool SortRows(int nColumn, bool bAscending, int nLow, int nHigh);
 
     // Moves the selected rows as Alt+Up, Alt+Down, Alt+Home and Alt+End do; false when
     // nothing moved (no selection, or the rows are already at that edge).
@@ -156,7 +157,7 @@ private:
 
     DWORD m_dwExStyle = 0;
     int m_nSortColumn = -1;
-    BOOL m_bSortAscending = FALSE;
+    bool m_bSortAscending = false;
     bool m_bImageListReady = false;
     CImageList m_imageList;
     CFlatHeaderCtrl* m_wndHeader;

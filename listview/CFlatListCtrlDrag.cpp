@@ -50,7 +50,7 @@ Qt::DropAction ReadOnlyDropAction(Qt::DropActions offered) {
 // What a drop from outside carries: the files to add, in order, and the names of local files
 // that cannot be opened as given. Nothing at all when the drop carries anything else.
 struct CFlatListCtrl::CDroppedFiles {
-    QList<QByteArray> paths;
+    QList<FilePath> paths;
     QStringList refused;
     bool IsEmpty() const { return paths.isEmpty() && refused.isEmpty(); }
 };
@@ -272,11 +272,11 @@ void CFlatListCtrl::OnDragScrollTimer() {
     // Until this drag marks a row, the steps start from the row it was begun on.
     const int nFrom = m_bDropTargetMarked ? m_nDropIndex : m_nPressRow;
     const bool bUp = m_nScrollDirection == 1;
-    ImageList_DragShowNolock(FALSE);
+    ImageList_DragShowNolock(false);
     verticalScrollBar()->triggerAction(bUp ? QAbstractSlider::SliderSingleStepSub
                                            : QAbstractSlider::SliderSingleStepAdd);
     SelectDropTarget(bUp ? nFrom - 1 : nFrom + 1);
-    ImageList_DragShowNolock(TRUE);
+    ImageList_DragShowNolock(true);
 }
 
 CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
@@ -290,10 +290,10 @@ CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const
                 files = {};
                 break;
             }
-            if (file.path.isEmpty())
-                files.refused << ShownUri(uri);
+            if (file.path)
+                files.paths << *file.path;
             else
-                files.paths << file.path;
+                files.refused << ShownUri(uri);
         }
     }
     if (files.IsEmpty()) {
@@ -332,7 +332,7 @@ void CFlatListCtrl::OnDropFiles(const CDroppedFiles& files) {
         return;
     }
     // Items that no longer exist have no icon and are skipped there.
-    for (const QByteArray& path : files.paths)
+    for (const FilePath& path : files.paths)
         AddFileRow(path);
     if (!files.refused.isEmpty())
         AfxMessageBox(FilesNotAddedText(files.refused), MB_OK | MB_ICONEXCLAMATION);

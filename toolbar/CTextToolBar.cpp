@@ -22,10 +22,10 @@ CTextToolBar::CTextToolBar(QWidget* parent) : QToolBar(parent) {
     setIconSize(m_sizeImage);
 }
 
-BOOL CTextToolBar::LoadToolBar(UINT nIDResource) {
+bool CTextToolBar::LoadToolBar(UINT nIDResource) {
     const std::vector<UINT> buttons = LoadToolBarResource(nIDResource);
     if (buttons.empty())
-        return FALSE;
+        return false;
 
     for (QAction* action : actions()) {
         removeAction(action);
@@ -55,12 +55,12 @@ BOOL CTextToolBar::LoadToolBar(UINT nIDResource) {
             SetDeferredAccessiblePress(button);
     }
     UpdateImages();
-    return TRUE;
+    return true;
 }
 
-BOOL CTextToolBar::LoadToolBarWithLabels(UINT nIDResource) {
+bool CTextToolBar::LoadToolBarWithLabels(UINT nIDResource) {
     if (!LoadToolBar(nIDResource))
-        return FALSE;
+        return false;
 
     // Labels are set from the last item down, as the resource's order is not relied on.
     for (int i = GetCount() - 1; i >= 0; --i) {
@@ -83,7 +83,7 @@ BOOL CTextToolBar::LoadToolBarWithLabels(UINT nIDResource) {
     for (int i = 0; i < GetCount(); ++i)
         largest = largest.expandedTo(GetItemSize(i));
     SetSizes(QSize(largest.width() + 2, largest.height() + 4), kDefaultImageSize);
-    return TRUE;
+    return true;
 }
 
 int CTextToolBar::GetCount() const {
@@ -175,9 +175,9 @@ void CTextToolBar::SetActionLookup(std::function<QAction*(UINT)> lookup) {
     m_lookup = std::move(lookup);
 }
 
-BOOL CTextToolBar::OnNotify(WPARAM, LPARAM, LRESULT*) {
+bool CTextToolBar::OnNotify(WPARAM, LPARAM, LRESULT*) {
     // A drop-down request goes nowhere, and a QToolBar has no other notifications to answer.
-    return FALSE;
+    return false;
 }
 
 void CTextToolBar::UpdateImages() {

@@ -19,13 +19,13 @@ public:
     explicit CTextToolBar(QWidget* parent = nullptr);
 
     // Makes one button per command of the toolbar resource (a separator for id 0), without
-    // labels and with room for 24 x 24 images. FALSE, and the toolbar unchanged, when there
+    // labels and with room for 24 x 24 images. false, and the toolbar unchanged, when there
     // is no such resource.
-    BOOL LoadToolBar(UINT nIDResource);
+    bool LoadToolBar(UINT nIDResource);
 
     // Loads the resource, labels each button with the last line of its command's string and
     // gives every button the size of the largest item plus a small margin.
-    BOOL LoadToolBarWithLabels(UINT nIDResource);
+    bool LoadToolBarWithLabels(UINT nIDResource);
 
     // Items are buttons and separators, in order.
     int GetCount() const;
@@ -53,9 +53,9 @@ public:
     // (whose data() is the command id) is triggered.
     void SetActionLookup(std::function<QAction*(UINT)> lookup);
 
-    // Notifications from the toolbar's buttons. A drop-down request is answered FALSE and
+    // Notifications from the toolbar's buttons. A drop-down request is answered false and
     // goes no further, as no button here has a drop-down part.
-    virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    virtual bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
 private:
     QAction* ItemAction(int nIndex) const;

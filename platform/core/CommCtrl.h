@@ -3,8 +3,10 @@
 
 #include "platform/core/WinTypes.h"
 
+class QObject;
+
 struct NMHDR {
-    HWND hwndFrom;
+    QObject* hwndFrom = nullptr;
     std::uintptr_t idFrom = 0;
     UINT code = 0;
 };

@@ -12,35 +12,6 @@
 #include <memory>
 #endif
 
-QByteArray PathBytes(const QString& path) {
-#ifdef Q_OS_WIN
-    // Kept with the system's separator, so rows and messages show names as Explorer does.
-    return QDir::toNativeSeparators(path).toUtf8();
-#else
-    return QFile::encodeName(path);
-#endif
-}
-
-std::filesystem::path::string_type NativePath(const std::string& path) {
-#ifdef Q_OS_WIN
-    return QString::fromStdString(path).toStdWString();
-#else
-    return path;
-#endif
-}
-
-QString DisplayPath(const QByteArray& path) {
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(path);
-#else
-    return QFile::decodeName(path);
-#endif
-}
-
-bool IsExactlyShown(const QByteArray& path) {
-    return PathBytes(DisplayPath(path)) == path;
-}
-
 CFileUri ParseFileUri(const QByteArray& encoded) {
     // Raw bytes outside ASCII (some file managers send names unescaped) are escaped first so
     // the parser keeps them; existing escapes stay as they are.
@@ -67,8 +38,7 @@ CFileUri ParseFileUri(const QUrl& url) {
     if (url.hasQuery() || url.hasFragment())
         return result; // "?" or "#" unescaped: not a name we can be sure of
     QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    // A NUL would cut the name short when the file is opened.
-    if (!path.startsWith('/') || path.contains('\0'))
+    if (!path.startsWith('/'))
         return result;
 #ifdef Q_OS_WIN
     // file:///C:/folder/name: the drive follows the first slash. (Shares arrive with a host
@@ -78,7 +48,7 @@ CFileUri ParseFileUri(const QUrl& url) {
     path.remove(0, 1);
     path.replace('/', '\\');
 #endif
-    result.path = path;
+    result.path = FilePath::fromBytes(path);
     return result;
 }
 
@@ -137,10 +107,10 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
 } // namespace
 #endif
 
-std::optional<QByteArray> PathBytesForShown(const QString& shown) {
+std::optional<FilePath> PathForShown(const QString& shown) {
     const QString path = QDir::fromNativeSeparators(shown);
     if (!path.contains(QChar::ReplacementCharacter))
-        return PathBytes(path);
+        return FilePath::fromText(path);
 #ifdef Q_OS_UNIX
     if (!path.startsWith(QLatin1Char('/')))
         return std::nullopt;
@@ -156,19 +126,19 @@ std::optional<QByteArray> PathBytesForShown(const QString& shown) {
         }
         bytes += '/' + partBytes;
     }
-    return bytes.isEmpty() ? QByteArray("/") : bytes;
+    return FilePath::fromBytes(bytes.isEmpty() ? QByteArray("/") : bytes);
 #else
     return std::nullopt;
 #endif
 }
 
-QByteArray CurrentDirBytes() {
+FilePath CurrentDir() {
 #ifdef Q_OS_UNIX
     std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), free);
     if (cwd)
-        return QByteArray(cwd.get());
+        return *FilePath::fromBytes(QByteArray(cwd.get())); // a C string holds no NUL
 #endif
-    return PathBytes(QDir::currentPath());
+    return FilePath::fromText(QDir::currentPath()).value_or(FilePath());
 }
 
 QString FilesNotAddedText(const QStringList& shownNames) {

@@ -29,15 +29,3 @@ using DWORD_PTR = std::uintptr_t;
 // that Qt's headers, which declare the system's handle only when there is no such macro, leave
 // the name to this type.
 using HWND = QPointer<QObject>;
-
-constexpr WORD LOWORD(WPARAM w) {
-    return static_cast<WORD>(w & 0xFFFF);
-}
-constexpr WORD HIWORD(WPARAM w) {
-    return static_cast<WORD>((w >> 16) & 0xFFFF);
-}
-constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
-    return static_cast<WPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
-}
-
-constexpr UINT WM_COMMAND = 0x0111;

@@ -92,56 +92,56 @@ void CDragImageWnd::paintEvent(QPaintEvent*) {
     dc.drawPixmap(0, 0, m_image);
 }
 
-BOOL ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot) {
+bool ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot) {
     const QPixmap image = list.GetImage(nImage);
     if (image.isNull())
-        return FALSE;
+        return false;
     ImageList_EndDrag();
     CDragState& d = Drag();
     d.pWnd = new CDragImageWnd(image, QPoint(dxHotspot, dyHotspot));
     d.bShown = false;
     d.bLocked = false;
-    return TRUE;
+    return true;
 }
 
-BOOL ImageList_DragEnter(QWidget* hwndLock, int x, int y) {
+bool ImageList_DragEnter(QWidget* hwndLock, int x, int y) {
     CDragState& d = Drag();
     if (!d.pWnd)
-        return FALSE;
+        return false;
     d.pLock = hwndLock;
     d.bLocked = true;
     PlaceAt(x, y);
     d.bShown = true;
     SyncVisibility();
-    return TRUE;
+    return true;
 }
 
-BOOL ImageList_DragMove(int x, int y) {
+bool ImageList_DragMove(int x, int y) {
     CDragState& d = Drag();
     if (!d.pWnd)
-        return FALSE;
+        return false;
     PlaceAt(x, y);
-    return TRUE;
+    return true;
 }
 
-BOOL ImageList_DragLeave(QWidget* hwndLock) {
+bool ImageList_DragLeave(QWidget* hwndLock) {
     CDragState& d = Drag();
     if (!d.pWnd || (d.bLocked && d.pLock != hwndLock))
-        return FALSE;
+        return false;
     d.bLocked = false;
     d.pLock = nullptr;
     d.bShown = false;
     SyncVisibility();
-    return TRUE;
+    return true;
 }
 
-BOOL ImageList_DragShowNolock(BOOL fShow) {
+bool ImageList_DragShowNolock(bool fShow) {
     CDragState& d = Drag();
     if (!d.pWnd)
-        return FALSE;
-    d.bShown = fShow != FALSE;
+        return false;
+    d.bShown = fShow != false;
     SyncVisibility();
-    return TRUE;
+    return true;
 }
 
 void ImageList_EndDrag() {

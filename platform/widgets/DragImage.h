@@ -34,16 +34,16 @@ private:
 
 // Starts a drag with image nImage of the list; the hot spot is the point of the image that
 // sits under the pointer. The image is not shown until ImageList_DragEnter.
-BOOL ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot);
+bool ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int dyHotspot);
 // Shows the image at (x, y) relative to the lock window's top-left corner; a null lock
 // window is the desktop, so (x, y) is a screen position.
-BOOL ImageList_DragEnter(QWidget* hwndLock, int x, int y);
+bool ImageList_DragEnter(QWidget* hwndLock, int x, int y);
 // Moves the image, relative to the lock window as in ImageList_DragEnter.
-BOOL ImageList_DragMove(int x, int y);
+bool ImageList_DragMove(int x, int y);
 // Hides the image and unlocks the window.
-BOOL ImageList_DragLeave(QWidget* hwndLock);
+bool ImageList_DragLeave(QWidget* hwndLock);
 // Hides or shows the image without unlocking.
-BOOL ImageList_DragShowNolock(BOOL fShow);
+bool ImageList_DragShowNolock(bool fShow);
 // Ends the drag; its window goes.
 void ImageList_EndDrag();
 

@@ -49,20 +49,20 @@ QAbstractFileIconProvider* ShellIconProvider() {
     return &s_provider;
 }
 
-QIcon ShellGetSmallIcon(const QByteArray& path) {
-    if (path.isEmpty() || path.contains('\0'))
+QIcon ShellGetSmallIcon(const FilePath& path) {
+    if (path.isEmpty())
         return {};
     const QAbstractFileIconProvider& provider = *ShellIconProvider();
-    if (!IsExactlyShown(path)) {
+    if (!path.isExactlyShown()) {
         // Qt would look up the name its text stands for, which may be another file: ask the
         // system with the bytes and give the plain icon of the kind.
         struct stat st {};
-        if (stat(path.constData(), &st) != 0)
+        if (stat(path.bytes().constData(), &st) != 0)
             return {};
         return provider.icon(S_ISDIR(st.st_mode) ? QAbstractFileIconProvider::Folder
                                                  : QAbstractFileIconProvider::File);
     }
-    const QFileInfo info(DisplayPath(path));
+    const QFileInfo info(path.text());
     if (!info.exists())
         return {};
     const QIcon icon = provider.icon(info);

@@ -24,9 +24,9 @@ constexpr INT_PTR kOpened = 42;
 
 } // namespace
 
-INT_PTR ShellExecute(HWND hwnd, const QString& operation, const QString& file,
+INT_PTR ShellExecute(QObject* owner, const QString& operation, const QString& file,
                      const QString& parameters, const QString& directory, int nShowCmd) {
-    Q_UNUSED(hwnd);
+    Q_UNUSED(owner);
     Q_UNUSED(parameters);
     Q_UNUSED(nShowCmd);
     if (operation != QLatin1String("open") || file.isEmpty())
@@ -39,12 +39,12 @@ INT_PTR ShellExecute(HWND hwnd, const QString& operation, const QString& file,
     return opened ? kOpened : SE_ERR_NOASSOC;
 }
 
-BOOL MessageBeep(UINT uType) {
+bool MessageBeep(UINT uType) {
     if (BeepHook())
         BeepHook()(uType);
     else
         QApplication::beep();
-    return TRUE;
+    return true;
 }
 
 std::optional<QCursor> LoadHandCursor() {

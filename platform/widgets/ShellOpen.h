@@ -19,11 +19,11 @@ constexpr INT_PTR SE_ERR_NOASSOC = 31;
 
 // Opens the file or address; only the verb "open" is known. A result above 32 means it was
 // handed to a program; otherwise SE_ERR_NOASSOC.
-INT_PTR ShellExecute(HWND hwnd, const QString& operation, const QString& file,
+INT_PTR ShellExecute(QObject* owner, const QString& operation, const QString& file,
                      const QString& parameters, const QString& directory, int nShowCmd);
 
 // Plays the desktop's alert sound.
-BOOL MessageBeep(UINT uType);
+bool MessageBeep(UINT uType);
 
 // The desktop's pointing-hand cursor; nullopt when it cannot be had.
 std::optional<QCursor> LoadHandCursor();

@@ -1,7 +1,7 @@
-// The application closed while its join runs: builds the main window as the application does,
-// lists the inputs, joins into the output, closes the window by File > Exit while the join is
-// still running (the help window open too), and ends through the application's own exit path.
-// Arguments: output input...
+// The application closed while its joins run: builds the main window as the application does,
+// joins the inputs into out1, then the last input alone into out2 (which waits for the first),
+// closes the window by File > Exit while they run (the help window open too), and ends through
+// the application's own exit path. Arguments: out1 out2 input...
 // With "--banner host:port" instead, it joins nothing: the window loads its banner from that
 // host and is closed after a second, while the load is still under way.
 #include "app/CHelpWindow.h"
@@ -20,14 +20,16 @@
 int main(int argc, char* argv[]) {
     CVantrelApp app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() < 2)
+    const bool bBannerOnly = args.value(0) == "--banner";
+    if (args.size() < (bBannerOnly ? 2 : 3))
         return 2;
-    const bool bBannerOnly = args[0] == "--banner";
     if (bBannerOnly)
         SetMakerSiteHostForTesting(args[1]);
+    // A join that takes the lock first may report while the window is open; none may later.
+    bool closed = false;
     int boxes = 0;
     SetMessageBoxHookForTesting([&](const MessageBoxCall&) {
-        ++boxes;
+        boxes += closed ? 1 : 0;
         return IDOK;
     });
     {
@@ -36,14 +38,21 @@ int main(int argc, char* argv[]) {
         if (bBannerOnly) {
             QTimer::singleShot(1000, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
         } else {
-            for (const QString& input : args.mid(1)) {
+            for (const QString& input : args.mid(2)) {
                 if (dlg.FileList()->AddFileRow(input) < 0)
                     return 3;
             }
             dlg.SetOutputFile(args[0]);
-            dlg.UpdateData(FALSE);
+            dlg.UpdateData(false);
             QTimer::singleShot(100, &dlg, [&] {
                 dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
+                dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
+            });
+            // Mostly after the first has taken the lock, so it still waits at the close.
+            QTimer::singleShot(150, &dlg, [&] {
+                dlg.FileList()->DeleteAllItems();
+                dlg.FileList()->AddFileRow(args.last());
+                dlg.SetOutputFile(args[1]);
                 dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
             });
             QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
@@ -51,6 +60,7 @@ int main(int argc, char* argv[]) {
         dlg.DoModal();
         AfxSetMainWnd(nullptr);
     }
+    closed = true;
     std::printf("window closed\n");
     std::fflush(stdout);
     const int rc = app.ExitInstance();

@@ -113,7 +113,10 @@ private slots:
             ClickThroughWindow(list->viewport());
             windowStillUsable = presses.count == 1 && box->isVisible();
         });
-        dlg.OnCommand(MAKEWPARAM(WORD(command), 0), 0);
+        if (command == ID_JOIN_COMPLETED)
+            dlg.OnJoinCompleted(); // what a finished join calls
+        else
+            dlg.GetCommandAction(command)->trigger();
 
         QVERIFY(seen.shown);
         QCOMPARE(shownText, text);

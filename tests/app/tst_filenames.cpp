@@ -208,7 +208,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
     QTRY_COMPARE(list->GetItemCount(), names.size());
     for (int i = 0; i < names.size(); ++i) {
-        QCOMPARE(list->GetItemPath(i), Bytes(names[i]));
+        QCOMPARE(list->GetItemPath(i).bytes(), Bytes(names[i]));
         QCOMPARE(list->GetItemText(i, 0), QFile::decodeName(Bytes(names[i])));
     }
     QCOMPARE(boxes.calls.size(), 1);
@@ -217,7 +217,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     QCOMPARE(boxes.calls[0].text.count('\n'), 2);
 
     m_dlg->SetOutputFile(QFile::decodeName(Bytes("out.bin")));
-    m_dlg->UpdateData(FALSE);
+    m_dlg->UpdateData(false);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 2);
@@ -225,11 +225,11 @@ void TestFileNames::droppedNamesJoinExactly() {
     QCOMPARE(ReadBytesNamed(Bytes("out.bin")), expected);
 
     // Sorted, the names take their byte order, the same as their text's where it is text.
-    m_dlg->FileList()->SortRows(0, TRUE, 0, -1);
+    m_dlg->FileList()->SortRows(0, true, 0, -1);
     QList<QByteArray> sorted = names;
     std::sort(sorted.begin(), sorted.end());
     for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(list->GetItemPath(i), Bytes(sorted[i]));
+        QCOMPARE(list->GetItemPath(i).bytes(), Bytes(sorted[i]));
 #endif
 }
 
@@ -335,13 +335,13 @@ void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
     const QString home = QDir::homePath();
     QCOMPARE(answers.calls[0].folder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
     if (startsAtHome) {
-        QCOMPARE(m_dlg->OutputPath(), QFile::encodeName(home) + "/new.bin");
+        QCOMPARE(m_dlg->OutputPath().bytes(), QFile::encodeName(home) + "/new.bin");
     } else if (output.isEmpty()) {
         QVERIFY(m_dlg->OutputFile().isEmpty());
         QCOMPARE(boxes.calls.size(), 1);
         QVERIFY(boxes.calls[0].text.contains(answer));
     } else {
-        QCOMPARE(m_dlg->OutputPath(), Bytes(output));
+        QCOMPARE(m_dlg->OutputPath().bytes(), Bytes(output));
         QCOMPARE(m_dlg->OutputFile(), QFile::decodeName(Bytes(output)));
     }
 #endif

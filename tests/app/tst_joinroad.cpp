@@ -76,6 +76,7 @@ private slots:
     void removeFiles();
     void twoJoinsInQuickSuccession();
     void failingJoinThenAWorkingOne();
+    void closingDuringALongJoin_data();
     void closingDuringALongJoin();
 };
 
@@ -170,7 +171,7 @@ void TestJoinRoad::wholeRoad() {
 
 void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
     m_dlg->SetOutputFile(Path("out.bin"));
-    m_dlg->UpdateData(FALSE);
+    m_dlg->UpdateData(false);
     CMessageBoxRecorder boxes;
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
@@ -404,7 +405,7 @@ void TestJoinRoad::newList() {
     QVERIFY(list->AddFileRow(Path("a.bin")) >= 0);
     QVERIFY(list->AddFileRow(Path("b.txt")) >= 0);
     m_dlg->SetOutputFile(Path("out.bin"));
-    m_dlg->UpdateData(FALSE);
+    m_dlg->UpdateData(false);
 
     boxes.answer = IDNO;
     m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
@@ -469,7 +470,13 @@ void TestJoinRoad::twoJoinsInQuickSuccession() {
         if (box->text() != kSuccess)
             return;
         if (++successes == 1) {
-            QTest::qWait(300); // the second join had every chance to start
+            // The first join holds the lock while its box is up, so the second, already
+            // started, cannot have written.
+            const bool lockHeld = !g_csJoin.tryLock();
+            if (!lockHeld)
+                g_csJoin.unlock();
+            QVERIFY(lockHeld);
+            QCOMPARE(CJoinThread::LiveCount(), 2);
             secondOutputWhileFirstBoxUp << ReadFile(Path("out2.bin"));
             secondWatch.emplace(WhenBoxShown(answer, 20000));
         }
@@ -505,23 +512,44 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
     QCOMPARE(ReadFile(Path("out.bin")), QByteArray("abc"));
 }
 
+void TestJoinRoad::closingDuringALongJoin_data() {
+    // Names: "pipe" is made a named pipe; "head" and "tail" hold data.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<bool>("headLeft"); // whether the stopped join left the head in its output
+    QTest::newRow("pipe input with no writer")
+        << "out1" << QStringList{"head", "pipe", "tail"} << true;
+    QTest::newRow("pipe output with no reader") << "pipe" << QStringList{"head", "tail"} << false;
+    QTest::newRow("endless device input")
+        << "/dev/null" << QStringList{"/dev/zero", "tail"} << false;
+}
+
 void TestJoinRoad::closingDuringALongJoin() {
 #ifndef Q_OS_UNIX
-    QSKIP("keeps a join waiting on a named pipe (POSIX)");
+    QSKIP("keeps a join waiting on a named pipe or /dev/zero (POSIX)");
 #else
-    // The application's own exit path, in a process of its own: see appexit_helper. The join
-    // waits on a pipe that nobody writes; the closed program must not wait with it.
-    const QString pipe = Path("pipe");
-    QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
-    const QByteArray head = PatternBytes(50000, 5);
-    WriteFile(Path("head.bin"), head);
+    QFETCH(QString, output);
+    QFETCH(QStringList, inputs);
+    QFETCH(bool, headLeft);
+    // The application's own exit path, in a process of its own: see appexit_helper. The first
+    // join waits or runs without end; the closed program must not wait with it, and the second
+    // join, of regular files, still writes its whole output. No box comes after the close.
+    const QByteArray headData = PatternBytes(100000, 4), tailData = PatternBytes(5000, 5);
+    WriteFile(Path("head"), headData);
+    WriteFile(Path("tail"), tailData);
+    QVERIFY(mkfifo(Path("pipe").toLocal8Bit().constData(), 0600) == 0);
+    const auto path = [&](const QString& name) { return name.startsWith('/') ? name : Path(name); };
+    QStringList args{path(output), Path("out2")};
+    for (const QString& input : inputs)
+        args << path(input);
 
-    const CHelperRun run =
-        RunPastWindowClose(APPEXIT_HELPER, {Path("out.bin"), Path("head.bin"), pipe});
+    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, args);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
-    QCOMPARE(ReadFile(Path("out.bin")), head);
+    if (output == "out1")
+        QCOMPARE(ReadFile(Path("out1")), headLeft ? headData : QByteArray());
+    QCOMPARE(ReadFile(Path("out2")), tailData);
 #endif
 }
 

@@ -222,7 +222,7 @@ private slots:
         QTRY_COMPARE(byAction.Order(), order);
         for (CWindowWithFiles* w : {&byKey, &byClick, &byAction}) {
             QCOMPARE(w->Order(), order);
-            BOOL bAscending = FALSE;
+            bool bAscending = false;
             QCOMPARE(w->list->GetHeaderCtrl()->GetSortIndicator(&bAscending), 0);
             QCOMPARE(bool(bAscending), presses % 2 == 1);
             QCOMPARE(HeaderCell(w->list)->text(QAccessible::Description), description);

@@ -2,8 +2,6 @@
 // widget dependency that creeps into the worker breaks its build.
 #include "join/CJoinThread.h"
 #include "platform/core/AfxMessageBox.h"
-#include "platform/core/LocalPath.h"
-#include "platform/core/SendMessage.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,13 +15,10 @@
 
 namespace {
 
-class CNotifyTarget : public QObject, public ICommandTarget {
+class CNotifyTarget : public QObject {
 public:
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
-        commands.append({wParam, lParam});
-        return TRUE;
-    }
-    QList<QPair<WPARAM, LPARAM>> commands;
+    void OnJoinCompleted() { ++completions; }
+    int completions = 0;
 };
 
 // Answers the worker's boxes as the windowing side would, and records them.
@@ -48,12 +43,13 @@ QByteArray Contents(const QString& path) {
 }
 
 // A worker for one join that reports to target, not started yet.
-CJoinThread* NewJoin(QObject* target, const QStringList& inputs, const QString& output) {
-    auto* worker = new CJoinThread;
+CJoinThread* NewJoin(CNotifyTarget* target, const QStringList& inputs, const QString& output) {
+    JoinRequest request;
     for (const QString& input : inputs)
-        worker->m_lstInputPaths.push_back(PathBytes(input).toStdString());
-    worker->m_strOutputPath = PathBytes(output).toStdString();
-    worker->m_hNotifyWnd = target;
+        request.inputPaths << *FilePath::fromText(input);
+    request.outputPath = *FilePath::fromText(output);
+    auto* worker = new CJoinThread(request);
+    QObject::connect(worker, &CJoinThread::JoinCompleted, target, &CNotifyTarget::OnJoinCompleted);
     return worker;
 }
 

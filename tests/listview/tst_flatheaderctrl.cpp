@@ -93,12 +93,12 @@ class TestFlatHeaderCtrl : public QObject {
 private slots:
     void sortIndicatorRecord() {
         CFlatHeaderCtrl header;
-        BOOL bAscending = TRUE;
+        bool bAscending = true;
         QCOMPARE(header.GetSortIndicator(&bAscending), -1);
-        QCOMPARE(bAscending, FALSE);
-        header.SetSortIndicator(2, TRUE);
+        QCOMPARE(bAscending, false);
+        header.SetSortIndicator(2, true);
         QCOMPARE(header.GetSortIndicator(&bAscending), 2);
-        QCOMPARE(bAscending, TRUE);
+        QCOMPARE(bAscending, true);
         QCOMPARE(header.GetSortIndicator(nullptr), 2);
         QVERIFY(!header.isSortIndicatorShown());
         QVERIFY(!header.sectionsMovable());
@@ -153,7 +153,7 @@ private slots:
     void emptyHeaderPaintsOnlyTheFace() {
         CHeaderFixture f({});
         f.header.SetHotDivider(0);
-        f.header.SetSortIndicator(0, TRUE);
+        f.header.SetSortIndicator(0, true);
         const QImage img = f.Grab();
         QVERIFY(img.width() >= 300);
         for (int y = 0; y < img.height(); ++y)
@@ -289,7 +289,7 @@ private slots:
             f.model.setHeaderData(0, Qt::Horizontal, blue, kHeaderBitmapRole);
         }
         f.model.setHeaderData(0, Qt::Horizontal, extraFormat, kHeaderFormatRole);
-        f.header.SetSortIndicator(0, TRUE);
+        f.header.SetSortIndicator(0, true);
         const QImage img = f.Grab();
         const int textWidth = QFontMetrics(f.header.font()).horizontalAdvance("Ab");
         if (markLeft < 0)
@@ -318,7 +318,7 @@ private slots:
         QFETCH(int, width);
         QFETCH(bool, drawn);
         CHeaderFixture f({width, 100});
-        f.header.SetSortIndicator(0, FALSE);
+        f.header.SetSortIndicator(0, false);
         QCOMPARE(MarkMismatch(f.Grab(), 6, kTop, drawn ? kDescending : nullptr), QString());
     }
 
@@ -353,7 +353,7 @@ private slots:
         f.SetText(0, "Ab");
         f.SetText(1, "Ab");
         f.model.setHeaderData(0, Qt::Horizontal, HDF_OWNERDRAW, kHeaderFormatRole);
-        f.header.SetSortIndicator(0, TRUE);
+        f.header.SetSortIndicator(0, true);
         const QImage img = f.Grab();
         for (int y = 1; y < kHeight - 1; ++y)
             for (int x = 1; x < 78; ++x)
@@ -367,7 +367,7 @@ private slots:
     void partialRepaintChangesOnlyThatPart() {
         CHeaderFixture f({50, 70, 40});
         f.SetText(1, "Abc");
-        f.header.SetSortIndicator(1, TRUE);
+        f.header.SetSortIndicator(1, true);
         f.header.SetHotDivider(2);
         const QImage full = f.Grab();
         QImage part(full.size(), QImage::Format_RGB32);
@@ -409,7 +409,7 @@ private slots:
 
     void newColoursAfterPaletteChange() {
         CHeaderFixture f({50, 70});
-        f.header.SetSortIndicator(0, TRUE);
+        f.header.SetSortIndicator(0, true);
         const QRgb face = qRgb(10, 60, 90), light = qRgb(240, 230, 10), shadow = qRgb(90, 0, 90);
         f.header.setPalette(TestPalette(face, light, shadow));
         const QImage img = f.Grab();

@@ -239,14 +239,14 @@ private slots:
         const QPoint centre = HeaderItemCentre(*host.list, 0);
         const QStringList orders[] = {
             {"B", "C", "a", "b"}, {"b", "a", "C", "B"}, {"B", "C", "a", "b"}};
-        const BOOL directions[] = {TRUE, FALSE, TRUE};
+        const bool directions[] = {true, false, true};
         for (int click = 0; click < 3; ++click) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
             QStringList expected;
             for (const QString& n : orders[click])
                 expected << base + n;
             QCOMPARE(RowTexts(*host.list), expected);
-            BOOL bAscending = !directions[click];
+            bool bAscending = !directions[click];
             QCOMPARE(header->GetSortIndicator(&bAscending), 0);
             QCOMPARE(bAscending, directions[click]);
             // The selection went with its row; the click selected nothing itself.
@@ -257,9 +257,9 @@ private slots:
         QTest::mouseClick(header->viewport(), Qt::RightButton, {}, centre);
         QTest::mouseClick(header->viewport(), Qt::MiddleButton, {}, centre);
         QCOMPARE(RowTexts(*host.list).first(), base + "B");
-        BOOL bAscending = FALSE;
+        bool bAscending = false;
         QCOMPARE(header->GetSortIndicator(&bAscending), 0);
-        QCOMPARE(bAscending, TRUE);
+        QCOMPARE(bAscending, true);
         // Only the left button sorts, whoever reports the click.
         host.list->OnHeaderItemClick(0, 1);
         QCOMPARE(RowTexts(*host.list).first(), base + "B");
@@ -284,7 +284,7 @@ private slots:
         }
         list.selectionModel()->setCurrentIndex(list.model()->index(7, 0),
                                                QItemSelectionModel::NoUpdate);
-        QVERIFY(list.SortRows(0, FALSE, 0, -1));
+        QVERIFY(list.SortRows(0, false, 0, -1));
         for (int r = 0; r < n; ++r) {
             const int id = list.GetItemText(r, 1).toInt();
             if (r > 0)
@@ -314,7 +314,7 @@ private slots:
                 list.AddFileRow(File(name));
         }
         const QStringList before = RowTexts(list);
-        QCOMPARE(list.SortRows(column, TRUE, 0, -1), FALSE);
+        QCOMPARE(list.SortRows(column, true, 0, -1), false);
         QCOMPARE(RowTexts(list), before);
     }
 

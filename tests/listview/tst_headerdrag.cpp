@@ -50,7 +50,7 @@ public:
 
     LRESULT OnHeaderNotify(const NMHEADER& nmh) override {
         calls.append({nmh.hdr.code, nmh.iItem, nmh.pitem ? nmh.pitem->pszText : QString(),
-                      nmh.hdr.hwndFrom.data()});
+                      nmh.hdr.hwndFrom});
         return nmh.hdr.code == HDN_BEGINDRAG ? beginAnswer : endAnswer;
     }
 };
@@ -597,7 +597,7 @@ private slots:
         QFETCH(QString, result);
         CDragFixture f;
         const std::vector<int> v(order.begin(), order.end());
-        QCOMPARE(f.header->SetOrderArray(v) != FALSE, result != "EFGH");
+        QCOMPARE(f.header->SetOrderArray(v) != false, result != "EFGH");
         QCOMPARE(f.Order(), result);
         const std::vector<int> back = f.header->GetOrderArray();
         const QList<int> want = result == "EFGH" ? QList<int>{0, 1, 2, 3} : order;

@@ -1,6 +1,5 @@
-// The stand-ins for Windows message boxes and SendMessage: who may use a window while a box
-// is up, what reaches the user-interface thread, and that nothing waits forever at exit.
-#include "platform/core/SendMessage.h"
+// Message boxes and calls handed to the user-interface thread: who may use a window while a box
+// is up, and that nothing waits forever at exit.
 #include "platform/core/UiThread.h"
 #include "platform/widgets/MessageBox.h"
 #include "tests/support/GuiTestSupport.h"
@@ -19,21 +18,14 @@
 
 namespace {
 
-class CTestWindow : public QWidget, public ICommandTarget {
+class CTestWindow : public QWidget {
 public:
     CTestWindow() {
         button = new QPushButton("Press", this);
         button->setGeometry(10, 10, 80, 30);
         resize(200, 100);
     }
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
-        commands.append({wParam, lParam});
-        onUiThread = IsUiThread();
-        return TRUE;
-    }
     QPushButton* button;
-    QList<QPair<WPARAM, LPARAM>> commands;
-    bool onUiThread = false;
 };
 
 } // namespace
@@ -51,8 +43,6 @@ private slots:
     void afxMessageBoxFromWorkerIsOwnedByMainWindow();
     void boxesAfterShutdownAreNotShown();
 
-    void sendMessageRunsHandlerOnUiThread();
-    void sendMessageToDestroyedWindowIsDropped();
     void shutdownReleasesWaitingWorker();
 };
 
@@ -169,40 +159,14 @@ void TestPlatform::boxesAfterShutdownAreNotShown() {
     QVERIFY(recorder.calls.isEmpty());
 }
 
-void TestPlatform::sendMessageRunsHandlerOnUiThread() {
-    CTestWindow window;
-    const HWND target(&window);
-    auto result = std::async(std::launch::async, [&] {
-        return SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
-    });
-    QTRY_COMPARE(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-    QCOMPARE(result.get(), LRESULT(TRUE));
-    QCOMPARE(window.commands.size(), 1);
-    QCOMPARE(LOWORD(window.commands[0].first), WORD(1124));
-    QCOMPARE(HIWORD(window.commands[0].first), WORD(0));
-    QVERIFY(window.onUiThread);
-}
-
-void TestPlatform::sendMessageToDestroyedWindowIsDropped() {
-    auto* window = new CTestWindow;
-    const HWND target(window);
-    delete window;
-    auto result = std::async(std::launch::async, [&] {
-        return SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
-    });
-    QTRY_COMPARE(result.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-    QCOMPARE(result.get(), LRESULT(0));
-}
-
 void TestPlatform::shutdownReleasesWaitingWorker() {
     // The worker waits for a user-interface thread that is busy; the application then ends
     // without ever getting to the request.
-    CTestWindow window;
-    const HWND target(&window);
     std::atomic<bool> sending{false};
+    bool ran = false;
     std::thread worker([&] {
         sending = true;
-        SendMessage(target, WM_COMMAND, MAKEWPARAM(1124, 0), 0);
+        RunOnUiThread([&] { ran = true; });
     });
     while (!sending)
         QThread::msleep(1);
@@ -210,7 +174,7 @@ void TestPlatform::shutdownReleasesWaitingWorker() {
     ShutdownUiThreadCalls();
     worker.join(); // would hang if the request were still waited for
     QCoreApplication::processEvents();
-    QVERIFY(window.commands.isEmpty());
+    QVERIFY(!ran);
 }
 
 QTEST_MAIN(TestPlatform)

@@ -120,7 +120,7 @@ void TestTextToolBar::labelsFromStringTable() {
     QFETCH(UINT, id);
     QFETCH(QString, label);
     CTextToolBar toolbar;
-    QCOMPARE(toolbar.LoadToolBarWithLabels(IDR_TOOLBAR), TRUE);
+    QCOMPARE(toolbar.LoadToolBarWithLabels(IDR_TOOLBAR), true);
     QCOMPARE(toolbar.GetCount(), 9);
     QCOMPARE(toolbar.GetItemID(index), id);
     QToolButton* button = toolbar.GetButton(index);
@@ -139,7 +139,7 @@ void TestTextToolBar::labelsOfUnusualStrings() {
     SetStringResourceForTesting(0, "Zero\nZero"); // a separator takes no label all the same
     SetToolBarResourceForTesting(kTestToolBar, {40001, 0, 40002, 40003, 40004, 0});
     CTextToolBar toolbar;
-    QCOMPARE(toolbar.LoadToolBarWithLabels(kTestToolBar), TRUE);
+    QCOMPARE(toolbar.LoadToolBarWithLabels(kTestToolBar), true);
     QStringList labels;
     for (int i = 0; i < toolbar.GetCount(); ++i)
         labels << (toolbar.GetButton(i) ? toolbar.GetButtonText(i) : QStringLiteral("|"));
@@ -214,7 +214,7 @@ void TestTextToolBar::reloadAndUnknownResource() {
     QCOMPARE(toolbar.GetButtonSize(), size);
     QCOMPARE(toolbar.GetButtonText(2), QStringLiteral("Add Files"));
 
-    QCOMPARE(toolbar.LoadToolBarWithLabels(4242), FALSE);
+    QCOMPARE(toolbar.LoadToolBarWithLabels(4242), false);
     QCOMPARE(toolbar.GetCount(), 9);
     QCOMPARE(toolbar.GetButtonSize(), size);
     QCOMPARE(toolbar.GetButtonText(8), QStringLiteral("   About   "));
@@ -297,7 +297,7 @@ void TestTextToolBar::dropDownRequestGoesNowhere() {
     header.idFrom = AFX_IDW_TOOLBAR;
     header.code = TBN_DROPDOWN;
     LRESULT result = 77;
-    QCOMPARE(toolbar.OnNotify(0, reinterpret_cast<LPARAM>(&header), &result), FALSE);
+    QCOMPARE(toolbar.OnNotify(0, reinterpret_cast<LPARAM>(&header), &result), false);
     QCOMPARE(result, LRESULT(77));
     QCOMPARE(int(TBN_DROPDOWN), -710);
 }
