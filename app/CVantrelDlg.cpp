@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
@@ -169,10 +170,17 @@ QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
         {ID_HELP_ABOUT, &CVantrelDlg::OnAbout},
         {ID_HELP_CONTENTS, &CVantrelDlg::OnHelpContents},
     };
+    // While rows are dragged the list takes no edits: the indices being moved must hold.
+    static const QSet<UINT> listEdits = {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES};
     auto* action = new QAction(text, this);
     action->setData(nID);
-    if (const auto handler = handlers.value(nID))
-        connect(action, &QAction::triggered, this, handler);
+    if (const auto handler = handlers.value(nID)) {
+        const bool editsList = listEdits.contains(nID);
+        connect(action, &QAction::triggered, this, [this, handler, editsList] {
+            if (!editsList || !m_ctlFileList->IsDraggingRows())
+                (this->*handler)();
+        });
+    }
     m_actions.insert(nID, action);
     return action;
 }

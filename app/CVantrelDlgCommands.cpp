@@ -43,8 +43,7 @@ void PrepareFileDialog(QFileDialog& dialog) {
 } // namespace
 
 void CVantrelDlg::OnNewList() {
-    // Commands that change the list wait until dragged rows have been dropped.
-    if (m_ctlFileList->IsDraggingRows() || m_ctlFileList->GetItemCount() == 0)
+    if (m_ctlFileList->GetItemCount() == 0)
         return;
     if (Ask(QStringLiteral("Would you like to create a new list of files to join?")) != IDYES)
         return;
@@ -53,8 +52,6 @@ void CVantrelDlg::OnNewList() {
 }
 
 void CVantrelDlg::OnAddFiles() {
-    if (m_ctlFileList->IsDraggingRows())
-        return;
     QFileDialog dialog(this, QStringLiteral("Add Files to Join"));
     PrepareFileDialog(dialog);
     StartFileDialog(dialog);
@@ -80,8 +77,6 @@ void CVantrelDlg::OnAddFiles() {
 }
 
 void CVantrelDlg::OnRemoveFiles() {
-    if (m_ctlFileList->IsDraggingRows())
-        return;
     if (m_ctlFileList->GetItemCount() == 0) {
         Tell(QStringLiteral("There are no files to remove!"));
         return;
