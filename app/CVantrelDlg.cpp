@@ -170,16 +170,14 @@ QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
         {ID_HELP_ABOUT, &CVantrelDlg::OnAbout},
         {ID_HELP_CONTENTS, &CVantrelDlg::OnHelpContents},
     };
-    // While rows are dragged the list takes no edits: the indices being moved must hold.
     static const QSet<UINT> listEdits = {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES};
     auto* action = new QAction(text, this);
     action->setData(nID);
     if (const auto handler = handlers.value(nID)) {
-        const bool editsList = listEdits.contains(nID);
-        connect(action, &QAction::triggered, this, [this, handler, editsList] {
-            if (!editsList || !m_ctlFileList->IsDraggingRows())
-                (this->*handler)();
-        });
+        if (listEdits.contains(nID))
+            m_ctlFileList->ConnectEdit(action, [this, handler] { (this->*handler)(); });
+        else
+            connect(action, &QAction::triggered, this, handler);
     }
     m_actions.insert(nID, action);
     return action;

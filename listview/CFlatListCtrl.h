@@ -8,6 +8,7 @@
 #include "platform/core/WinTypes.h"
 #include "platform/widgets/CImageList.h"
 
+#include <QAction>
 #include <QList>
 #include <QTableWidget>
 
@@ -68,8 +69,15 @@ public:
     DWORD GetExtendedStyle() const { return m_dwExStyle; }
     void SetExtendedStyle(DWORD dwExStyle);
     // While rows are dragged the list takes no edit, so the rows that move stay the ones the
-    // drag began with.
+    // drag began with: no key, no drop, and no action connected with ConnectEdit.
     bool IsDraggingRows() const { return m_pDragImage != nullptr; }
+    // Connects an action that edits the rows from outside the list (New, Add, Remove).
+    template <typename Edit> void ConnectEdit(QAction* action, Edit edit) {
+        connect(action, &QAction::triggered, this, [this, edit] {
+            if (!IsDraggingRows())
+                edit();
+        });
+    }
     const CImageList& GetImageList() const { return m_imageList; }
 
     bool SortRows(int nColumn, bool bAscending, int nLow, int nHigh);
