@@ -16,10 +16,10 @@ class CFHDragWnd;
 class CImageList;
 
 // The header's parent answers its column-drag notifications (HDN_BEGINDRAG, HDN_ENDDRAG)
-// here; nonzero refuses. A parent without this interface accepts both.
+// here; true refuses. A parent without this interface accepts both.
 class IHeaderNotifyTarget {
 public:
-    virtual LRESULT OnHeaderNotify(const NMHEADER& nmh) = 0;
+    virtual bool OnHeaderNotify(const NMHEADER& nmh) = 0;
 
 protected:
     ~IHeaderNotifyTarget() = default;
@@ -86,7 +86,8 @@ protected:
 private:
     friend class CFHDragWnd;
 
-    LRESULT NotifyParent(UINT nCode);
+    // True when the parent refuses.
+    bool NotifyParent(UINT nCode);
     void BeginDrag();
     void TrackDrag(const QPoint& pt, const QPoint& ptScreen);
     void EndDrag(bool bMayReorder);

@@ -61,10 +61,10 @@ int CFlatHeaderCtrl::GapAt(const QPoint& pt) const {
     return visualIndex(nItem) + (pt.x() > middle ? 1 : 0);
 }
 
-LRESULT CFlatHeaderCtrl::NotifyParent(UINT nCode) {
+bool CFlatHeaderCtrl::NotifyParent(UINT nCode) {
     auto* pTarget = dynamic_cast<IHeaderNotifyTarget*>(parentWidget());
     if (!pTarget)
-        return 0;
+        return false;
     NMHEADER nmh;
     nmh.hdr.hwndFrom = this;
     nmh.hdr.idFrom = 0;
@@ -106,7 +106,7 @@ void CFlatHeaderCtrl::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void CFlatHeaderCtrl::BeginDrag() {
-    if (NotifyParent(HDN_BEGINDRAG) == 0) {
+    if (!NotifyParent(HDN_BEGINDRAG)) {
         QRect rc;
         GetItemRect(m_nHitItem, &rc);
         auto pWnd = std::make_unique<CFHDragWnd>();
@@ -152,7 +152,7 @@ void CFlatHeaderCtrl::TrackDrag(const QPoint& pt, const QPoint& ptScreen) {
 
 void CFlatHeaderCtrl::EndDrag(bool bMayReorder) {
     qApp->removeEventFilter(this);
-    if (NotifyParent(HDN_ENDDRAG) == 0 && bMayReorder && m_nDropDivider >= 0) {
+    if (!NotifyParent(HDN_ENDDRAG) && bMayReorder && m_nDropDivider >= 0) {
         std::vector<int> order = GetOrderArray();
         if (MoveColumnToGap(order, m_nHitOrder, m_nDropDivider))
             SetOrderArray(order);

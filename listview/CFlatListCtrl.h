@@ -100,7 +100,7 @@ public slots:
 
 public:
     // Column drags are accepted: Qt's view follows the header's new order by itself.
-    LRESULT OnHeaderNotify(const NMHEADER&) override { return 0; }
+    bool OnHeaderNotify(const NMHEADER&) override { return false; }
 
 protected:
     bool event(QEvent* e) override;

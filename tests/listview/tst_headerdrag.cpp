@@ -45,10 +45,10 @@ public:
         QObject* from;
     };
     QList<Call> calls;
-    LRESULT beginAnswer = 0;
-    LRESULT endAnswer = 0;
+    bool beginAnswer = false;
+    bool endAnswer = false;
 
-    LRESULT OnHeaderNotify(const NMHEADER& nmh) override {
+    bool OnHeaderNotify(const NMHEADER& nmh) override {
         calls.append({nmh.hdr.code, nmh.iItem, nmh.pitem ? nmh.pitem->pszText : QString(),
                       nmh.hdr.hwndFrom});
         return nmh.hdr.code == HDN_BEGINDRAG ? beginAnswer : endAnswer;
@@ -339,7 +339,7 @@ private slots:
 
     void refusedStart() {
         CDragFixture f;
-        f.parent.beginAnswer = 1;
+        f.parent.beginAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QSignalSpy entered(f.header, &QHeaderView::sectionEntered);
         f.StartDrag(30);
@@ -360,7 +360,7 @@ private slots:
 
     void refusedEnd() {
         CDragFixture f;
-        f.parent.endAnswer = 1;
+        f.parent.endAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
         f.Move(170);
@@ -372,7 +372,7 @@ private slots:
         QVERIFY(!QWidget::mouseGrabber());
         QTRY_COMPARE(f.MarkerX(), kNoMarker);
         // The next drag works as ever.
-        f.parent.endAnswer = 0;
+        f.parent.endAnswer = false;
         QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
     }
 
