@@ -95,6 +95,11 @@ void SetUiShutdownHook(std::function<void()> hook) {
     s_shutdownHook = std::move(hook);
 }
 
+int WaitingUiThreadCallsForTesting() {
+    std::lock_guard lock(s_mutex);
+    return static_cast<int>(s_pending.size());
+}
+
 void ResetUiThreadCallsForTesting() {
     std::lock_guard lock(s_mutex);
     s_bShutDown = false;

@@ -24,3 +24,5 @@ bool IsUiShutDown();
 
 // Tests run several windows' lives in one process.
 void ResetUiThreadCallsForTesting();
+// How many calls from other threads wait for the user-interface thread.
+int WaitingUiThreadCallsForTesting();

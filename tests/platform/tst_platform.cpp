@@ -12,7 +12,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <atomic>
 #include <future>
 #include <thread>
 
@@ -162,15 +161,11 @@ void TestPlatform::boxesAfterShutdownAreNotShown() {
 void TestPlatform::shutdownReleasesWaitingWorker() {
     // The worker waits for a user-interface thread that is busy; the application then ends
     // without ever getting to the request.
-    std::atomic<bool> sending{false};
     bool ran = false;
-    std::thread worker([&] {
-        sending = true;
-        RunOnUiThread([&] { ran = true; });
-    });
-    while (!sending)
-        QThread::msleep(1);
-    QThread::msleep(50); // the request is queued by now, and no events are processed
+    std::thread worker([&] { RunOnUiThread([&] { ran = true; }); });
+    // No events are processed here, so the request stays queued.
+    while (WaitingUiThreadCallsForTesting() == 0)
+        QThread::yieldCurrentThread();
     ShutdownUiThreadCalls();
     worker.join(); // would hang if the request were still waited for
     QCoreApplication::processEvents();
