@@ -86,12 +86,6 @@ private:
     int m_nOpens = 0;
 };
 
-void Navigate(CExplorer1* pane, const QString& url) {
-    VARIANT empty;
-    VariantInit(&empty);
-    pane->Navigate(url, &empty, &empty, &empty, &empty);
-}
-
 // A pane of the main window's size in a window of its own.
 struct CLoadedPane {
     QWidget window;
@@ -102,7 +96,7 @@ struct CLoadedPane {
         pane->setGeometry(0, 0, 64, 26);
         window.show();
         QSignalSpy settled(pane, &CExplorer1::PageSettled);
-        Navigate(pane, url);
+        pane->Navigate(url);
         return settled.wait(10000);
     }
 };
@@ -198,7 +192,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
 
     const qint64 rssBefore = ResetPeakRss();
     const double cpuBefore = ThreadCpuMs();
-    Navigate(pane, server.Url("/hostile.html"));
+    pane->Navigate(server.Url("/hostile.html"));
     QVERIFY(settled.wait(30000));
     pane->grab(); // painted as it would be on screen
     const double uiMs = ThreadCpuMs() - cpuBefore;
