@@ -54,20 +54,11 @@ CVantrelDlg::CVantrelDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     InstallAccessibleLineEdits(); // for this window and every dialog it opens
     m_hIcon = LoadWindowIcon(IDR_MAINFRAME);
-    m_pBannerHost = new CWebCtrlInterFace;
-    m_pBannerHost->AddRef();
     CreateControls();
     OnInitDialog();
 }
 
-CVantrelDlg::~CVantrelDlg() {
-    // The pane, destroyed after this, drops the control's reference; whichever goes last
-    // deletes the host.
-    if (m_pBannerHost != nullptr) {
-        m_pBannerHost->Release();
-        m_pBannerHost = nullptr;
-    }
-}
+CVantrelDlg::~CVantrelDlg() = default;
 
 void CVantrelDlg::CreateControls() {
     const DialogBaseUnits base = GetDialogBaseUnits(font());
@@ -141,23 +132,8 @@ bool CVantrelDlg::OnInitDialog() {
 }
 
 void CVantrelDlg::InitBanner() {
-    // Hand the control our site; any step that fails skips the rest, and the page loads
-    // either way.
-    IUnknown* pUnk = m_pBannerHost != nullptr ? m_wndBanner->GetControlUnknown() : nullptr;
-    void* pBrowser = nullptr;
-    if (pUnk != nullptr && SUCCEEDED(pUnk->QueryInterface(IID_IWebBrowser2, &pBrowser))) {
-        auto* pWebBrowser = static_cast<IWebBrowser2*>(pBrowser);
-        void* pOleObject = nullptr;
-        if (SUCCEEDED(pWebBrowser->QueryInterface(IID_IOleObject, &pOleObject))) {
-            static_cast<IOleObject*>(pOleObject)->SetClientSite(m_pBannerHost);
-            static_cast<IOleObject*>(pOleObject)->Release();
-        }
-        pWebBrowser->Release();
-    }
-    VARIANT empty;
-    VariantInit(&empty);
-    m_wndBanner->Navigate(BannerPageAddress(), &empty, &empty, &empty, &empty);
-    VariantClear(&empty);
+    m_wndBanner->SetHost(bannerHost);
+    m_wndBanner->Navigate(BannerPageAddress());
 }
 
 QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {

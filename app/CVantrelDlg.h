@@ -1,6 +1,7 @@
 // The program's only window: the file list, the output field, menu, toolbar and status bar.
 #pragma once
 
+#include "banner/CWebCtrlInterFace.h"
 #include "platform/core/FilePath.h"
 #include "platform/core/WinTypes.h"
 
@@ -13,7 +14,6 @@ class CExplorer1;
 class CFlatListCtrl;
 class CStatusBarCtrl;
 class CTextToolBar;
-class CWebCtrlInterFace;
 class QAction;
 class QFileDialog;
 class QLineEdit;
@@ -46,7 +46,6 @@ public:
     CTextToolBar* ToolBar() const { return m_wndToolBar; }
     CStatusBarCtrl* StatusBar() const { return m_wndStatusBar; }
     CExplorer1* Banner() const { return m_wndBanner; }
-    CWebCtrlInterFace* BannerHost() const { return m_pBannerHost; }
 
     // The output file as shown; UpdateData(false) puts it in its field.
     const QString& OutputFile() const { return m_strOutputFile; }
@@ -99,7 +98,7 @@ private:
     QString dialogFolder; // kept for this run only
     QIcon m_hIcon;
     CExplorer1* m_wndBanner = nullptr;
-    CWebCtrlInterFace* m_pBannerHost = nullptr;
+    CWebCtrlInterFace bannerHost; // handed to the banner pane, which keeps a copy
 
     QHash<UINT, QAction*> m_actions;
     QMenuBar* m_pMenuBar = nullptr;

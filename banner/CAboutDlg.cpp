@@ -68,10 +68,10 @@ void CAboutDlg::CreateControls() {
     setTabOrder(ok, link);
 }
 
-BOOL CAboutDlg::OnInitDialog() {
+bool CAboutDlg::OnInitDialog() {
     m_wndLink.SubclassDlgItem(IDC_WEBSITE_LINK, this);
     m_wndLink.m_strTarget = MakerSiteAddress();
-    return TRUE;
+    return true;
 }
 
 int CAboutDlg::DoModal() {

@@ -19,7 +19,7 @@ public:
     CStaticLink m_wndLink;
 
 protected:
-    BOOL OnInitDialog();
+    bool OnInitDialog();
 
 private:
     void CreateControls();

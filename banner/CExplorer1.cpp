@@ -33,8 +33,7 @@ void RunOffThread(QObject* context, const int* pLoad, Fn fn, Done done) {
 
 } // namespace
 
-CExplorer1::CExplorer1(QWidget* pParent)
-    : QWidget(pParent), m_pControl(new CWebBrowserControl(this)), m_pView(new QTextBrowser(this)) {
+CExplorer1::CExplorer1(QWidget* pParent) : QWidget(pParent), m_pView(new QTextBrowser(this)) {
     auto* document = new CBannerDocument(m_pView);
     m_pLayout = new CBannerLayout(document);
     document->setDocumentLayout(m_pLayout);
@@ -53,25 +52,17 @@ CExplorer1::CExplorer1(QWidget* pParent)
     connect(m_pView, &QTextEdit::selectionChanged, m_pView->viewport(),
             qOverload<>(&QWidget::update));
     connect(m_pView, &QWidget::customContextMenuRequested, this, &CExplorer1::OnContextMenu);
-    ApplyHostInfo();
+    ApplyHost();
 }
 
 CExplorer1::~CExplorer1() {
     if (m_pLoader != nullptr)
         m_pLoader->Stop();
-    // The control lets go of its site even if someone still holds the control.
-    m_pControl->Close();
-    m_pControl->Release();
 }
 
-IUnknown* CExplorer1::GetControlUnknown() const {
-    return static_cast<IWebBrowser2*>(m_pControl);
-}
-
-void CExplorer1::Navigate(const QString& URL, VARIANT* Flags, VARIANT* TargetFrameName,
-                          VARIANT* PostData, VARIANT* Headers) {
-    m_pControl->Navigate(reinterpret_cast<BSTR>(URL.utf16()), Flags, TargetFrameName, PostData,
-                         Headers);
+void CExplorer1::SetHost(const CWebCtrlInterFace& newHost) {
+    host = newHost;
+    ApplyHost();
 }
 
 void CExplorer1::SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs) {
@@ -81,7 +72,7 @@ void CExplorer1::SetLoadLimits(qint64 nMaxBytes, int nTimeoutMs) {
         m_pLoader->SetLimits(nMaxBytes, nTimeoutMs);
 }
 
-void CExplorer1::OnNavigate(const QString& url) {
+void CExplorer1::Navigate(const QString& url) {
     m_strLocation = url;
     if (m_pLoader != nullptr)
         m_pLoader->Stop();
@@ -121,10 +112,6 @@ void CExplorer1::StartLoad() {
         m_pLoader->SetLimits(m_nMaxBytes, m_nTimeoutMs);
     }
     m_pLoader->Start(QUrl(m_strLocation));
-}
-
-void CExplorer1::OnClientSiteChanged() {
-    ApplyHostInfo();
 }
 
 void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
@@ -188,7 +175,6 @@ void CExplorer1::ShowPage(const QList<QImage>& images) {
     m_pView->setHtml(m_page.html);
     m_visitedLinkColor = m_page.visitedLinkColor;
     m_page = CBannerPage();
-    ApplyHostInfo(); // the control asks again for every document
     // Laid out for the place the view will take, and shown once that picture has come.
     m_pView->setGeometry(rect());
     m_pView->document()->setPageSize(QSizeF(m_pView->contentsRect().width(), -1));
@@ -203,17 +189,11 @@ void CExplorer1::OnPictureReady() {
     emit PageSettled(true);
 }
 
-void CExplorer1::ApplyHostInfo() {
-    DOCHOSTUIINFO info{sizeof(DOCHOSTUIINFO), 0, 0, nullptr, nullptr};
-    if (IDocHostUIHandler* pHandler = m_pControl->QueryUIHandler()) {
-        if (FAILED(pHandler->GetHostInfo(&info)))
-            info.dwFlags = 0;
-        pHandler->Release();
-    }
-    m_pView->setFrameStyle((info.dwFlags & DOCHOSTUIFLAG_NO3DBORDER)
-                               ? int(QFrame::NoFrame)
-                               : int(QFrame::StyledPanel | QFrame::Sunken));
-    m_bNoScroll = (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) != 0;
+void CExplorer1::ApplyHost() {
+    const bool frame = !host || host->frame;
+    m_pView->setFrameStyle(frame ? int(QFrame::StyledPanel | QFrame::Sunken)
+                                 : int(QFrame::NoFrame));
+    m_bNoScroll = host && !host->scrollBars;
     const Qt::ScrollBarPolicy policy = m_bNoScroll ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     m_pView->setHorizontalScrollBarPolicy(policy);
     m_pView->setVerticalScrollBarPolicy(policy);
@@ -227,19 +207,13 @@ bool CExplorer1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CExplorer1::OnContextMenu(const QPoint& pos) {
-    const QPoint global = m_pView->viewport()->mapToGlobal(pos);
-    if (IDocHostUIHandler* pHandler = m_pControl->QueryUIHandler()) {
-        POINT pt{global.x(), global.y()};
-        const HRESULT hr = pHandler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &pt, nullptr, nullptr);
-        pHandler->Release();
-        if (hr == S_OK)
-            return; // the host has dealt with it
-    }
+    if (host && !host->contextMenu)
+        return;
     QMenu* menu = m_pView->createStandardContextMenu(pos);
     if (menu == nullptr)
         return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(global);
+    menu->popup(m_pView->viewport()->mapToGlobal(pos));
 }
 
 void CExplorer1::OnLinkClicked(const QUrl& link) {

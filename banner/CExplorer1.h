@@ -1,16 +1,15 @@
 // The banner pane: plays the web browser control in the main window. It shows one page,
 // downloaded once, reduced to a small, bounded document off the user-interface thread
 // (CBannerSanitizer), laid out and painted there too by Qt's rich-text engine (CBannerLayout;
-// no scripts run) and shown as that picture. It asks its client site's user-interface handler
-// whether to show a context menu, a border and scroll bars. Nothing is fetched before the pane
-// is first painted.
+// no scripts run) and shown as that picture. Its host's settings say whether it offers a
+// context menu and draws a frame and scroll bars. Nothing is fetched before the pane is first
+// painted.
 #pragma once
 
 #include "banner/BannerModule.h"
 #include "banner/CBannerLoader.h"
 #include "banner/CBannerSanitizer.h"
-#include "banner/CWebBrowserControl.h"
-#include "platform/core/ComTypes.h"
+#include "banner/CWebCtrlInterFace.h"
 
 #include <QImage>
 #include <QList>
@@ -18,25 +17,27 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <optional>
+
 class CBannerLayout;
 class QTextBrowser;
 
-class CExplorer1 : public QWidget, private CWebBrowserControl::IPane {
+class CExplorer1 : public QWidget {
     Q_OBJECT
 
 public:
     explicit CExplorer1(QWidget* pParent = nullptr);
     ~CExplorer1() override;
 
-    // The control's IUnknown; no reference is added for the caller.
-    IUnknown* GetControlUnknown() const;
+    // Takes the host's settings, for the page shown and every later one. The pane keeps its
+    // own copy, so the host may go before or after it. Without a host the pane has a frame,
+    // scroll bars as needed and the view's own context menu.
+    void SetHost(const CWebCtrlInterFace& newHost);
 
-    // Shows the page at URL once it and its pictures have arrived; a later call abandons an
+    // Shows the page at url once it and its pictures have arrived; a later call abandons an
     // unfinished load. The load starts from the event loop once the pane has been painted,
-    // so it never holds up the window's first appearance. The optional arguments are taken
-    // as given and not used.
-    void Navigate(const QString& URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
-                  VARIANT* Headers);
+    // so it never holds up the window's first appearance.
+    void Navigate(const QString& url);
 
     // The address of the last Navigate.
     QString GetLocationURL() const { return m_strLocation; }
@@ -55,9 +56,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void OnNavigate(const QString& url) override;
-    void OnClientSiteChanged() override;
-
     void StartLoad();
     void OnPageArrived(const QByteArray& data, const QUrl& url);
     void OnPageSanitized(const CBannerPage& page);
@@ -65,14 +63,14 @@ private:
     void DecodePictures();
     void ShowPage(const QList<QImage>& images);
     void OnPictureReady();
-    void ApplyHostInfo();
+    void ApplyHost();
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
     // Shows the link's text in the page's colour for visited links from now on.
     void MarkVisited(const QUrl& link);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    CWebBrowserControl* m_pControl;
+    std::optional<CWebCtrlInterFace> host;
     IBannerLoader* m_pLoader = nullptr; // made with the first load (BannerModule.h)
     qint64 m_nMaxBytes = CBannerLoader::kDefaultMaxBytes;
     int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;

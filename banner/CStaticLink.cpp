@@ -31,10 +31,10 @@ void CStaticLink::ResetHandCursorForTesting() {
     s_bHandCursorTried = false;
 }
 
-BOOL CStaticLink::SubclassDlgItem(UINT nID, QWidget* pParent) {
+bool CStaticLink::SubclassDlgItem(UINT nID, QWidget* pParent) {
     auto* label = qobject_cast<QLabel*>(GetDlgItem(pParent, int(nID)));
     if (label == nullptr || m_pWnd != nullptr)
-        return FALSE;
+        return false;
     m_pWnd = label;
     label->installEventFilter(this);
     label->setMouseTracking(true); // the cursor is set as the mouse moves over it
@@ -50,7 +50,7 @@ BOOL CStaticLink::SubclassDlgItem(UINT nID, QWidget* pParent) {
         PostNcDestroy();
     });
     label->update();
-    return TRUE;
+    return true;
 }
 
 void CStaticLink::PostNcDestroy() {
@@ -146,13 +146,13 @@ void CStaticLink::OnLButtonDown() {
     }
 }
 
-BOOL CStaticLink::OnSetCursor() {
+bool CStaticLink::OnSetCursor() {
     if (!s_hHandCursor && !s_bHandCursorTried) {
         s_hHandCursor = LoadHandCursor();
         s_bHandCursorTried = true;
     }
     if (!s_hHandCursor)
-        return FALSE;
+        return false;
     m_pWnd->setCursor(*s_hHandCursor);
-    return TRUE;
+    return true;
 }

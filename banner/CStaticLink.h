@@ -23,8 +23,8 @@ public:
     explicit CStaticLink(const QString& lpText = QString(), bool bDeleteOnDestroy = false);
     ~CStaticLink() override;
 
-    // Takes over the parent's label with that control id; FALSE when there is none.
-    BOOL SubclassDlgItem(UINT nID, QWidget* pParent);
+    // Takes over the parent's label with that control id; false when there is none.
+    bool SubclassDlgItem(UINT nID, QWidget* pParent);
     // The label it draws, or null before SubclassDlgItem or after the label is gone.
     QLabel* GetSafeHwnd() const { return m_pWnd; }
 
@@ -50,7 +50,7 @@ protected:
     // Paints the text; false when the label is not a text label and paints itself.
     bool CtlColor();
     void OnLButtonDown();
-    BOOL OnSetCursor();
+    bool OnSetCursor();
     // m_crText as drawn: in a dark palette, the palette's own link colour for that state.
     QColor DisplayColour() const;
 

@@ -39,9 +39,7 @@ CTimes ShowOnce(const CHostilePage& page) {
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = ThreadCpuMs();
-    VARIANT empty;
-    VariantInit(&empty);
-    pane->Navigate(server.Url("/bnvtl.html"), &empty, &empty, &empty, &empty);
+    pane->Navigate(server.Url("/bnvtl.html"));
     settled.wait(60000);
     pane->grab();
     return {double(wall.nsecsElapsed()) / 1e6, ThreadCpuMs() - cpu0,

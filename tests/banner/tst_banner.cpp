@@ -1,5 +1,5 @@
 // The banner pane against a loopback server: the page is fetched once and shown with its
-// pictures, the host's answers take away context menu, border and scroll bars, links open
+// pictures, the host's settings take away context menu, border and scroll bars, links open
 // through the desktop, and no failure of the server holds up or troubles the main window.
 #include "app/CVantrelDlg.h"
 #include "banner/CBannerLayout.h"
@@ -19,12 +19,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QWheelEvent>
+
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -45,49 +50,43 @@ QByteArray Page(const QByteArray& body) {
     return "<html><head><title>banner</title></head><body>" + body + "</body></html>";
 }
 
-// Gives the pane's control the host as its site, as the main window does.
-bool GiveSite(CExplorer1* pane, CWebCtrlInterFace* host) {
-    void* pOleObject = nullptr;
-    if (FAILED(pane->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject)))
-        return false;
-    auto* oleObject = static_cast<IOleObject*>(pOleObject);
-    const HRESULT hr = oleObject->SetClientSite(host);
-    oleObject->Release();
-    return SUCCEEDED(hr);
-}
+// A row's host: none, or one with these settings.
+using Host = std::optional<CWebCtrlInterFace>;
 
 QRgb CentrePixel(QWidget* widget) {
     const QImage image = widget->grab().toImage();
     return image.pixel(image.width() / 2, image.height() / 2);
 }
 
-// A pane of the main window's size in a window of its own, with or without the host.
+// A pane of the main window's size in a window of its own, with or without a host.
 struct CPaneHolder {
-    explicit CPaneHolder(bool bWithHost) {
+    explicit CPaneHolder(const Host& host) {
         window.resize(200, 100);
         pane = new CExplorer1(&window);
         pane->setGeometry(10, 10, 64, 26);
-        if (bWithHost) {
-            host = new CWebCtrlInterFace;
-            host->AddRef();
-            GiveSite(pane, host);
-        }
+        if (host)
+            pane->SetHost(*host);
         window.show();
-    }
-    ~CPaneHolder() {
-        delete pane;
-        if (host != nullptr)
-            host->Release();
     }
     QWidget window;
     CExplorer1* pane = nullptr;
-    CWebCtrlInterFace* host = nullptr;
 };
 
-void Navigate(CExplorer1* pane, const QString& url) {
-    VARIANT empty;
-    VariantInit(&empty);
-    pane->Navigate(url, &empty, &empty, &empty, &empty);
+// Asks the view for its context menu as the system does, by the mouse's right button (through
+// the window) or by the menu key; the request is handled before this returns. True when the
+// view received the request.
+bool RequestContextMenu(QWidget* window, QTextBrowser* view, bool byKey) {
+    QSignalSpy requested(view, &QWidget::customContextMenuRequested);
+    QWidget* viewport = view->viewport();
+    const QPoint centre = viewport->rect().center();
+    if (byKey) {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, centre, viewport->mapToGlobal(centre));
+        QApplication::sendEvent(viewport, &event);
+    } else {
+        QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                          viewport->mapTo(window, centre));
+    }
+    return requested.size() == 1;
 }
 
 // Sets the server up as the row says; returns the host the banner is to be loaded from.
@@ -127,6 +126,8 @@ QString Serve(const QString& server, CLocalHttpServer* pHttp, QTcpServer* pClose
 
 } // namespace
 
+Q_DECLARE_METATYPE(Host)
+
 class TestBanner : public QObject {
     Q_OBJECT
 
@@ -134,14 +135,12 @@ private slots:
     void init();
     void cleanup();
 
-    void hostDeletedExactlyOnce_data();
-    void hostDeletedExactlyOnce();
     void mainWindowInstallsHostAndLoadsTheBanner();
     void pageShownOnceWithItsPicture_data();
     void pageShownOnceWithItsPicture();
     void linkInThePageOpensThroughTheDesktop();
-    void rightClickMenuAsTheHostSays_data();
-    void rightClickMenuAsTheHostSays();
+    void contextMenuAsTheHostSays_data();
+    void contextMenuAsTheHostSays();
     void borderAndScrollBarsAsTheHostSays_data();
     void borderAndScrollBarsAsTheHostSays();
     void windowUsableWhateverTheServerDoes_data();
@@ -168,69 +167,18 @@ void TestBanner::cleanup() {
     CloseTopLevelsAfterTest();
 }
 
-void TestBanner::hostDeletedExactlyOnce_data() {
-    QTest::addColumn<bool>("giveSite");
-    QTest::addColumn<bool>("paneFirst");
-    QTest::addColumn<bool>("controlHeld"); // someone keeps the control past the pane
-    QTest::newRow("window releases last") << true << true << false;
-    QTest::newRow("pane releases last") << true << false << false;
-    QTest::newRow("site never given") << false << false << false;
-    QTest::newRow("control held past its pane") << true << true << true;
-}
-
-void TestBanner::hostDeletedExactlyOnce() {
-    QFETCH(bool, giveSite);
-    QFETCH(bool, paneFirst);
-    QFETCH(bool, controlHeld);
-
-    const int before = CWebCtrlInterFace::DestroyedCountForTesting();
-    auto* host = new CWebCtrlInterFace;
-    host->AddRef(); // the window's reference
-    auto* pane = new CExplorer1;
-    if (giveSite)
-        QVERIFY(GiveSite(pane, host));
-    void* pBrowser = nullptr;
-    if (controlHeld)
-        QCOMPARE(pane->GetControlUnknown()->QueryInterface(IID_IWebBrowser2, &pBrowser), S_OK);
-
-    if (paneFirst) {
-        delete pane;
-        QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before);
-        QCOMPARE(host->Release(), ULONG(0));
-    } else {
-        QCOMPARE(host->Release(), ULONG(giveSite ? 1 : 0));
-        QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + (giveSite ? 0 : 1));
-        delete pane;
-    }
-    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
-    if (pBrowser != nullptr) {
-        // A closed control still answers, without a site to hand out.
-        auto* browser = static_cast<IWebBrowser2*>(pBrowser);
-        void* pOleObject = nullptr;
-        QCOMPARE(browser->QueryInterface(IID_IOleObject, &pOleObject), S_OK);
-        IOleClientSite* site = host;
-        QCOMPARE(static_cast<IOleObject*>(pOleObject)->GetClientSite(&site), S_OK);
-        QCOMPARE(site, nullptr);
-        static_cast<IOleObject*>(pOleObject)->Release();
-        QCOMPARE(browser->Release(), ULONG(0));
-    }
-    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
-}
-
 void TestBanner::mainWindowInstallsHostAndLoadsTheBanner() {
-    const int before = CWebCtrlInterFace::DestroyedCountForTesting();
-    auto* dlg = new CVantrelDlg;
-    QCOMPARE(dlg->Banner()->objectName(), QString("IDC_BANNER"));
-    QCOMPARE(dlg->Banner()->GetLocationURL(), QString("http://%1/bnvtl.html").arg(MakerSiteHost()));
-    void* pOleObject = nullptr;
-    QCOMPARE(dlg->Banner()->GetControlUnknown()->QueryInterface(IID_IOleObject, &pOleObject), S_OK);
-    IOleClientSite* site = nullptr;
-    QCOMPARE(static_cast<IOleObject*>(pOleObject)->GetClientSite(&site), S_OK);
-    static_cast<IOleObject*>(pOleObject)->Release();
-    QCOMPARE(site, static_cast<IOleClientSite*>(dlg->BannerHost()));
-    QCOMPARE(site->Release(), ULONG(2)); // the window's and the control's references
-    delete dlg;
-    QCOMPARE(CWebCtrlInterFace::DestroyedCountForTesting(), before + 1);
+    CVantrelDlg dlg;
+    CExplorer1* pane = dlg.Banner();
+    QCOMPARE(pane->objectName(), QString("IDC_BANNER"));
+    QCOMPARE(pane->GetLocationURL(), QString("http://%1/bnvtl.html").arg(MakerSiteHost()));
+    // The window's host: no frame, no scroll bars, no context menu.
+    QTextBrowser* view = pane->GetView();
+    QCOMPARE(view->frameWidth(), 0);
+    QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QVERIFY(RequestContextMenu(&dlg, view, true));
+    QCOMPARE(FindTopLevel("QMenu"), nullptr);
 }
 
 void TestBanner::pageShownOnceWithItsPicture_data() {
@@ -247,10 +195,10 @@ void TestBanner::pageShownOnceWithItsPicture() {
     CLocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", Page(body));
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
-    CPaneHolder holder(true);
+    CPaneHolder holder(CWebCtrlInterFace{});
     QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
     QVERIFY(holder.pane->GetView()->isHidden());
-    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    holder.pane->Navigate(server.Url("/bnvtl.html"));
     QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
     QCOMPARE(QColor(CentrePixel(holder.pane)), kRed);
     QCOMPARE(server.RequestCount("/bnvtl.html"), 1);
@@ -265,8 +213,8 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
                  "<body vlink=#00a000><a href=\"/offer.html\"><img src=\"pic.png\" width=200 "
                  "height=100>Offer</a> <a href=\"/other.html\">Other</a></body>");
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
-    CPaneHolder holder(true);
-    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    CPaneHolder holder(CWebCtrlInterFace{});
+    holder.pane->Navigate(server.Url("/bnvtl.html"));
     QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
     QWidget* viewport = holder.pane->GetView()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
@@ -296,71 +244,87 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
     QCOMPARE(m_opened.last(), QUrl(server.Url("/offer.html")));
 }
 
-void TestBanner::rightClickMenuAsTheHostSays_data() {
-    QTest::addColumn<bool>("withHost");
-    QTest::newRow("host answers S_OK: no menu") << true;
-    QTest::newRow("no host: the control's own menu") << false;
-}
-
-void TestBanner::rightClickMenuAsTheHostSays() {
-    QFETCH(bool, withHost);
-    CLocalHttpServer server;
-    server.Serve("/bnvtl.html", "text/html", Page("<p>Join files faster</p>"));
-    CPaneHolder holder(withHost);
-    QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
-    Navigate(holder.pane, server.Url("/bnvtl.html"));
-    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
-    QWidget* viewport = holder.pane->GetView()->viewport();
-    // Through the window, where a right press becomes a context-menu request.
-    QTest::mouseClick(holder.window.windowHandle(), Qt::RightButton, {},
-                      viewport->mapTo(&holder.window, viewport->rect().center()));
-    if (withHost) {
-        QTest::qWait(200); // a menu would pop up within this
-        QCOMPARE(FindTopLevel("QMenu"), nullptr);
-    } else {
-        QTRY_VERIFY(FindTopLevel("QMenu") != nullptr);
+void TestBanner::contextMenuAsTheHostSays_data() {
+    QTest::addColumn<Host>("host");
+    QTest::addColumn<bool>("byKey"); // the menu key, else the right button
+    for (const bool byKey : {false, true}) {
+        const char* how = byKey ? "menu key" : "right click";
+        QTest::addRow("window's host, %s: no menu", how) << Host(CWebCtrlInterFace{}) << byKey;
+        QTest::addRow("host allows it, %s: the view's menu", how)
+            << Host(CWebCtrlInterFace{.contextMenu = true}) << byKey;
+        QTest::addRow("no host, %s: the view's menu", how) << Host() << byKey;
     }
 }
 
+void TestBanner::contextMenuAsTheHostSays() {
+    QFETCH(Host, host);
+    QFETCH(bool, byKey);
+    CLocalHttpServer server;
+    server.Serve("/bnvtl.html", "text/html", Page("<p>Join files faster</p>"));
+    CPaneHolder holder(host);
+    QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
+    holder.pane->Navigate(server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
+    QVERIFY(RequestContextMenu(&holder.window, holder.pane->GetView(), byKey));
+    // A menu, when there is one, is open by now.
+    QCOMPARE(FindTopLevel("QMenu") != nullptr, !host || host->contextMenu);
+}
+
 void TestBanner::borderAndScrollBarsAsTheHostSays_data() {
-    QTest::addColumn<bool>("withHost");
-    QTest::newRow("host: flat and still") << true;
-    QTest::newRow("no host: the control's defaults") << false;
+    QTest::addColumn<Host>("host");
+    QTest::addColumn<QString>("when"); // the host is given
+    QTest::newRow("no host: frame and scroll bars") << Host() << "never";
+    QTest::newRow("window's host before navigation: flat and still")
+        << Host(CWebCtrlInterFace{}) << "before navigation";
+    QTest::newRow("window's host once the page is shown")
+        << Host(CWebCtrlInterFace{}) << "page shown";
+    QTest::newRow("window's host, deleted before navigation")
+        << Host(CWebCtrlInterFace{}) << "deleted before navigation";
+    QTest::newRow("frame without scroll bars")
+        << Host(CWebCtrlInterFace{.frame = true}) << "before navigation";
+    QTest::newRow("scroll bars without frame, once the page is shown")
+        << Host(CWebCtrlInterFace{.scrollBars = true}) << "page shown";
 }
 
 void TestBanner::borderAndScrollBarsAsTheHostSays() {
-    QFETCH(bool, withHost);
+    QFETCH(Host, host);
+    QFETCH(QString, when);
     CLocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
                  Page("<img src=\"big.png\" width=600 height=400><p>more below</p>"));
     server.Serve("/big.png", "image/png", Png({600, 400}, kGreen));
-    CPaneHolder holder(withHost);
-    Navigate(holder.pane, server.Url("/bnvtl.html"));
+    CPaneHolder holder(when == "before navigation" ? host : Host());
+    if (when == "deleted before navigation") {
+        auto owned = std::make_unique<CWebCtrlInterFace>(*host);
+        holder.pane->SetHost(*owned);
+        owned.reset();
+    }
+    holder.pane->Navigate(server.Url("/bnvtl.html"));
     QTextBrowser* view = holder.pane->GetView();
     QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 10000);
+    if (when == "page shown")
+        holder.pane->SetHost(*host);
+    const bool frame = !host || host->frame;
+    const bool scrollBars = !host || host->scrollBars;
     QVERIFY(view->document()->size().width() > holder.pane->width());
     QVERIFY(view->document()->size().height() > holder.pane->height());
+    QCOMPARE(view->frameWidth() > 0, frame);
+    QCOMPARE(view->horizontalScrollBar()->isVisible(), scrollBars);
+    QCOMPARE(view->verticalScrollBar()->isVisible(), scrollBars);
+    // Without frame and scroll bars the page reaches every edge of the pane.
+    const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+    QTRY_VERIFY(layout->IsCurrent());
     const QImage image = holder.pane->grab().toImage();
-    if (withHost) {
-        QCOMPARE(view->frameWidth(), 0);
-        QVERIFY(!view->horizontalScrollBar()->isVisible());
-        QVERIFY(!view->verticalScrollBar()->isVisible());
-        // The page reaches every edge of the pane.
-        for (const QPoint& p : {QPoint(0, 0), QPoint(image.width() - 1, image.height() - 1)})
-            QCOMPARE(QColor(image.pixel(p)), kGreen);
-    } else {
-        QVERIFY(view->frameWidth() > 0);
-        QVERIFY(view->horizontalScrollBar()->isVisible());
-        QVERIFY(view->verticalScrollBar()->isVisible());
-        QVERIFY(QColor(image.pixel(0, 0)) != kGreen);
-    }
+    QCOMPARE(QColor(image.pixel(0, 0)) == kGreen, !frame);
+    QCOMPARE(QColor(image.pixel(image.width() - 1, image.height() - 1)) == kGreen,
+             !frame && !scrollBars);
     // Nor does the wheel move a page that has no scroll bars.
     QWidget* viewport = view->viewport();
     const QPointF at = viewport->rect().center();
     QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
-    QCOMPARE(view->verticalScrollBar()->value() > 0, !withHost);
+    QCOMPARE(view->verticalScrollBar()->value() > 0, scrollBars);
 }
 
 void TestBanner::windowUsableWhateverTheServerDoes_data() {
@@ -406,7 +370,7 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
     QVERIFY(dlg.FileList()->AddFileRow(input) >= 0);
     dlg.SetOutputFile(dir.filePath("out.bin"));
-    dlg.UpdateData(FALSE);
+    dlg.UpdateData(false);
     dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
     QCOMPARE(boxes.calls[1].text, QString("Joining files was successfully completed!"));
