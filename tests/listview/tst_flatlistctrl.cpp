@@ -114,28 +114,6 @@ private slots:
         QCOMPARE(list.GetImageList().GetImageCount(), 1);
     }
 
-    void imageListFollowsColourDepth_data() {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<unsigned>("flags");
-        QTest::newRow("4") << 4 << (ILC_COLOR4 | ILC_MASK);
-        QTest::newRow("8") << 8 << (ILC_COLOR8 | ILC_MASK);
-        QTest::newRow("16") << 16 << (ILC_COLOR16 | ILC_MASK);
-        QTest::newRow("24") << 24 << (ILC_COLOR24 | ILC_MASK);
-        QTest::newRow("32") << 32 << (ILC_COLOR32 | ILC_MASK);
-        QTest::newRow("15 is no listed depth") << 15 << ILC_MASK;
-    }
-    void imageListFollowsColourDepth() {
-        QFETCH(int, bits);
-        QFETCH(unsigned, flags);
-        CMessageBoxRecorder boxes;
-        SetDeviceBitsPixelForTesting(bits);
-        CFlatListCtrl list;
-        list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
-        QCOMPARE(list.AddFileRow(File("d.txt")), 0);
-        QCOMPARE(list.GetImageList().GetFlags(), flags);
-        QVERIFY(boxes.calls.isEmpty());
-    }
-
     void noScreenSaysSoOnceAndGoesOn() {
         CMessageBoxRecorder boxes;
         SetDeviceBitsPixelForTesting(0);

@@ -1,5 +1,6 @@
 // The compiled-in resources as the rest of the program reads them by id: the exact texts of
-// the string table and the menu, the toolbar table, and pictures that meet their format.
+// the string table, and pictures that meet their format. The menu and the toolbar are checked
+// as the window shows them (tst_mainwindow, tst_texttoolbar).
 #include "platform/widgets/Resources.h"
 #include "res/resource.h"
 
@@ -14,8 +15,6 @@ class TestResources : public QObject {
 private slots:
     void strings_data();
     void strings();
-    void menu();
-    void toolbarTable();
     void bitmapFormat_data();
     void bitmapFormat();
     void bitmapPictures();
@@ -39,28 +38,6 @@ void TestResources::strings() {
     QFETCH(UINT, id);
     QFETCH(QString, text);
     QCOMPARE(LoadString(id), text);
-}
-
-void TestResources::menu() {
-    const std::vector<MenuPopup> popups = LoadMenu(IDR_MAINMENU);
-    QStringList shown;
-    for (const MenuPopup& popup : popups) {
-        QStringList items;
-        for (const MenuItem& item : popup.items)
-            items << (item.nID == 0 ? QStringLiteral("-")
-                                    : QStringLiteral("%1=%2").arg(item.text).arg(item.nID));
-        shown << popup.text + ": " + items.join(", ");
-    }
-    QCOMPARE(shown, QStringList({"File: New=32771, Add Files=32772, Remove Files=32773, -, "
-                                 "Exit=32774",
-                                 "Action: Join=32775", "Help: Contents=32779, About...=32777"}));
-    QVERIFY(LoadMenu(IDR_TOOLBAR).empty());
-}
-
-void TestResources::toolbarTable() {
-    const std::vector<UINT> expected = {32771, 0, 32772, 0, 32773, 0, 32775, 0, 32777};
-    QVERIFY(LoadToolBarResource(IDR_TOOLBAR) == expected);
-    QVERIFY(LoadToolBarResource(IDR_MAINMENU).empty());
 }
 
 void TestResources::bitmapFormat_data() {
