@@ -6,6 +6,7 @@
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
@@ -17,6 +18,18 @@
 #include <QTest>
 
 namespace {
+
+constexpr int kScrollTick = 100; // ms between auto-scroll steps
+
+// The object's own timers that fire every interval ms.
+QList<int> TimersOf(QObject* object, int interval) {
+    QList<int> ids;
+    for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(object)) {
+        if (timer.interval == interval)
+            ids << timer.timerId;
+    }
+    return ids;
+}
 
 // A window with the list and another control beside it, driven through its window handle so
 // that the mouse goes where the window system would send it (capture included).
@@ -260,10 +273,19 @@ private slots:
             QCOMPARE(values[i], values[i - 1] + (up ? -1 : 1));
         QCOMPARE(bar->value(), up ? 0 : bar->maximum());
         // Ticks come every 100 ms: a timer may be late under load, never much early.
-        QVERIFY2(elapsed >= (steps - 1) * 95, qPrintable(QString::number(elapsed)));
-        // At the first or last row the target stays.
-        QTest::qWait(250);
+        QVERIFY2(elapsed >= (steps - 1) * (kScrollTick - 5), qPrintable(QString::number(elapsed)));
+        // At the first or last row the ticks go on and the target stays. The ticks are delivered
+        // here rather than waited for, so none can be missed.
+        const QList<int> scrollTimers = TimersOf(host.list, kScrollTick);
+        QCOMPARE(scrollTimers.size(), 1);
+        const qsizetype scrolled = values.size();
+        for (int i = 0; i < 3; ++i) {
+            QTimerEvent tick(scrollTimers[0]);
+            QCoreApplication::sendEvent(host.list, &tick);
+        }
         QCOMPARE(targets.last(), last);
+        QCOMPARE(targets.size(), steps + 1);
+        QCOMPARE(values.size(), scrolled);
         disconnect(conn);
         disconnect(connBar);
         host.Release(up ? host.HeaderPoint() : host.BelowListPoint());
@@ -271,9 +293,7 @@ private slots:
         QCOMPARE(order.indexOf(dragged), up ? 1 : n - 1);
         QCOMPARE(host.SelectedRows(), QList<int>{int(order.indexOf(dragged))});
         // The timer is gone with the drag: nothing scrolls any more.
-        const int value = bar->value();
-        QTest::qWait(250);
-        QCOMPARE(bar->value(), value);
+        QVERIFY(!TimersOf(host.list, kScrollTick).contains(scrollTimers[0]));
     }
 
     void releaseOutsideTheList_data() {
