@@ -41,7 +41,6 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         const QImage image = dlg.grab().toImage();
-        image.save("/tmp/h21/dark/grab.png");
 
         const QRgb base = pal.color(QPalette::Base).rgb() & 0xFFFFFF;
         const QRgb window = pal.color(QPalette::Window).rgb() & 0xFFFFFF;
