@@ -15,7 +15,7 @@ std::mutex s_liveMutex;
 std::set<CJoinThread*> s_live;
 } // namespace
 
-CJoinThread::CJoinThread(JoinRequest request) : request(std::move(request)) {
+CJoinThread::CJoinThread(JoinRequest joinRequest) : request(std::move(joinRequest)) {
     {
         std::lock_guard lock(s_liveMutex);
         s_live.insert(this);

@@ -23,7 +23,7 @@ class CJoinThread : public QThread {
 public:
     // Created suspended: connect to JoinCompleted, then ResumeThread(). From then on the worker
     // owns itself and is deleted when its thread ends.
-    explicit CJoinThread(JoinRequest request);
+    explicit CJoinThread(JoinRequest joinRequest);
     ~CJoinThread() override;
 
     void ResumeThread() { start(QThread::NormalPriority); }
