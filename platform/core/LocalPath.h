@@ -25,7 +25,7 @@ CFileUri ParseFileUri(const QUrl& url);
 // is not text must not pass through QString on the way.
 QList<QByteArray> DroppedFileUris(const QMimeData* pData);
 
-// The bytes of a path that another component (a file dialog) hands over as text. A part that
+// The path that another component (a file dialog) hands over as text. A part that
 // shows U+FFFD is looked up among the folder's real names; nothing when two names show alike,
 // since taking either could be the wrong file.
 std::optional<FilePath> PathForShown(const QString& shown);
