@@ -26,7 +26,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSet>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
@@ -137,24 +136,26 @@ void CVantrelDlg::InitBanner() {
 }
 
 QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
-    static const QHash<UINT, void (CVantrelDlg::*)()> handlers = {
-        {ID_FILE_NEWLIST, &CVantrelDlg::OnNewList},
-        {ID_FILE_ADDFILES, &CVantrelDlg::OnAddFiles},
-        {ID_FILE_REMOVEFILES, &CVantrelDlg::OnRemoveFiles},
-        {ID_FILE_EXIT, &CVantrelDlg::OnExit},
-        {ID_ACTION_JOIN, &CVantrelDlg::OnJoin},
-        {ID_HELP_ABOUT, &CVantrelDlg::OnAbout},
-        {ID_HELP_CONTENTS, &CVantrelDlg::OnHelpContents},
+    struct Command {
+        void (CVantrelDlg::*handler)() = nullptr;
+        bool editsList = false; // held back by the list while rows are dragged
     };
-    static const QSet<UINT> listEdits = {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES};
+    static const QHash<UINT, Command> commands = {
+        {ID_FILE_NEWLIST, {&CVantrelDlg::OnNewList, true}},
+        {ID_FILE_ADDFILES, {&CVantrelDlg::OnAddFiles, true}},
+        {ID_FILE_REMOVEFILES, {&CVantrelDlg::OnRemoveFiles, true}},
+        {ID_FILE_EXIT, {&CVantrelDlg::OnExit}},
+        {ID_ACTION_JOIN, {&CVantrelDlg::OnJoin}},
+        {ID_HELP_ABOUT, {&CVantrelDlg::OnAbout}},
+        {ID_HELP_CONTENTS, {&CVantrelDlg::OnHelpContents}},
+    };
     auto* action = new QAction(text, this);
     action->setData(nID);
-    if (const auto handler = handlers.value(nID)) {
-        if (listEdits.contains(nID))
-            m_ctlFileList->ConnectEdit(action, [this, handler] { (this->*handler)(); });
-        else
-            connect(action, &QAction::triggered, this, handler);
-    }
+    const Command command = commands.value(nID);
+    if (command.editsList)
+        m_ctlFileList->ConnectEdit(action, [this, command] { (this->*command.handler)(); });
+    else if (command.handler)
+        connect(action, &QAction::triggered, this, command.handler);
     m_actions.insert(nID, action);
     return action;
 }

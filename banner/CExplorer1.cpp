@@ -193,15 +193,14 @@ void CExplorer1::ApplyHost() {
     const bool frame = !host || host->frame;
     m_pView->setFrameStyle(frame ? int(QFrame::StyledPanel | QFrame::Sunken)
                                  : int(QFrame::NoFrame));
-    m_bNoScroll = host && !host->scrollBars;
-    const Qt::ScrollBarPolicy policy = m_bNoScroll ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    const Qt::ScrollBarPolicy policy = NoScroll() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     m_pView->setHorizontalScrollBarPolicy(policy);
     m_pView->setVerticalScrollBarPolicy(policy);
 }
 
 bool CExplorer1::eventFilter(QObject* watched, QEvent* event) {
     // Without scroll bars the page stays put under the wheel too.
-    if (watched == m_pView->viewport() && event->type() == QEvent::Wheel && m_bNoScroll)
+    if (watched == m_pView->viewport() && event->type() == QEvent::Wheel && NoScroll())
         return true;
     return QWidget::eventFilter(watched, event);
 }

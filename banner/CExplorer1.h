@@ -64,6 +64,8 @@ private:
     void ShowPage(const QList<QImage>& images);
     void OnPictureReady();
     void ApplyHost();
+    // The host wants no scroll bars, and so no scrolling by the wheel either.
+    bool NoScroll() const { return host && !host->scrollBars; }
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
     // Shows the link's text in the page's colour for visited links from now on.
@@ -76,7 +78,6 @@ private:
     int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;
     QTextBrowser* m_pView;
     CBannerLayout* m_pLayout;
-    bool m_bNoScroll = false;
     bool m_bPainted = false;
     bool m_bStartPending = false;
     bool m_bShowPending = false; // a page waits for its picture
