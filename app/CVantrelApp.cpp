@@ -30,7 +30,9 @@ bool CVantrelApp::InitInstance() {
 CVantrelApp::~CVantrelApp() {
     // Only the banner works on the thread pool: a page or picture still being read there holds
     // nothing of the user's, and QApplication would wait for it (a decode cannot be stopped).
-    if (QThreadPool::globalInstance()->activeThreadCount() > 0) {
+    // A join still running here is stalled (ExitInstance gave up on it) and would never let the
+    // process end.
+    if (QThreadPool::globalInstance()->activeThreadCount() > 0 || CJoinThread::LiveCount() > 0) {
         std::fflush(nullptr);
         std::_Exit(0); // what ExitInstance returns
     }
@@ -39,6 +41,6 @@ CVantrelApp::~CVantrelApp() {
 int CVantrelApp::ExitInstance() {
     // Nothing stays on screen, unanswerable, while the last joins finish (the help window).
     closeAllWindows();
-    CJoinThread::WaitForAll();
+    CJoinThread::WaitForAll(); // what it leaves running ends with the process (the destructor)
     return 0;
 }

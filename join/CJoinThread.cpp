@@ -4,6 +4,9 @@
 #include "platform/core/AfxMessageBox.h"
 #include "platform/core/UiThread.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+
 #include <mutex>
 #include <set>
 #include <utility>
@@ -13,6 +16,7 @@ QMutex g_csJoin;
 namespace {
 std::mutex s_liveMutex;
 std::set<CJoinThread*> s_live;
+int s_nStalledJoinMs = CJoinThread::kStalledJoinMs;
 } // namespace
 
 CJoinThread::CJoinThread(JoinRequest joinRequest) : request(std::move(joinRequest)) {
@@ -63,20 +67,35 @@ int CJoinThread::LiveCount() {
     return static_cast<int>(s_live.size());
 }
 
-void CJoinThread::WaitForAll() {
+void CJoinThread::SetStalledJoinMsForTesting(int ms) {
+    s_nStalledJoinMs = ms;
+}
+
+bool CJoinThread::WaitForAll() {
     // First release any worker waiting on this thread, or waiting below would deadlock.
     ShutdownUiThreadCalls();
     // A join of files ends by itself; one on a pipe or device may never.
     StopEndlessJoins();
+    std::uint64_t activity = JoinActivity();
+    QElapsedTimer still;
+    still.start();
     for (;;) {
         CJoinThread* worker = nullptr;
         {
             std::lock_guard lock(s_liveMutex);
             if (s_live.empty())
-                return;
+                return true;
             worker = *s_live.begin();
         }
-        worker->wait();
-        delete worker; // its pending deleteLater goes with it
+        if (worker->wait(QDeadlineTimer(qMin(250, s_nStalledJoinMs)))) {
+            delete worker; // its pending deleteLater goes with it
+            continue;
+        }
+        if (const std::uint64_t now = JoinActivity(); now != activity) {
+            activity = now;
+            still.restart();
+        } else if (still.hasExpired(s_nStalledJoinMs)) {
+            return false;
+        }
     }
 }

@@ -35,8 +35,13 @@ public:
     // At application exit, on the user-interface thread once the main window has gone: stops
     // serving workers (no box, no completion from here on), stops the joins that read or write a
     // pipe or device, waits until every other join that was started has written its output,
-    // then deletes the workers.
-    static void WaitForAll();
+    // then deletes the workers. Gives up, returning false, once no join has moved a byte for
+    // kStalledJoinMs (a read that blocks on a stalled network or user-space file system cannot
+    // be woken): the workers left are then still running, and the process must end without
+    // them, their outputs as far as they got.
+    static bool WaitForAll();
+    static constexpr int kStalledJoinMs = 10000;
+    static void SetStalledJoinMsForTesting(int ms);
 
     // How many workers exist, started or not.
     static int LiveCount();

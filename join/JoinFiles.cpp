@@ -1,8 +1,10 @@
 #include "join/JoinFiles.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -23,7 +25,9 @@
 #include <unistd.h>
 #endif
 #ifdef __linux__
+#include <linux/magic.h>
 #include <sys/sendfile.h>
+#include <sys/vfs.h>
 #endif
 
 #ifndef O_BINARY
@@ -146,6 +150,15 @@ struct FileState {
     std::int64_t size = 0;
     std::int64_t modifiedSec = 0;
     std::int64_t modifiedNsec = 0;
+    // The status change (POSIX ctime): also moves when a file is cut and its size and
+    // modification time are then set back.
+    std::int64_t changedSec = 0;
+    std::int64_t changedNsec = 0;
+    bool SameContentsAs(const FileState& other) const {
+        return size == other.size && modifiedSec == other.modifiedSec &&
+               modifiedNsec == other.modifiedNsec && changedSec == other.changedSec &&
+               changedNsec == other.changedNsec;
+    }
 };
 
 #ifdef _WIN32
@@ -301,6 +314,8 @@ FileState StateOf(const struct stat& st) {
     state.size = static_cast<std::int64_t>(st.st_size);
     state.modifiedSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     state.modifiedNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    state.changedSec = static_cast<std::int64_t>(st.st_ctim.tv_sec);
+    state.changedNsec = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
     return state;
 }
 
@@ -341,6 +356,45 @@ public:
 private:
     int m_fd;
 };
+
+// The outputs being written, so that JoinActivity can see them grow.
+std::mutex s_outputsMutex;
+std::vector<int> s_outputs;
+std::atomic<std::uint64_t> s_nOutputsSeen{0};
+
+// Holds an output in JoinActivity's sight until Forget, which must come before it is closed.
+class CWatchedOutput {
+public:
+    explicit CWatchedOutput(int fd) : m_fd(fd) {
+        const std::lock_guard lock(s_outputsMutex);
+        s_outputs.push_back(fd);
+        ++s_nOutputsSeen;
+    }
+    ~CWatchedOutput() { Forget(); }
+    CWatchedOutput(const CWatchedOutput&) = delete;
+    CWatchedOutput& operator=(const CWatchedOutput&) = delete;
+
+    void Forget() {
+        const std::lock_guard lock(s_outputsMutex);
+        if (const auto it = std::find(s_outputs.begin(), s_outputs.end(), m_fd);
+            it != s_outputs.end()) {
+            s_outputs.erase(it);
+            ++s_nOutputsSeen;
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+// Past a file size limit the system sends SIGXFSZ, which ends the process unless ignored; the
+// write then fails with EFBIG and the join says so.
+void IgnoreFileSizeSignal() {
+#ifdef SIGXFSZ
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+#endif
+}
 
 // The err of a join asked to stop by StopEndlessJoins; no errno has this value.
 constexpr int kStopped = -1;
@@ -500,14 +554,21 @@ std::string ChangedWhileJoined(const JoinPath& path) {
     return "The input file " + Quoted(path) + " changed while it was being joined.";
 }
 
-// Whether a regular file that gave fewer bytes than it had when it was opened has really
-// changed since: files such as those under /sys report a size their contents never reach.
-bool ShrankSince(int fd, const FileState& opened) {
+bool SizeMayBeUnreal(int fd);
+
+// Why a regular file gave fewer bytes than its size when it was opened; empty where that is how
+// its file system works. A file that changed since is no longer what was checked; one that did
+// not had its read ended early (a network or user-space file system), and the rest of it is
+// missing from the output either way.
+std::string ShortInputProblem(int fd, const FileState& opened, const JoinPath& path,
+                              std::uint64_t copied) {
     FileState now;
-    if (!StateOfFd(fd, now))
-        return true;
-    return now.size != opened.size || now.modifiedSec != opened.modifiedSec ||
-           now.modifiedNsec != opened.modifiedNsec;
+    if (!StateOfFd(fd, now) || !now.SameContentsAs(opened))
+        return ChangedWhileJoined(path);
+    if (SizeMayBeUnreal(fd))
+        return {};
+    return "Reading the input file " + Quoted(path) + " failed: it ended after " +
+           std::to_string(copied) + " of its " + std::to_string(opened.size) + " bytes.";
 }
 
 // Opens without waiting: a pipe's open would otherwise block until a writer comes, where
@@ -536,6 +597,28 @@ std::ptrdiff_t CopyFileRange(int fdIn, int fdOut, std::size_t count) {
 
 std::ptrdiff_t SendFile(int fdIn, int fdOut, std::size_t count) {
     return ::sendfile(fdOut, fdIn, nullptr, count);
+}
+
+// Files under /proc, /sys and their kind report sizes their contents do not reach (4096 for
+// most of /sys), so they end early by design.
+bool SizeMayBeUnreal(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (fs.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+#else
+bool SizeMayBeUnreal(int) {
+    return false;
 }
 #endif
 
@@ -723,6 +806,7 @@ bool CopyInKernel(int fdIn, int fdOut, std::uint64_t& copied, int& err) {
 } // namespace
 
 JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths) {
+    IgnoreFileSizeSignal();
     FileState out;
     CFileDescriptor output(OpenNonBlocking(
         outputPath, O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, out, kNewFileMode));
@@ -730,6 +814,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
         return JoinResult::Failure(OutputOpenError(errno, outputPath));
     const int fdOut = output.Get();
     const bool outputIsFile = out.kind == FileKind::Regular;
+    CWatchedOutput watched(fdOut);
 
     const auto incomplete = [&](const std::string& what) {
         return JoinResult::Failure(what + " The output file " + Quoted(outputPath) +
@@ -760,18 +845,32 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
         CopyStop how{};
         if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, copied, how, err))
             return incomplete(CopyFailed(how, path, err));
-        // A file that grew is copied to the end it has now; one that shrank is no longer what
-        // was checked, and the output holds part of it.
-        if (inputIsFile && copied < static_cast<std::uint64_t>(in.size) && ShrankSince(fdIn, in))
-            return incomplete(ChangedWhileJoined(path));
+        // A file that grew is copied to the end it has now; one that gave less than its size
+        // left part of itself out.
+        if (inputIsFile && copied < static_cast<std::uint64_t>(in.size)) {
+            if (std::string problem = ShortInputProblem(fdIn, in, path, copied); !problem.empty())
+                return incomplete(problem);
+        }
     }
 
+    watched.Forget();
     if (!output.Close()) {
         const int err = errno;
         return JoinResult::Failure("Closing the output file " + Quoted(outputPath) + " failed: " +
                                    ErrorText(err) + ". The output file is incomplete.");
     }
     return JoinResult::Success();
+}
+
+std::uint64_t JoinActivity() {
+    const std::lock_guard lock(s_outputsMutex);
+    std::uint64_t activity = s_nOutputsSeen;
+    for (const int fd : s_outputs) {
+        FileState state;
+        if (StateOfFd(fd, state))
+            activity += static_cast<std::uint64_t>(state.size);
+    }
+    return activity;
 }
 
 void StopEndlessJoins() {

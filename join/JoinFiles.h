@@ -41,8 +41,10 @@ JoinResult CheckJoinRequest(const JoinPath& outputPath, const std::list<JoinPath
 // system (sharing extents where it can), sendfile across two. Pipes, devices and files the kernel
 // will not copy go through a read/write loop of kJoinBlockSize blocks. Waits on a pipe or device
 // as long as it takes, unless StopEndlessJoins is called. Stops at the first failure, including
-// an input that turns out to be the output itself or a file that shrank while it was copied; the
-// output is then incomplete and the result says so.
+// an input that turns out to be the output itself, or a regular file that gives fewer bytes than
+// its size (it changed, or its read ended early; files under /proc and /sys excepted); the output
+// is then incomplete and the result says so. A file size limit fails the write (SIGXFSZ is
+// ignored from the first join on) instead of ending the process.
 JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths);
 
 // Makes every join whose current input or output is not a regular file (a pipe, a device: no
@@ -51,6 +53,11 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
 // stops before its next block: a read or write already waiting on a pipe or device finishes
 // first.
 void StopEndlessJoins();
+
+// A number that changes whenever a join moves bytes, also in the middle of one long kernel copy:
+// the sizes of the outputs being written, and a count of the outputs opened and closed. For the
+// program's exit, to tell a join that is slow from one that no longer moves. Any thread.
+std::uint64_t JoinActivity();
 
 // The block of the read/write loop: at least a pipe's whole buffer per read, and as large as
 // cat's, so the loop keeps up with it. One per join, from the heap.

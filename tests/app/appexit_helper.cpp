@@ -1,7 +1,10 @@
 // The application closed while its joins run: builds the main window as the application does,
 // joins the inputs into out1, then the last input alone into out2 (which waits for the first),
 // closes the window by File > Exit while they run (the help window open too), and ends through
-// the application's own exit path. Arguments: out1 out2 input...
+// the application's own exit path. Arguments: [--copy stalled|slow] out1 out2 input...
+// With --copy the kernel copies of regular files are the test's: "stalled" copies 64 KiB and
+// then never returns, as a read on a stalled network file system; "slow" moves 4 KiB every
+// 100 ms. A join counts as stalled after 1 s without a byte moved.
 // With "--banner host:port" instead, it joins nothing: the window loads its banner from that
 // host and is closed after a second, while the load is still under way.
 #include "app/CHelpWindow.h"
@@ -12,14 +15,48 @@
 #include "platform/widgets/MessageBox.h"
 #include "res/resource.h"
 
+#include "join/CJoinThread.h"
+#include "join/JoinFiles.h"
+
 #include <QAction>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
+
+namespace {
+
+JoinKernelCopy s_realCopy = nullptr;
+
+std::ptrdiff_t StalledCopy(int fdIn, int fdOut, std::size_t count) {
+    static std::size_t s_nLeft = 64 * 1024;
+    if (s_nLeft == 0) {
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+    const std::ptrdiff_t n = s_realCopy(fdIn, fdOut, std::min(count, s_nLeft));
+    s_nLeft -= n > 0 ? std::size_t(n) : 0;
+    return n;
+}
+
+std::ptrdiff_t SlowCopy(int fdIn, int fdOut, std::size_t count) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return s_realCopy(fdIn, fdOut, std::min<std::size_t>(count, 4096));
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     CVantrelApp app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    if (args.value(0) == "--copy") {
+        s_realCopy = g_joinKernelCopies.copyRange;
+        g_joinKernelCopies = {args.value(1) == "slow" ? SlowCopy : StalledCopy, nullptr};
+        CJoinThread::SetStalledJoinMsForTesting(1000);
+        args = args.mid(2);
+    }
     const bool bBannerOnly = args.value(0) == "--banner";
     if (args.size() < (bBannerOnly ? 2 : 3))
         return 2;

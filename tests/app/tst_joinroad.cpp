@@ -516,12 +516,20 @@ void TestJoinRoad::closingDuringALongJoin_data() {
     // Names: "pipe" is made a named pipe; "head" and "tail" hold data.
     QTest::addColumn<QString>("output");
     QTest::addColumn<QStringList>("inputs");
-    QTest::addColumn<bool>("headLeft"); // whether the stopped join left the head in its output
+    QTest::addColumn<QString>("copy");  // the helper's --copy, if any
+    QTest::addColumn<int>("out1Bytes"); // how much of head + tail the first join left in out1
+    QTest::addColumn<int>("endWithinMs");
     QTest::newRow("pipe input with no writer")
-        << "out1" << QStringList{"head", "pipe", "tail"} << true;
-    QTest::newRow("pipe output with no reader") << "pipe" << QStringList{"head", "tail"} << false;
+        << "out1" << QStringList{"head", "pipe", "tail"} << "" << 100000 << 3000;
+    QTest::newRow("pipe output with no reader")
+        << "pipe" << QStringList{"head", "tail"} << "" << -1 << 3000;
     QTest::newRow("endless device input")
-        << "/dev/null" << QStringList{"/dev/zero", "tail"} << false;
+        << "/dev/null" << QStringList{"/dev/zero", "tail"} << "" << -1 << 3000;
+    // The second join waits for the stalled one's lock: it never starts.
+    QTest::newRow("regular input whose read stalls")
+        << "out1" << QStringList{"head", "tail"} << "stalled" << 65536 << 3000;
+    QTest::newRow("slow regular files, longer than a stall")
+        << "out1" << QStringList{"head", "tail"} << "slow" << 105000 << 15000;
 }
 
 void TestJoinRoad::closingDuringALongJoin() {
@@ -530,7 +538,9 @@ void TestJoinRoad::closingDuringALongJoin() {
 #else
     QFETCH(QString, output);
     QFETCH(QStringList, inputs);
-    QFETCH(bool, headLeft);
+    QFETCH(QString, copy);
+    QFETCH(int, out1Bytes);
+    QFETCH(int, endWithinMs);
     // The application's own exit path, in a process of its own: see appexit_helper. The first
     // join waits or runs without end; the closed program must not wait with it, and the second
     // join, of regular files, still writes its whole output. No box comes after the close.
@@ -540,16 +550,21 @@ void TestJoinRoad::closingDuringALongJoin() {
     QVERIFY(mkfifo(Path("pipe").toLocal8Bit().constData(), 0600) == 0);
     const auto path = [&](const QString& name) { return name.startsWith('/') ? name : Path(name); };
     QStringList args{path(output), Path("out2")};
+    if (!copy.isEmpty())
+        args = QStringList{"--copy", copy} + args;
     for (const QString& input : inputs)
         args << path(input);
 
-    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, args);
+    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, args, endWithinMs);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
-    if (output == "out1")
-        QCOMPARE(ReadFile(Path("out1")), headLeft ? headData : QByteArray());
-    QCOMPARE(ReadFile(Path("out2")), tailData);
+    if (out1Bytes >= 0)
+        QCOMPARE(ReadFile(Path("out1")), (headData + tailData).left(out1Bytes));
+    if (copy == "stalled")
+        QVERIFY(!QFile::exists(Path("out2")));
+    else
+        QCOMPARE(ReadFile(Path("out2")), tailData);
 #endif
 }
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -20,14 +21,32 @@ JoinKernelCopy s_pfnRealCopy = nullptr; // the one being probed
 qint64 s_nCopied = 0;                   // bytes it copied
 qint64 s_nBudget = -1;                  // past this many bytes every call fails; -1: never
 int s_nFault = 0;                       // the errno of those calls; 0: they report the end
-constexpr int kShrink = -1;             // a fault: the input is cut short, and its end reported
-QString s_strInput;                     // the file kShrink cuts
+// Faults that report the end: the input is cut short; its reading stops early with the file
+// intact (a network file system's early end); the same after a change of status alone.
+constexpr int kShrink = -1, kEndEarly = -2, kEndEarlyAndChmod = -3;
+QString s_strInput; // the file kShrink cuts
+
+// Changes the file's status alone (chmod to the mode it has), until its ctime shows it: the
+// clock behind it moves in ticks.
+void TouchStatus(int fd) {
+    struct stat before {};
+    ::fstat(fd, &before);
+    for (struct stat now = before; now.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                                   now.st_ctim.tv_nsec == before.st_ctim.tv_nsec;) {
+        ::fchmod(fd, before.st_mode & 07777);
+        ::fstat(fd, &now);
+    }
+}
 
 std::ptrdiff_t ProbedCopy(int fdIn, int fdOut, std::size_t count) {
     if (s_nBudget >= 0) {
         if (s_nCopied >= s_nBudget) {
             if (s_nFault == kShrink)
                 QFile::resize(s_strInput, 1000);
+            if (s_nFault == kEndEarlyAndChmod)
+                TouchStatus(fdIn);
+            if (s_nFault <= kEndEarly)
+                ::lseek(fdIn, 0, SEEK_END); // what is read from here on is the end
             if (s_nFault <= 0)
                 return 0;
             errno = s_nFault;
@@ -179,9 +198,15 @@ void TestKernelCopy::faultInTheMiddleOfACopy_data() {
             << qint64(10000 + 4097) << EOPNOTSUPP << QString();
         row("end reported early") << qint64(5000) << 0 << QString();
         // A file that shrank is not what was checked: the output must not pass for it.
-        row("input cut short") << qint64(5000) << kShrink
-                               << "The input file \"<in>\" changed while it was being "
-                                  "joined. The output file \"<out>\" is incomplete.";
+        const QString changed = "The input file \"<in>\" changed while it was being joined. "
+                                "The output file \"<out>\" is incomplete.";
+        row("input cut short") << qint64(5000) << kShrink << changed;
+        row("read ends early, file unchanged")
+            << qint64(5000) << kEndEarly
+            << "Reading the input file \"<in>\" failed: it ended after 5000 of its 10000 "
+               "bytes. The output file \"<out>\" is incomplete.";
+        row("read ends early, only the status changed")
+            << qint64(5000) << kEndEarlyAndChmod << changed;
     }
 }
 
