@@ -2,11 +2,25 @@
 
 #include "platform/widgets/Shell.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QProcess>
+#include <QSettings>
 
 namespace {
+
 FileDialogHook s_hook;
+
+// Qt's file dialog keeps the folders it visited among the user's settings (QtProject.conf),
+// where every later dialog, of this program or another, offers them. The program stores
+// nothing: those settings go where no file can be made, and the window remembers the last
+// folder only while it runs. (On Windows they are in the registry, which this does not reach.)
+void KeepNoDialogHistory() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QProcess::nullDevice());
+}
+Q_COREAPP_STARTUP_FUNCTION(KeepNoDialogHistory)
+
 } // namespace
 
 QStringList ExecFileDialog(QFileDialog& dialog) {

@@ -51,12 +51,14 @@ class TestJoinRoad : public QObject {
 
     QTemporaryDir m_dir;
     QString Path(const QString& name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_config; // the user's settings folder, where nothing may appear
     CVantrelDlg* m_dlg = nullptr;
 
     // Chooses the output through the "..." button, its dialog answered through the seam.
     void ChooseOutput(const QString& name);
 
 private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
     void init();
     void cleanup();
 
@@ -167,6 +169,8 @@ void TestJoinRoad::wholeRoad() {
         QTRY_COMPARE_WITH_TIMEOUT(seen, kSuccess, 20000);
         QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     }
+    // The dialogs stored nothing (Qt's keeps its history in QtProject.conf).
+    QCOMPARE(QDir(m_config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {});
 }
 
 void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
