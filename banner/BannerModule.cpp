@@ -17,6 +17,10 @@ const BannerModule kModule = {CreateLoader, &CBannerSanitizer::Sanitize};
 
 } // namespace
 
+extern "C" Q_DECL_EXPORT const char* VantrelBannerModuleStamp() {
+    return VANTREL_BANNER_STAMP;
+}
+
 extern "C" Q_DECL_EXPORT const BannerModule* VantrelBannerModule() {
     return &kModule;
 }

@@ -37,6 +37,18 @@ struct BannerModule {
     CBannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
 };
 
-// The module, loaded on the first call from the program's library folder (beside the program
-// on Windows); null when it cannot be loaded, and the banner then stays empty. Any thread.
+// The module's two entry points: its build's stamp (VANTREL_BANNER_STAMP, made from the version
+// and the headers whose types cross between module and program), then the table above. A
+// module whose stamp is missing or differs lays its table out in another way, so its table is
+// never asked for.
+using BannerModuleStampEntry = const char* (*)();
+using BannerModuleEntry = const BannerModule* (*)();
+
+// The module, loaded on the first call from the program's own tree (lib/vantrel/ beside bin/ on
+// Linux, beside the program on Windows) and from nowhere else; null when it is missing, cut
+// short, or of another build, and the banner then stays empty. Any thread.
 const BannerModule* LoadBannerModule();
+
+// Test programs do not run from the tree's bin/: they name the module file to load instead.
+// Before the first LoadBannerModule.
+void SetBannerModuleFileForTesting(const QString& path);

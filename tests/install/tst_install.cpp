@@ -95,15 +95,16 @@ private slots:
     void initTestCase();
     void installedLayout_data();
     void installedLayout();
-    void installedProgramOpensHelp_data();
-    void installedProgramOpensHelp();
+    void installedProgramRuns_data();
+    void installedProgramRuns();
     void validatorsAccept_data();
     void validatorsAccept();
     void desktopFilesMatchProgram();
 
 private:
     void AddTreeRows();
-    QString Probe(const QString& exe, int* exitCode);
+    QString Probe(const QString& exe, int* exitCode,
+                  QProcessEnvironment env = QProcessEnvironment::systemEnvironment());
 
     QTemporaryDir m_root;
     QString m_strPrefix; // cmake --install --prefix <this>
@@ -169,8 +170,7 @@ void TestInstall::installedLayout() {
     }
 }
 
-QString TestInstall::Probe(const QString& exe, int* exitCode) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+QString TestInstall::Probe(const QString& exe, int* exitCode, QProcessEnvironment env) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(VANTREL_PROBE_PLUGIN_DIR));
     env.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("vantrelprobe"));
@@ -188,15 +188,47 @@ QString TestInstall::Probe(const QString& exe, int* exitCode) {
     return QString::fromLocal8Bit(process.readAll());
 }
 
-void TestInstall::installedProgramOpensHelp_data() {
-    AddTreeRows();
-    QTest::newRow("moved elsewhere") << QString();
+void TestInstall::installedProgramRuns_data() {
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QString>("module"); // what a copy of the prefix holds as its banner module
+    QTest::newRow("prefix") << m_strPrefix << QString();
+    QTest::newRow("DESTDIR staging") << m_strStaged << QString();
+    QTest::newRow("moved elsewhere") << QString() << QString();
+    // Each leaves the banner empty; none may take the program down or be loaded from elsewhere.
+    for (const char* module : {"missing", "cut short", "of an older build", "of another build",
+                               "only in the current folder"})
+        QTest::addRow("banner module %s", module) << QString() << module;
 }
 
-void TestInstall::installedProgramOpensHelp() {
+void TestInstall::installedProgramRuns() {
     QFETCH(QString, tree);
+    QFETCH(QString, module);
     QString away;
-    if (tree.isEmpty()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString installedModule =
+        QStringLiteral("/" VANTREL_INSTALL_LIBDIR "/vantrel/libvantrel-banner.so");
+    if (!module.isEmpty()) {
+        tree = m_root.filePath(QStringLiteral("trial"));
+        QDir(tree).removeRecursively();
+        const CRun copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix, tree});
+        QVERIFY2(copy.exitCode == 0, qPrintable(copy.out));
+        const QString file = tree + installedModule;
+        if (module == QLatin1String("cut short"))
+            QVERIFY(QFile::resize(file, 1000));
+        else
+            QVERIFY(QFile::remove(file));
+        if (module == QLatin1String("of an older build"))
+            QVERIFY(QFile::copy(QStringLiteral(VANTREL_FOREIGN_BANNER_OLDER), file));
+        if (module == QLatin1String("of another build"))
+            QVERIFY(QFile::copy(QStringLiteral(VANTREL_FOREIGN_BANNER_OTHER), file));
+        if (module == QLatin1String("only in the current folder")) {
+            // The system's library search takes an empty entry for the current folder.
+            const QString here = m_root.filePath(QStringLiteral("libvantrel-banner.so"));
+            QFile::remove(here);
+            QVERIFY(QFile::copy(m_strPrefix + installedModule, here));
+            env.insert(QStringLiteral("LD_LIBRARY_PATH"), QStringLiteral(":"));
+        }
+    } else if (tree.isEmpty()) {
         // A copy of the installed tree, moved deeper under another name; the original is
         // moved aside meanwhile, so nothing can be read from where it was installed.
         tree = m_root.filePath(QStringLiteral("elsewhere/deeper/vantrel-copy"));
@@ -209,17 +241,21 @@ void TestInstall::installedProgramOpensHelp() {
         QVERIFY(QDir().rename(m_strPrefix, away));
     }
     int exitCode = -1;
-    const QString out = Probe(QDir(tree).filePath(QStringLiteral("bin/vantrel")), &exitCode);
+    const QString out = Probe(QDir(tree).filePath(QStringLiteral("bin/vantrel")), &exitCode, env);
     if (!away.isEmpty())
         QVERIFY(QDir().rename(away, m_strPrefix));
 
     QVERIFY2(exitCode == 0, qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("title=Vantrel")), qPrintable(out));
-    // The banner's library, from this tree: the program finds it relative to itself.
-    QVERIFY2(
-        out.contains(QStringLiteral("banner: module=") + QDir(tree).canonicalPath() +
-                     QStringLiteral("/" VANTREL_INSTALL_LIBDIR "/vantrel/libvantrel-banner.so")),
-        qPrintable(out));
+    // The banner's library, from this tree: the program finds it relative to itself, and uses it
+    // only when it is whole and of its own build.
+    const QString treeModule = QDir(tree).canonicalPath() + installedModule;
+    QString banner = QStringLiteral("banner: module=none loader=no");
+    if (module.isEmpty())
+        banner = QStringLiteral("banner: module=%1 loader=yes").arg(treeModule);
+    else if (module.startsWith(QLatin1String("of an")))
+        banner = QStringLiteral("banner: module=%1 loader=no").arg(treeModule);
+    QVERIFY2(out.contains(banner), qPrintable(out));
     // The contents tree is there, with every topic, and the first page is shown.
     QVERIFY2(out.contains(QStringLiteral("help: contents=Vantrel Help topics=6 page=index.html")),
              qPrintable(out));

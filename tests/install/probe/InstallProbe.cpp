@@ -63,9 +63,26 @@ public:
         m_timer.setInterval(50);
         connect(&m_timer, &QTimer::timeout, this, &CInstallProbe::Tick);
         m_timer.start();
+        qApp->installEventFilter(this);
     }
 
 private:
+    // The pane starts its load from a call it queues when first painted: two hops behind that
+    // paint, the load has been tried, and the module loaded or refused.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->inherits("CExplorer1")) {
+            qApp->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    QMetaObject::invokeMethod(
+                        this, [this] { m_bBannerTried = true; }, Qt::QueuedConnection);
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
     void Tick() {
         if (m_nStep >= m_steps.size())
             return;
@@ -89,19 +106,23 @@ private:
         return true;
     }
 
-    // The banner's library, loaded once the window has been painted: where it came from.
+    // The banner's library, loaded once the window has been painted: where it came from, and
+    // whether the pane made its loader from it.
     bool ReportBannerModule() {
         QFile maps(QStringLiteral("/proc/self/maps"));
-        if (!maps.open(QIODevice::ReadOnly))
+        if (!m_bBannerTried || !maps.open(QIODevice::ReadOnly))
             return false;
+        QString module = QStringLiteral("none");
         for (const QByteArray& line : maps.readAll().split('\n')) {
-            if (const qsizetype at = line.indexOf('/');
-                at >= 0 && line.contains("libvantrel-banner")) {
-                Say(QStringLiteral("banner: module=%1").arg(QString::fromLocal8Bit(line.mid(at))));
-                return true;
-            }
+            if (const qsizetype at = line.indexOf('/'); at >= 0 && line.contains("vantrel-banner"))
+                module = QString::fromLocal8Bit(line.mid(at));
         }
-        return false;
+        bool bLoader = false;
+        for (const QObject* child : m_pMain->findChildren<QObject*>())
+            bLoader = bLoader || child->inherits("CBannerLoader");
+        Say(QStringLiteral("banner: module=%1 loader=%2")
+                .arg(module, bLoader ? QStringLiteral("yes") : QStringLiteral("no")));
+        return true;
     }
 
     bool OpenHelpMenu() {
@@ -169,6 +190,7 @@ private:
     QWidget* m_pMain = nullptr;
     QMenu* m_pHelpMenu = nullptr;
     QWidget* m_pHelp = nullptr;
+    bool m_bBannerTried = false;
 };
 
 } // namespace
