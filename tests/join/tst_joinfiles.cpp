@@ -453,6 +453,9 @@ void TestJoinFiles::systemFilesJoinAsTheyRead_data() {
 
 void TestJoinFiles::systemFilesJoinAsTheyRead() {
     QFETCH(QString, file);
+#ifndef Q_OS_LINUX // Wine shows them too, but to a Windows program they are plain files
+    QSKIP("Linux's /proc and /sys");
+#endif
     if (!QFile::exists(file))
         QSKIP("no such file on this system");
     const QString output = Path("out.bin");
