@@ -37,10 +37,10 @@ struct BannerModule {
     CBannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
 };
 
-// The module's two entry points: its build's stamp (VANTREL_BANNER_STAMP, made from the version
-// and the headers whose types cross between module and program), then the table above. A
-// module whose stamp is missing or differs lays its table out in another way, so its table is
-// never asked for.
+// The module's two entry points: its build's stamp (VANTREL_BANNER_STAMP, made from the version,
+// Qt's, the compiler and the headers whose types cross between module and program), then the
+// table above. A module whose stamp is missing or differs may lay its table out in another way,
+// so its table is never asked for.
 using BannerModuleStampEntry = const char* (*)();
 using BannerModuleEntry = const BannerModule* (*)();
 
