@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <cwctype>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -123,6 +124,8 @@ std::string OutputOpenError(int err, const JoinPath& path) {
            ". Nothing was written.";
 }
 
+std::string DeviceNamed(const JoinPath& path);
+
 // Empty when the path can be handed to the system as it is.
 std::string PathProblem(const JoinPath& path, const char* what) {
     if (path.find(JoinPath::value_type(0)) != JoinPath::npos)
@@ -131,6 +134,12 @@ std::string PathProblem(const JoinPath& path, const char* what) {
         return std::string("The ") + what + " path is too long (" + std::to_string(path.size()) +
                " " + kPathUnits + "; the system allows " + std::to_string(kMaxPath - 1) +
                "). Nothing was joined.\n" + Shown(path.substr(0, 200)) + "...";
+    // Bytes written to it would go to the device (a serial port, or nowhere), read from it
+    // would wait on it.
+    if (const std::string device = DeviceNamed(path); !device.empty())
+        return std::string("The ") + what + " " + Quoted(path) + " has the name of a device (" +
+               device + ") on Windows, which would be used instead of a file. Choose another " +
+               "name. Nothing was joined.";
     return {};
 }
 
@@ -164,13 +173,59 @@ struct FileState {
 #ifdef _WIN32
 constexpr int kNewFileMode = _S_IREAD | _S_IWRITE;
 
-// Paths of 260 characters and more reach the system only in the long-path form, which skips the
-// system's own clean-up of the name: it is made absolute first.
+// Whether the system's clean-up of a path would change which file it names beyond dots and
+// spaces at the ends of names: a "." or ".." in it, or two separators in a row.
+bool NeedsCleaning(const std::wstring& path) {
+    for (std::size_t start = path.starts_with(L"\\\\") ? 2 : 0; start < path.size();) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring_view name = std::wstring_view(path).substr(start, end - start);
+        if (name.empty() || name == L"." || name == L"..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The device a file name stands for on Windows (CON, NUL, COM1, ...), which the system opens in
+// every folder and, before Windows 11, with any extension too; empty for other names. Names in
+// the device namespace (\\.\COM1) are named as devices on purpose and not judged here.
+std::string DeviceNamed(const JoinPath& path) {
+    if (path.starts_with(L"\\\\.\\"))
+        return {};
+    std::wstring name = path.substr(path.find_last_of(L"\\/:") + 1);
+    name = name.substr(0, name.find(L'.'));
+    name.erase(name.find_last_not_of(L' ') + 1);
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(::towupper(c));
+    static const std::wstring kDevices[] = {L"CON",       L"PRN",       L"AUX",       L"NUL",
+                                            L"CONIN$",    L"CONOUT$",   L"COM\u00b9", L"COM\u00b2",
+                                            L"COM\u00b3", L"LPT\u00b9", L"LPT\u00b2", L"LPT\u00b3"};
+    const bool numbered = name.size() == 4 &&
+                          (name.starts_with(L"COM") || name.starts_with(L"LPT")) &&
+                          name[3] >= L'1' && name[3] <= L'9';
+    if (!numbered &&
+        std::find(std::begin(kDevices), std::end(kDevices), name) == std::end(kDevices))
+        return {};
+    return Shown(name);
+}
+
+// The form a path reaches the system in. An absolute path goes in the long-path form, which the
+// system takes exactly as given: its clean-up would drop a trailing dot or space, and so open
+// "data" for "data.". A relative one, or one with "." or "..", is left to that clean-up, and made
+// absolute by it first when it is 260 characters or more, which only the long-path form reaches.
 std::wstring SystemForm(const JoinPath& path) {
     const auto isPrefixed = [](const std::wstring& p) {
         return p.starts_with(L"\\\\?\\") || p.starts_with(L"\\\\.\\");
     };
-    if (path.size() < MAX_PATH || isPrefixed(path))
+    if (isPrefixed(path))
+        return path;
+    std::wstring native = path;
+    std::replace(native.begin(), native.end(), L'/', L'\\');
+    const bool onDrive = native.size() >= 3 && native[1] == L':' && native[2] == L'\\';
+    const bool onShare = native.starts_with(L"\\\\");
+    if ((onDrive || onShare) && !NeedsCleaning(native))
+        return onShare ? L"\\\\?\\UNC\\" + native.substr(2) : L"\\\\?\\" + native;
+    if (path.size() < MAX_PATH)
         return path;
     DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (n == 0)
@@ -279,6 +334,10 @@ bool StateOfPath(const JoinPath& path, FileState& state) {
 }
 #else
 constexpr int kNewFileMode = 0666;
+
+std::string DeviceNamed(const JoinPath&) {
+    return {}; // names here are files in every folder
+}
 
 int OpenRetrying(const JoinPath& path, int flags, int mode = 0) {
     int fd;

@@ -5,10 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fstream>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -40,6 +42,25 @@ std::list<JoinPath> StdList(const QStringList& paths) {
     for (const QString& p : paths)
         result.push_back(Std(p));
     return result;
+}
+
+// A file's bytes under exactly its name: Qt, like the system's clean-up of a path on Windows,
+// would drop a trailing dot or space there.
+std::filesystem::path ExactPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return L"\\\\?\\" + QDir::toNativeSeparators(path).toStdWString();
+#else
+    return Std(path);
+#endif
+}
+
+void WriteExactly(const QString& path, const QByteArray& data) {
+    std::ofstream(ExactPath(path), std::ios::binary).write(data.constData(), data.size());
+}
+
+QByteArray ReadExactly(const QString& path) {
+    std::ifstream file(ExactPath(path), std::ios::binary);
+    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(file), {}));
 }
 
 bool MakeHardLink(const QString& target, const QString& link) {
@@ -96,6 +117,8 @@ private slots:
     void joinsInputsByteForByte_data();
     void joinsInputsByteForByte();
     void longerExistingOutputHoldsOnlyTheJoinedData();
+    void namesEndingInDotsOrSpaces_data();
+    void namesEndingInDotsOrSpaces();
 
     void outputOpenFailures_data();
     void outputOpenFailures();
@@ -216,6 +239,36 @@ void TestJoinFiles::longerExistingOutputHoldsOnlyTheJoinedData() {
     QCOMPARE(ReadFile(output), PatternBytes(100, 7));
 }
 
+void TestJoinFiles::namesEndingInDotsOrSpaces_data() {
+    // Side by side, each a file of its own (NTFS keeps such names too, as do shares written
+    // from Linux): each is joined as the very file named.
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    for (const char* name : {"data.", "data ", "data"})
+        QTest::addRow("input \"%s\"", name) << name << "out.bin";
+    QTest::newRow("output \"data.\"") << "data "
+                                      << "data.";
+}
+
+void TestJoinFiles::namesEndingInDotsOrSpaces() {
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QMap<QString, QByteArray> files;
+    const auto removeThem = qScopeGuard([&] { // Qt would remove "data" for "data."
+        for (const QString& name : files.keys())
+            std::filesystem::remove(ExactPath(Path(name)));
+    });
+    for (const QString name : {"data", "data.", "data "}) {
+        files[name] = PatternBytes(100 + files.size(), quint32(40 + files.size()));
+        WriteExactly(Path(name), files[name]);
+    }
+    const JoinResult result = JoinFiles(Std(Path(output)), {Std(Path(input))});
+    QVERIFY2(result.ok(), result.message().c_str());
+    files[output] = files[input];
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QCOMPARE(ReadExactly(Path(it.key())), it.value());
+}
+
 void TestJoinFiles::outputOpenFailures_data() {
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("expected");
@@ -232,6 +285,12 @@ void TestJoinFiles::outputOpenFailures_data() {
     QTest::newRow("path too long") << Path(QString(40000, 'x')) << "too long" << false;
     QTest::newRow("zero byte in path") << Path("a") + QChar(0) + "b"
                                        << "zero byte" << false;
+#ifdef Q_OS_WIN // the system would open the device instead of a file
+    for (const char* name : {"aux.txt", "nul.txt", "con", "COM1.bin"})
+        QTest::addRow("named like a device: %s", name)
+            << Path(name)
+            << "has the name of a device (" + QString(name).section('.', 0, 0).toUpper() << false;
+#endif
 }
 
 void TestJoinFiles::outputOpenFailures() {
@@ -297,6 +356,9 @@ void TestJoinFiles::refusedInputsLeaveOutputUntouched_data() {
                                              << "zero byte";
 #ifdef Q_OS_UNIX
     QTest::newRow("socket as input") << Path("sock") << "cannot be read";
+#else // opening one would wait on a serial port or read nothing
+    for (const char* name : {"NUL", "aux.txt", "COM1.bin", "lpt2 .log"})
+        QTest::addRow("input named like a device: %s", name) << Path(name) << "name of a device";
 #endif
 }
 
