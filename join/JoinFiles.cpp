@@ -149,8 +149,18 @@ struct FileId {
     bool bKnown = false; // pipes and devices on Windows have none
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
+    // The size and two times (creation and last write on Windows, modification and status
+    // change here): a file with the same index on another volume is the same file when these
+    // agree too. Wine gives every drive letter a serial of its own, so one file reached by two
+    // letters differs in the serial alone; taking two files for one where all of these agree is
+    // the lesser harm.
+    std::uint64_t size = 0;
+    std::uint64_t time1 = 0;
+    std::uint64_t time2 = 0;
     bool SameAs(const FileId& other) const {
-        return bKnown && other.bKnown && volume == other.volume && index == other.index;
+        return bKnown && other.bKnown && index == other.index &&
+               (volume == other.volume ||
+                (size == other.size && time1 == other.time1 && time2 == other.time2));
     }
 };
 struct FileState {
@@ -298,8 +308,15 @@ bool StateOfHandle(HANDLE handle, FileState& state) {
         errno = ErrnoOfLastError();
         return false;
     }
-    state.id = {true, info.dwVolumeSerialNumber,
-                (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    const auto time = [](const FILETIME& t) {
+        return (std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    state.id = {true,
+                info.dwVolumeSerialNumber,
+                (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                time(info.ftCreationTime),
+                time(info.ftLastWriteTime)};
     state.kind =
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
     state.size =
@@ -361,7 +378,15 @@ int CloseFile(int fd) {
 
 FileState StateOf(const struct stat& st) {
     FileState state;
-    state.id = {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const auto time = [](const timespec& t) {
+        return std::uint64_t(t.tv_sec) * 1000000000u + std::uint64_t(t.tv_nsec);
+    };
+    state.id = {true,
+                static_cast<std::uint64_t>(st.st_dev),
+                static_cast<std::uint64_t>(st.st_ino),
+                static_cast<std::uint64_t>(st.st_size),
+                time(st.st_mtim),
+                time(st.st_ctim)};
     if (S_ISREG(st.st_mode))
         state.kind = FileKind::Regular;
     else if (S_ISDIR(st.st_mode))
@@ -889,8 +914,9 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
                               " could not be opened: " + ErrorText(errno) + ".");
         const int fdIn = input.Get();
         // The check before the copy went by name; the name may lead to the output by now, and
-        // reading the output while appending to it would never end.
-        if (in.id.SameAs(out.id))
+        // reading the output while appending to it would never end. The output's size and times
+        // are those of now, for the comparison across volumes.
+        if (StateOfFd(fdOut, out) && in.id.SameAs(out.id))
             return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
         const bool inputIsFile = in.kind == FileKind::Regular;
         // A pipe opened before its writer reads as ended: wait for the writer first.
