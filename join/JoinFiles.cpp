@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwctype>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -780,6 +781,8 @@ JoinKernelCopies g_joinKernelCopies = {CopyFileRange, SendFile};
 JoinKernelCopies g_joinKernelCopies = {nullptr, nullptr};
 #endif
 
+bool g_bJoinComparesFiles = true;
+
 JoinResult JoinResult::Failure(std::string message) {
     JoinResult result;
     result.m_bOk = false;
@@ -808,7 +811,7 @@ JoinResult CheckJoinRequest(const JoinPath& outputPath, const std::list<JoinPath
     FileState out;
     if (!outputPath.empty() && StateOfPath(outputPath, out)) {
         for (const FileId& id : inputIds) {
-            if (id.SameAs(out.id))
+            if (g_bJoinComparesFiles && id.SameAs(out.id))
                 return JoinResult::Failure(AlsoAnInput(outputPath) +
                                            ". Choose another output file; nothing was joined.");
         }
@@ -818,8 +821,9 @@ JoinResult CheckJoinRequest(const JoinPath& outputPath, const std::list<JoinPath
 
 namespace {
 
-// How a copy stopped short: a read or a write failed, or the join was asked to stop.
-enum class CopyStop { Read, Write, Stopped };
+// How a copy stopped short: a read or a write failed, the join was asked to stop, or it was
+// reading back what it wrote.
+enum class CopyStop { Read, Write, Stopped, ReadBack };
 
 std::string CopyFailed(CopyStop how, const JoinPath& path, int err) {
     switch (how) {
@@ -828,6 +832,7 @@ std::string CopyFailed(CopyStop how, const JoinPath& path, int err) {
     case CopyStop::Write:
         return err == kStopped ? CopyFailed(CopyStop::Stopped, path, err) : WriteFailed(err);
     case CopyStop::Stopped:
+    case CopyStop::ReadBack: // said by the caller, which knows the output
         break;
     }
     return "The join was stopped because the program was closed.";
@@ -837,8 +842,15 @@ std::string CopyFailed(CopyStop how, const JoinPath& path, int err) {
 // that finds the end, or finds more where the size a file reports is short of its contents
 // (/proc). An input with no known end is read as it becomes ready, and the copy gives up once
 // such joins are asked to stop.
-bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless, std::uint64_t& copied,
-                CopyStop& how, int& err) {
+//
+// readBackFrom is where a regular input that is copied into a regular output passes its size at
+// open; past it, the loop watches for the input growing in step with the output, block after
+// block: that input is the output itself, reached by a road the identity checks missed, and the
+// copy would never end.
+bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless,
+                std::uint64_t readBackFrom, std::uint64_t& copied, CopyStop& how, int& err) {
+    constexpr int kBlocksInStep = 8; // a file that merely grows will not keep step that long
+    int blocksInStep = 0;
     for (;;) {
         if (endless && s_bStopEndless.load()) {
             how = CopyStop::Stopped;
@@ -855,11 +867,21 @@ bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless, std::u
             err = errno;
             return false;
         }
+        FileState before;
+        const bool watch = copied >= readBackFrom && StateOfFd(fdIn, before);
         if (!WriteAll(fdOut, block.data(), static_cast<std::size_t>(n), err)) {
             how = CopyStop::Write;
             return false;
         }
         copied += static_cast<std::uint64_t>(n);
+        FileState in, out;
+        const bool inStep = watch && StateOfFd(fdIn, in) && StateOfFd(fdOut, out) &&
+                            in.size == out.size && in.size - before.size == n;
+        blocksInStep = inStep ? blocksInStep + 1 : 0;
+        if (blocksInStep == kBlocksInStep) {
+            how = CopyStop::ReadBack;
+            return false;
+        }
     }
 }
 
@@ -916,7 +938,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
         // The check before the copy went by name; the name may lead to the output by now, and
         // reading the output while appending to it would never end. The output's size and times
         // are those of now, for the comparison across volumes.
-        if (StateOfFd(fdOut, out) && in.id.SameAs(out.id))
+        if (g_bJoinComparesFiles && StateOfFd(fdOut, out) && in.id.SameAs(out.id))
             return incomplete(AlsoAnInput(outputPath) + " (as " + Quoted(path) + ").");
         const bool inputIsFile = in.kind == FileKind::Regular;
         // A pipe opened before its writer reads as ended: wait for the writer first.
@@ -928,8 +950,14 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
         if (inputIsFile && outputIsFile && !CopyInKernel(fdIn, fdOut, copied, err))
             return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
         CopyStop how{};
-        if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, copied, how, err))
-            return incomplete(CopyFailed(how, path, err));
+        const std::uint64_t readBackFrom = inputIsFile && outputIsFile
+                                               ? static_cast<std::uint64_t>(in.size)
+                                               : std::numeric_limits<std::uint64_t>::max();
+        if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, readBackFrom,
+                        copied, how, err))
+            return incomplete(how == CopyStop::ReadBack
+                                  ? AlsoAnInput(outputPath) + " (as " + Quoted(path) + ")."
+                                  : CopyFailed(how, path, err));
         // A file that grew is copied to the end it has now; one that gave less than its size
         // left part of itself out.
         if (inputIsFile && copied < static_cast<std::uint64_t>(in.size)) {

@@ -75,3 +75,8 @@ struct JoinKernelCopies {
     JoinKernelCopy sendFile;  // sendfile: across file systems
 };
 extern JoinKernelCopies g_joinKernelCopies;
+
+// Whether the join compares the output with its inputs as files (before the copy, and as it
+// opens each input). Tests turn it off to reach the guard behind it: a copy that reads back
+// what it writes stops. Set it only while no join runs.
+extern bool g_bJoinComparesFiles;
