@@ -168,16 +168,11 @@ struct FileState {
     FileId id;
     FileKind kind = FileKind::Other;
     std::int64_t size = 0;
-    std::int64_t modifiedSec = 0;
-    std::int64_t modifiedNsec = 0;
-    // The status change (POSIX ctime): also moves when a file is cut and its size and
-    // modification time are then set back.
-    std::int64_t changedSec = 0;
-    std::int64_t changedNsec = 0;
+    // The size and the identity's two times agree: nothing wrote to the file in between. The
+    // status change (POSIX ctime) also moves when a file is cut and its size and modification
+    // time are then set back.
     bool SameContentsAs(const FileState& other) const {
-        return size == other.size && modifiedSec == other.modifiedSec &&
-               modifiedNsec == other.modifiedNsec && changedSec == other.changedSec &&
-               changedNsec == other.changedNsec;
+        return id.size == other.id.size && id.time1 == other.id.time1 && id.time2 == other.id.time2;
     }
 };
 
@@ -322,9 +317,6 @@ bool StateOfHandle(HANDLE handle, FileState& state) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
     state.size =
         static_cast<std::int64_t>((std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    state.modifiedSec =
-        static_cast<std::int64_t>((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                  info.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 
@@ -397,10 +389,6 @@ FileState StateOf(const struct stat& st) {
     else if (S_ISSOCK(st.st_mode))
         state.kind = FileKind::Socket;
     state.size = static_cast<std::int64_t>(st.st_size);
-    state.modifiedSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-    state.modifiedNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-    state.changedSec = static_cast<std::int64_t>(st.st_ctim.tv_sec);
-    state.changedNsec = static_cast<std::int64_t>(st.st_ctim.tv_nsec);
     return state;
 }
 
@@ -445,7 +433,7 @@ private:
 // The outputs being written, so that JoinActivity can see them grow.
 std::mutex s_outputsMutex;
 std::vector<int> s_outputs;
-std::atomic<std::uint64_t> s_nOutputsSeen{0};
+std::uint64_t s_nOutputsSeen = 0; // under s_outputsMutex
 
 // Holds an output in JoinActivity's sight until Forget, which must come before it is closed.
 class CWatchedOutput {
