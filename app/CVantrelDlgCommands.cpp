@@ -5,6 +5,7 @@
 #include "app/OutputName.h"
 #include "banner/CAboutDlg.h"
 #include "join/CJoinThread.h"
+#include "join/JoinFiles.h"
 #include "listview/CFlatListCtrl.h"
 #include "listview/FileRow.h"
 #include "platform/core/LocalPath.h"
@@ -67,10 +68,15 @@ void CVantrelDlg::OnAddFiles() {
             return;
         }
         // The dialog gives text; a name it cannot tell from another is not guessed at.
-        if (const std::optional<FilePath> file = PathForShown(path))
-            m_ctlFileList->AddFileRow(*file);
-        else
+        const std::optional<FilePath> file = PathForShown(path);
+        const std::string device = file ? JoinDeviceName(file->native()) : std::string();
+        if (!file)
             refused << QDir::toNativeSeparators(path);
+        else if (!device.empty())
+            refused << QStringLiteral("%1 (the name of a device, %2, on Windows)")
+                           .arg(QDir::toNativeSeparators(path), QString::fromStdString(device));
+        else
+            m_ctlFileList->AddFileRow(*file);
     }
     if (!refused.isEmpty())
         AfxMessageBox(FilesNotAddedText(refused), MB_OK | MB_ICONEXCLAMATION);

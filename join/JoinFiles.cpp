@@ -256,17 +256,16 @@ std::ptrdiff_t ReadSome(int fd, char* data, std::size_t n) {
     return ::_read(fd, data, static_cast<unsigned>(n));
 }
 
-std::ptrdiff_t WriteSome(int fd, const char* data, std::size_t n) {
-    return ::_write(fd, data, static_cast<unsigned>(n));
-}
-
 int CloseFile(int fd) {
     return ::_close(fd);
 }
 
-// errno for what the system reported last.
+// errno for what the system reported last; EIO where it has none.
 int ErrnoOfLastError() {
     switch (::GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -275,9 +274,33 @@ int ErrnoOfLastError() {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return EACCES;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+        return EPIPE;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_FILE_TOO_LARGE:
+        return EFBIG;
     default:
         return EIO;
     }
+}
+
+// Straight to the system: the runtime's _write drops the count of a write that a full disk cut
+// short and says EINVAL (Wine's), where WriteFile gives the count and the next write the reason.
+std::ptrdiff_t WriteSome(int fd, const char* data, std::size_t n) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return -1;
+    }
+    DWORD written = 0;
+    const auto count = static_cast<DWORD>(std::min<std::size_t>(n, std::size_t(1) << 30));
+    if (!::WriteFile(handle, data, count, &written, nullptr)) {
+        errno = ErrnoOfLastError();
+        return -1;
+    }
+    return written;
 }
 
 // Identity is the volume's serial number and the file's index on it: the same through hard
@@ -972,6 +995,10 @@ std::uint64_t JoinActivity() {
             activity += static_cast<std::uint64_t>(state.size);
     }
     return activity;
+}
+
+std::string JoinDeviceName(const JoinPath& path) {
+    return DeviceNamed(path);
 }
 
 void StopEndlessJoins() {

@@ -47,6 +47,10 @@ JoinResult CheckJoinRequest(const JoinPath& outputPath, const std::list<JoinPath
 // ignored from the first join on) instead of ending the process.
 JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths);
 
+// The device a file name stands for on Windows in every folder (CON, NUL, COM1, ...), which a
+// join refuses as input and output; empty for other names, and everywhere else.
+std::string JoinDeviceName(const JoinPath& path);
+
 // Makes every join whose current input or output is not a regular file (a pipe, a device: no
 // known end) stop at once, now and from now on, with its output left as far as it got. Joins of
 // regular files go on to their end. For the program's exit; cannot be undone. On Windows a join

@@ -109,9 +109,9 @@ int CountEntriesShownAs(const QByteArray& folder, const QString& name, QByteArra
 
 std::optional<FilePath> PathForShown(const QString& shown) {
     const QString path = QDir::fromNativeSeparators(shown);
+#ifdef Q_OS_UNIX
     if (!path.contains(QChar::ReplacementCharacter))
         return FilePath::fromText(path);
-#ifdef Q_OS_UNIX
     if (!path.startsWith(QLatin1Char('/')))
         return std::nullopt;
     QByteArray bytes;
@@ -128,7 +128,8 @@ std::optional<FilePath> PathForShown(const QString& shown) {
     }
     return FilePath::fromBytes(bytes.isEmpty() ? QByteArray("/") : bytes);
 #else
-    return std::nullopt;
+    // Names are UTF-16 here, given whole: U+FFFD is a letter like any other.
+    return FilePath::fromText(path);
 #endif
 }
 

@@ -25,9 +25,9 @@ CFileUri ParseFileUri(const QUrl& url);
 // is not text must not pass through QString on the way.
 QList<QByteArray> DroppedFileUris(const QMimeData* pData);
 
-// The path that another component (a file dialog) hands over as text. A part that
-// shows U+FFFD is looked up among the folder's real names; nothing when two names show alike,
-// since taking either could be the wrong file.
+// The path that another component (a file dialog) hands over as text. Where names are bytes, a
+// part that shows U+FFFD is looked up among the folder's real names; nothing when two names show
+// alike, since taking either could be the wrong file. Windows names are text already.
 std::optional<FilePath> PathForShown(const QString& shown);
 
 // The working folder.

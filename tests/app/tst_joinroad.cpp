@@ -19,10 +19,13 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include <sys/stat.h>
@@ -73,6 +76,8 @@ private slots:
     void dialogsJudgeFilesByTheirNames();
     void addFilesStopsAtTheCap_data();
     void addFilesStopsAtTheCap();
+    void addFilesTakesNamesAsTheSystemGivesThem_data();
+    void addFilesTakesNamesAsTheSystemGivesThem();
     void dialogsStartWhereTheLastChoiceWas();
     void newList();
     void removeFiles();
@@ -378,6 +383,49 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
     QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
     QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
+}
+
+void TestJoinRoad::addFilesTakesNamesAsTheSystemGivesThem_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("device"); // on Windows: refused, and named in the box
+    QTest::newRow("U+FFFD") << "a\ufffdb.bin" << false;
+    QTest::newRow("NUL") << "NUL" << true;
+    QTest::newRow("aux.txt") << "aux.txt" << true;
+}
+
+void TestJoinRoad::addFilesTakesNamesAsTheSystemGivesThem() {
+    QFETCH(QString, name);
+    QFETCH(bool, device);
+    const QString path = QDir::toNativeSeparators(Path(name));
+#ifdef Q_OS_WIN
+    const std::filesystem::path exact = L"\\\\?\\" + path.toStdWString();
+#else
+    device = false;
+    const std::filesystem::path exact = QFile::encodeName(path).toStdString();
+#endif
+    const QByteArray data = PatternBytes(3000, 7);
+    std::ofstream(exact, std::ios::binary).write(data.constData(), data.size());
+    const auto removeInput = qScopeGuard([&] { std::filesystem::remove(exact); });
+
+    CMessageBoxRecorder boxes;
+    CFileDialogAnswers addFiles;
+    addFiles.Next({path});
+    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    QCOMPARE(m_dlg->FileList()->GetItemCount(), device ? 0 : 1);
+    if (device) {
+        QCOMPARE(boxes.calls.size(), 1);
+        QVERIFY2(boxes.calls[0].text.endsWith("\n" + path + " (the name of a device, " +
+                                              name.section('.', 0, 0).toUpper() + ", on Windows)"),
+                 qPrintable(boxes.calls[0].text));
+        return;
+    }
+    m_dlg->SetOutputFile(Path("out.bin"));
+    m_dlg->UpdateData(false);
+    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    QTRY_COMPARE(CJoinThread::LiveCount(), 0);
+    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(boxes.calls[0].text, kSuccess);
+    QCOMPARE(ReadFile(Path("out.bin")), data);
 }
 
 void TestJoinRoad::dialogsStartWhereTheLastChoiceWas() {

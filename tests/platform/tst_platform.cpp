@@ -1,5 +1,6 @@
 // Message boxes and calls handed to the user-interface thread: who may use a window while a box
-// is up, and that nothing waits forever at exit.
+// is up, and that nothing waits forever at exit. File names kept as the system gives them.
+#include "platform/core/FilePath.h"
 #include "platform/core/UiThread.h"
 #include "platform/widgets/MessageBox.h"
 #include "tests/support/GuiTestSupport.h"
@@ -43,6 +44,9 @@ private slots:
     void boxesAfterShutdownAreNotShown();
 
     void shutdownReleasesWaitingWorker();
+
+    void windowsNamesKeepEveryUnit_data();
+    void windowsNamesKeepEveryUnit();
 };
 
 void TestPlatform::cleanup() {
@@ -170,6 +174,29 @@ void TestPlatform::shutdownReleasesWaitingWorker() {
     worker.join(); // would hang if the request were still waited for
     QCoreApplication::processEvents();
     QVERIFY(!ran);
+}
+
+void TestPlatform::windowsNamesKeepEveryUnit_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("U+FFFD") << QStringLiteral("C:\\a\ufffd.bin");
+    QTest::newRow("a pair") << QStringLiteral("C:\\\U0001F600.bin");
+    QTest::newRow("unpaired high") << QStringLiteral("C:\\x%1.bin").arg(QChar(0xD800));
+    QTest::newRow("unpaired low, then high")
+        << QStringLiteral("C:\\%1%2").arg(QChar(0xDC00), QChar(0xDBFF));
+}
+
+void TestPlatform::windowsNamesKeepEveryUnit() {
+#ifndef Q_OS_WIN
+    QSKIP("names are bytes here (POSIX)");
+#else
+    QFETCH(QString, name);
+    const std::optional<FilePath> path = FilePath::fromText(name);
+    QVERIFY(path);
+    QCOMPARE(path->native(), name.toStdWString());
+    QCOMPARE(path->text(), name);
+    QVERIFY(path->isExactlyShown());
+    QCOMPARE(FilePath::fromBytes(path->bytes())->text(), name);
+#endif
 }
 
 QTEST_MAIN(TestPlatform)
