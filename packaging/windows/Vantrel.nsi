@@ -1,6 +1,6 @@
 ; Vantrel's Windows setup program. scripts/package-windows gives the defines: VERSION, PUBLISHER,
 ; HOMEPAGE, STAGE (the folder of files to install), FILES and UNFILES (the generated lists of
-; what is installed and removed), SIZE_KB, ICON and OUTFILE.
+; what is installed and removed), SIZE_KB, ICON, LICENCES (the staged Licences.txt) and OUTFILE.
 Unicode true
 ; The 64-bit stub: the 32-bit one does not start under a 64-bit-only Wine.
 Target amd64-unicode
@@ -28,9 +28,15 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Vantrel.exe"
+; The libraries' licences, to read, not to accept: nothing here needs the user's agreement.
+!define MUI_LICENSEPAGE_TEXT_TOP "Vantrel ships these libraries, each under its own licence:"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "The licence texts are installed in the folder licences beside Vantrel.exe."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${LICENCES}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; No "Run Vantrel" box: started from this elevated setup the program would run elevated, and
+; Windows then refuses drops from Explorer into it.
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -53,7 +59,9 @@ FunctionEnd
 Section "Vantrel"
     !include "${FILES}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
-    SetOutPath "$INSTDIR"
+    ; The shortcut starts the program in the user's own folder, where the files to join are,
+    ; not among its DLLs; the shell expands the variable for whoever starts it.
+    StrCpy $OUTDIR "%USERPROFILE%"
     CreateShortcut "$SMPROGRAMS\Vantrel.lnk" "$INSTDIR\Vantrel.exe" "" "$INSTDIR\Vantrel.exe" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vantrel"
