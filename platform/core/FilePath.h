@@ -14,8 +14,8 @@ public:
     FilePath() = default;
 
     // The system's bytes: on Linux the name's own, which need not be text; on Windows, where
-    // names are UTF-16, their UTF-8 with backslashes (WTF-8: an unpaired surrogate is kept). Nothing when they hold a NUL, which would
-    // cut the name short where the file is opened.
+    // names are UTF-16, their UTF-8 with backslashes (WTF-8: an unpaired surrogate is kept).
+    // Nothing when they hold a NUL, which would cut the name short where the file is opened.
     static std::optional<FilePath> fromBytes(const QByteArray& bytes);
     // A name given as text, by the program itself or a component that only has text.
     static std::optional<FilePath> fromText(const QString& text);
