@@ -167,7 +167,6 @@ struct FileId {
 struct FileState {
     FileId id;
     FileKind kind = FileKind::Other;
-    std::int64_t size = 0;
     // The size and the identity's two times agree: nothing wrote to the file in between. The
     // status change (POSIX ctime) also moves when a file is cut and its size and modification
     // time are then set back.
@@ -338,8 +337,6 @@ bool StateOfHandle(HANDLE handle, FileState& state) {
                 time(info.ftLastWriteTime)};
     state.kind =
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
-    state.size =
-        static_cast<std::int64_t>((std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     return true;
 }
 
@@ -411,7 +408,6 @@ FileState StateOf(const struct stat& st) {
         state.kind = FileKind::Fifo;
     else if (S_ISSOCK(st.st_mode))
         state.kind = FileKind::Socket;
-    state.size = static_cast<std::int64_t>(st.st_size);
     return state;
 }
 
@@ -664,7 +660,7 @@ std::string ShortInputProblem(int fd, const FileState& opened, const JoinPath& p
     if (SizeMayBeUnreal(fd))
         return {};
     return "Reading the input file " + Quoted(path) + " failed: it ended after " +
-           std::to_string(copied) + " of its " + std::to_string(opened.size) + " bytes.";
+           std::to_string(copied) + " of its " + std::to_string(opened.id.size) + " bytes.";
 }
 
 // Opens without waiting: a pipe's open would otherwise block until a writer comes, where
@@ -887,7 +883,8 @@ bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless,
         copied += static_cast<std::uint64_t>(n);
         FileState in, out;
         const bool inStep = watch && StateOfFd(fdIn, in) && StateOfFd(fdOut, out) &&
-                            in.size == out.size && in.size - before.size == n;
+                            in.id.size == out.id.size &&
+                            in.id.size - before.id.size == static_cast<std::uint64_t>(n);
         blocksInStep = inStep ? blocksInStep + 1 : 0;
         if (blocksInStep == kBlocksInStep) {
             how = CopyStop::ReadBack;
@@ -961,9 +958,8 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
         if (inputIsFile && outputIsFile && !CopyInKernel(fdIn, fdOut, copied, err))
             return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
         CopyStop how{};
-        const std::uint64_t readBackFrom = inputIsFile && outputIsFile
-                                               ? static_cast<std::uint64_t>(in.size)
-                                               : std::numeric_limits<std::uint64_t>::max();
+        const std::uint64_t readBackFrom =
+            inputIsFile && outputIsFile ? in.id.size : std::numeric_limits<std::uint64_t>::max();
         if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, readBackFrom,
                         copied, how, err))
             return incomplete(how == CopyStop::ReadBack
@@ -971,7 +967,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
                                   : CopyFailed(how, path, err));
         // A file that grew is copied to the end it has now; one that gave less than its size
         // left part of itself out.
-        if (inputIsFile && copied < static_cast<std::uint64_t>(in.size)) {
+        if (inputIsFile && copied < in.id.size) {
             if (std::string problem = ShortInputProblem(fdIn, in, path, copied); !problem.empty())
                 return incomplete(problem);
         }
@@ -992,7 +988,7 @@ std::uint64_t JoinActivity() {
     for (const int fd : s_outputs) {
         FileState state;
         if (StateOfFd(fd, state))
-            activity += static_cast<std::uint64_t>(state.size);
+            activity += state.id.size;
     }
     return activity;
 }
