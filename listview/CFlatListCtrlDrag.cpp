@@ -23,6 +23,7 @@ namespace {
 constexpr int kScrollInterval = 100; // ms, one line per tick
 constexpr int kDropProbeX = 8;       // the target is the row at this x, wherever the pointer is
 const QColor kDragKeyColour(0, 255, 0);
+constexpr int kMaxShownUri = 260; // bytes of a refused link that the box names
 
 // A refused URI as readable as it can be, control characters marked.
 QString ShownUri(const QByteArray& uri) {
@@ -47,8 +48,9 @@ Qt::DropAction ReadOnlyDropAction(Qt::DropActions offered) {
 
 } // namespace
 
-// What a drop from outside carries: the files to add, in order, and the names of local files
-// that cannot be opened as given. Nothing at all when the drop carries anything else.
+// What a drop from outside carries: the files to add, in order, and the names of what cannot be
+// added: local files that cannot be opened as given, and links to anything else among them.
+// Nothing at all when the drop carries no file.
 struct CFlatListCtrl::CDroppedFiles {
     QList<FilePath> paths;
     QStringList refused;
@@ -283,20 +285,23 @@ CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const
     CDroppedFiles files;
     const Qt::DropAction action = ReadOnlyDropAction(e->possibleActions());
     // During a row drag the list takes no new rows: the indices being moved must hold.
+    bool anyFile = false;
     if (action != Qt::IgnoreAction && !IsDraggingRows()) {
         for (const QByteArray& uri : DroppedFileUris(e->mimeData())) {
             const CFileUri file = ParseFileUri(uri);
-            if (!file.bFile) {
-                files = {};
-                break;
-            }
+            anyFile = anyFile || file.bFile;
             if (file.path)
                 files.paths << *file.path;
-            else
+            else if (file.bFile)
                 files.refused << ShownUri(uri);
+            else // a link among files: named, its start at most
+                files.refused << ShownUri(uri.left(kMaxShownUri)) + (uri.size() > kMaxShownUri
+                                                                         ? QStringLiteral("...")
+                                                                         : QString());
         }
     }
-    if (files.IsEmpty()) {
+    // A drag of links alone, or of text, is not for the list.
+    if (!anyFile) {
         e->ignore();
         return {};
     }

@@ -204,29 +204,42 @@ private slots:
         QCOMPARE(m_list->GetItemText(0, 0), QDir::toNativeSeparators(path));
     }
 
-    void anythingButLocalFilesIsRefused_data() {
+    void anythingButLocalFilesIsRefusedOrNamed_data() {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("text") << "text";
-        QTest::newRow("remote URL") << "remote";
-        QTest::newRow("local file with a remote URL") << "mixed";
-        QTest::newRow("no action offered") << "noaction";
+        QTest::addColumn<bool>("added"); // the local file, and a box naming the links
+        QTest::newRow("text") << "text" << false;
+        QTest::newRow("remote URL") << "remote" << false;
+        QTest::newRow("local file with remote URLs") << "mixed" << true;
+        QTest::newRow("no action offered") << "noaction" << false;
     }
-    void anythingButLocalFilesIsRefused() {
+    void anythingButLocalFilesIsRefusedOrNamed() {
         QFETCH(QString, kind);
+        QFETCH(bool, added);
         CMessageBoxRecorder boxes;
         QMimeData data;
         Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        const QString longLink = "http://e.example/" + QString(100000, 'x');
         if (kind == "text") {
             data.setText(File("t.txt"));
         } else if (kind == "remote") {
             data.setUrls({QUrl("https://example.com/file.bin")});
         } else if (kind == "mixed") {
-            data.setUrls({QUrl::fromLocalFile(File("t.txt")), QUrl("sftp://host/t.txt")});
+            data.setUrls(
+                {QUrl("sftp://host/t.txt"), QUrl::fromLocalFile(File("t.txt")), QUrl(longLink)});
         } else {
             data.setUrls({QUrl::fromLocalFile(File("t.txt"))});
             offered = Qt::IgnoreAction;
         }
         const CDropResult r = DropOnto(*m_list, data, offered);
+        if (added) {
+            QVERIFY(r.dropAccepted);
+            QTRY_COMPARE(boxes.calls.size(), 1);
+            QCOMPARE(RowTexts(*m_list), QStringList{File("t.txt")});
+            QCOMPARE(boxes.calls[0].text, "These files could not be added to the list:\n"
+                                          "sftp://host/t.txt\n" +
+                                              longLink.left(260) + "...");
+            return;
+        }
         QVERIFY(!r.enterAccepted);
         // Even a drop that arrives without an accepted enter is refused.
         QDropEvent drop(QPointF(30, 10), offered, &data, Qt::NoButton, {});
