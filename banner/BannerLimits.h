@@ -50,6 +50,11 @@ constexpr int kMaxBorder = 8;
 constexpr int kMaxStyleChars = 4 * 1024; // read of one attribute
 constexpr int kMaxDeclarations = 32;     // kept of one attribute
 constexpr int kMaxFontPx = 72;
+// Fonts (size, weight and slant of the page's one family) the layout may ask Qt for; sizes are
+// first rounded to a few steps (BannerFonts). Each font is a search of the fonts in every script
+// of the page, under a lock the window takes to draw text: 512 sizes of 8 scripts cost 1 GB and
+// held menus for seconds.
+constexpr int kMaxFonts = 8;
 
 // Links handed to the desktop.
 constexpr int kMaxLinkLength = 2048;

@@ -1,5 +1,7 @@
 #include "banner/CBannerLayout.h"
 
+#include "banner/BannerFonts.h"
+
 #include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -8,10 +10,16 @@
 #include <QTextBlock>
 #include <QTextFrame>
 #include <QTextLayout>
+#include <QTextObjectInterface>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 // What a picture is made of, taken from the document on the user-interface thread.
 struct CPageInput {
@@ -77,15 +85,60 @@ QList<QRectF> RangeRects(const QAbstractTextDocumentLayout& layout, const CLinkR
     return rects;
 }
 
-// Runs on the thread pool: lays the page out as the view would and paints it.
+// Draws the document's pictures from those it was handed. Qt's own handler looks for a file
+// named after the picture with "@2x" in the working folder when it paints at a scale above 1.
+class CPictureHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    explicit CPictureHandler(const CBannerDocument* document) : m_pDocument(document) {}
+
+    QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat& format) override {
+        const QTextImageFormat picture = format.toImageFormat();
+        const QSizeF natural = Picture(picture).deviceIndependentSize();
+        const bool hasWidth = picture.hasProperty(QTextFormat::ImageWidth);
+        const bool hasHeight = picture.hasProperty(QTextFormat::ImageHeight);
+        // As Qt sizes them: a side not given keeps the picture's proportions.
+        QSizeF size(qRound(picture.width()), qRound(picture.height()));
+        if (!hasWidth)
+            size.setWidth(hasHeight && natural.height() > 0
+                              ? qRound(size.height() * natural.width() / natural.height())
+                              : natural.width());
+        if (!hasHeight)
+            size.setHeight(hasWidth && natural.width() > 0
+                               ? qRound(size.width() * natural.height() / natural.width())
+                               : natural.height());
+        return size;
+    }
+
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
+                    const QTextFormat& format) override {
+        const QImage image = Picture(format.toImageFormat());
+        painter->drawImage(rect, image, image.rect());
+    }
+
+private:
+    QImage Picture(const QTextImageFormat& format) const {
+        return m_pDocument->images.value(QUrl(format.name()));
+    }
+
+    const CBannerDocument* m_pDocument;
+};
+
+// Runs on a thread of its own: lays the page out as the view would and paints it.
 CBannerLayout::CPicture PaintPage(const CPageInput& input) {
     CBannerDocument document;
+    document.setUndoRedoEnabled(false);
     document.images = input.images;
     document.setDefaultFont(input.font);
     document.setDocumentMargin(input.margin);
     document.setHtml(input.html);
-    document.setTextWidth(input.width > 0 ? input.width : -1);
+    BannerFonts::Bound(document);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
+    CPictureHandler pictures(&document);
+    layout->registerHandler(QTextFormat::ImageObject, &pictures);
+    document.setTextWidth(input.width > 0 ? input.width : -1);
 
     CBannerLayout::CPicture picture;
     const QSizeF size = layout->documentSize();
@@ -182,7 +235,19 @@ void CBannerLayout::Render() {
                 emit update();
                 emit PictureReady();
             });
-    watcher->setFuture(QtConcurrent::run([input] { return PaintPage(*input); }));
+    watcher->setFuture(QtConcurrent::run([input] {
+        // Qt keeps the fonts a thread has used, with their glyphs, until the thread ends, and
+        // glibc keeps what a thread has freed: the page is laid out on a thread that ends with
+        // it, and what it used is handed back to the system.
+        CPicture picture;
+        std::unique_ptr<QThread> thread(QThread::create([&] { picture = PaintPage(*input); }));
+        thread->start();
+        thread->wait();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
+        return picture;
+    }));
 }
 
 void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
@@ -235,3 +300,5 @@ QRectF CBannerLayout::blockBoundingRect(const QTextBlock& block) const {
     const int n = block.blockNumber();
     return n >= 0 && n < m_picture.blocks.size() ? m_picture.blocks[n] : QRectF();
 }
+
+#include "CBannerLayout.moc"

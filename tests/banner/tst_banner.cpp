@@ -20,7 +20,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -192,6 +194,12 @@ void TestBanner::pageShownOnceWithItsPicture_data() {
 
 void TestBanner::pageShownOnceWithItsPicture() {
     QFETCH(QByteArray, body);
+    // Where Qt would look for the picture at twice the scale (tst_banner_2x): never read.
+    QTemporaryDir work;
+    const QString oldDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    const auto restore = qScopeGuard([&oldDir] { QDir::setCurrent(oldDir); });
+    WriteFile(work.filePath("picture:0@2x"), Png({200, 100}, kGreen));
     CLocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", Page(body));
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));

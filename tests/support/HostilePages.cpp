@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -155,6 +156,31 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
                        "ဆက် შერთვა መቀላቀል ᎠᏍᎦᎯ ភ្ជាប់ "
                        "ᠠᠳᠷᠠ 合并 つなぐ カタ ᐅᓂᖅ ᚏᚓᚅ ᚱᚢᚾ ⵣⵓⵏ "
                        "ߓߌ߬ ꦧꦸꦠ ᬲᬸᬳ</p>"),
+                  {},
+                  true});
+    // Spans each at a size of its own: every size is another font in every script. In the
+    // first, characters no installed font has (each would be a search of every font).
+    const auto sizes = [](int count, const auto& letters) {
+        QByteArray body;
+        for (int i = 0; i < count; ++i)
+            body += "<span style=\"font-size:" + QByteArray::number(6 + i / 10.0, 'f', 1) +
+                    "pt\">" + QString::fromUcs4(letters(char32_t(i)).data()).toUtf8() + "</span>";
+        return Page(body);
+    };
+    pages.append(
+        {"500 sizes of letters no font has",
+         sizes(500,
+               [](char32_t i) {
+                   return std::u32string{0x0780 + i % 38, 0xE000 + i, 0xF0000 + i, 0x0378, 0x1FFFD};
+               }),
+         {}});
+    pages.append({"512 sizes of 8 scripts",
+                  sizes(512,
+                        [](char32_t i) {
+                            return std::u32string{0x3B1 + i % 24,  0x431 + i % 31, 0x5D0 + i % 27,
+                                                  0x628 + i % 18,  0x915 + i % 37, 0xE01 + i % 46,
+                                                  0x10D0 + i % 43, 0x531 + i % 38};
+                        }),
                   {},
                   true});
     return pages;
