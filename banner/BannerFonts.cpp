@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -154,7 +155,7 @@ public:
         bool shown = true;
         for (const CShapedScript& shaped : kShapedScripts) {
             if (shaped.script == script)
-                shown = Shaped(shaped);
+                shown = Shaped(shaped, c);
         }
         // The search Qt makes for a character: every fallback font, once.
         shown = shown && QFontMetricsF(font).inFontUcs4(c);
@@ -163,19 +164,25 @@ public:
     }
 
 private:
-    // Whether a font has the rules Qt asks for: found by reading the fonts that claim the
-    // script, each loaded on its own, never by asking Qt for the script.
-    bool Shaped(const CShapedScript& shaped) {
+    // Whether a font has c and the rules Qt asks for its script: found by reading the fonts one
+    // at a time, those that claim the script first, never by asking Qt for the script.
+    bool Shaped(const CShapedScript& shaped, char32_t c) {
         const auto known = m_scripts.constFind(shaped.script);
         if (known != m_scripts.cend())
             return *known;
         bool found = false;
-        for (const QString& family : QFontDatabase::families(shaped.system)) {
+        QStringList families = QFontDatabase::families(shaped.system);
+        families += QFontDatabase::families();
+        for (const QString& family : std::as_const(families)) {
             QFont font(family);
             font.setStyleStrategy(QFont::NoFontMerging);
             const QRawFont raw = QRawFont::fromFont(font);
-            found = !raw.fontTable("morx").isEmpty() || !raw.fontTable("mort").isEmpty() ||
-                    ListsScript(raw.fontTable("GSUB"), shaped.tags);
+            // Qt's lock is taken for each load: a loop that takes it again at once would keep
+            // the window's thread waiting behind it.
+            QThread::usleep(100);
+            found = raw.supportsCharacter(c) &&
+                    (!raw.fontTable("morx").isEmpty() || !raw.fontTable("mort").isEmpty() ||
+                     ListsScript(raw.fontTable("GSUB"), shaped.tags));
             if (found)
                 break;
         }
@@ -240,7 +247,7 @@ void Bound(QTextDocument& document) {
                         pair ? QStringLiteral(u"\uFFFD\u2060") : QStringLiteral(u"\uFFFD");
                     const int at = fragment.position() + int(i);
                     if (!edits.isEmpty() && edits.last().nAt + edits.last().nLength == at &&
-                        !edits.last().text.isEmpty()) {
+                        edits.last().format == fragment.charFormat()) {
                         edits.last().nLength += length;
                         edits.last().text += mark;
                     } else {

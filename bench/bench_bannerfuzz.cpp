@@ -3,7 +3,8 @@
 // the thread pool, shown). Prints how many pages it tried and the worst times: the work done
 // on the user-interface thread (setting the document, showing its picture) in thread CPU
 // time, and off it (parsing, reducing, decoding in thread CPU time, and the wall time of
-// laying out and painting).
+// laying out and painting), and the longest the user-interface thread waited for Qt's font lock
+// while a page was laid out.
 //   bench_bannerfuzz [seconds] [first seed]
 // Built with -fsanitize=address,undefined, any fault ends it with a report. The hostile corpus
 // comes first (its pages take the first seed numbers), then random pages.
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QHash>
 #include <QImage>
 #include <QRandomGenerator>
@@ -22,6 +24,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -50,11 +53,14 @@ int main(int argc, char** argv) {
     view.resize(64, 26);
     const QUrl base(QStringLiteral("http://www.vantrel.example/bnvtl.html"));
 
-    CWorst worstUi, worstOff;
+    CWorst worstUi, worstOff, worstLock;
     int pages = 0, refused = 0, pictures = 0;
     // The hostile corpus first, pictures and given-up parses included.
     QList<QByteArray> corpus;
-    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+    // Newest first: the pages that found the last faults.
+    QList<CHostilePage> hostile = HostileCorpus(QStringLiteral(BANNER_DATA_DIR));
+    std::reverse(hostile.begin(), hostile.end());
+    for (const CHostilePage& page : std::as_const(hostile)) {
         corpus.append(page.html);
         for (const QByteArray& file : page.files)
             corpus.append("<img src=\"data:image/png;base64," + file.toBase64() + "\">");
@@ -91,7 +97,18 @@ int main(int argc, char** argv) {
                 wait.quit();
         });
         QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+        // What a menu's text waits for Qt's font lock while the worker lays the page out.
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            QElapsedTimer lock;
+            lock.start();
+            QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("File"));
+            if (const double ms = double(lock.nsecsElapsed()) / 1e6; ms > worstLock.ms)
+                worstLock = {ms, seed, int(html.size())};
+        });
+        probe.start(2);
         wait.exec();
+        probe.stop();
         const double offPaint = double(painting.nsecsElapsed()) / 1e6;
         view.grab();
         const double ui = ThreadCpuMs() - ui0;
@@ -119,6 +136,8 @@ int main(int argc, char** argv) {
                 pages, seed - 1, refused, pictures, (long long)largestHtml);
     std::printf("worst user-interface thread time (set and paint): %.2f ms (seed %u, %d bytes)\n",
                 worstUi.ms, worstUi.seed, worstUi.bytes);
+    std::printf("worst wait for the font lock during a layout: %.2f ms (seed %u, %d bytes)\n",
+                worstLock.ms, worstLock.seed, worstLock.bytes);
     std::printf("worst off-thread time (parse, reduce, decode, lay out, paint): %.2f ms (seed %u, "
                 "%d bytes)\n",
                 worstOff.ms, worstOff.seed, worstOff.bytes);

@@ -352,6 +352,8 @@ void TestBanner::windowUsableWhateverTheServerDoes_data() {
         << "corpus: PNG of 60 compressed comments" << true;
     QTest::newRow("JPEG of many scans") << "corpus: JPEG of many scans" << true;
     QTest::newRow("two 2048 x 2048 to decode") << "corpus: sixteen fetched 2048 x 2048" << true;
+    QTest::newRow("500 sizes of letters no font has")
+        << "corpus: 500 sizes of letters no font has" << true;
 }
 
 void TestBanner::windowUsableWhateverTheServerDoes() {

@@ -4,6 +4,7 @@
 // are chosen the same way on every run; links reach the desktop only in a harmless form; the
 // load waits for the window's first paint.
 #include "app/CVantrelDlg.h"
+#include "banner/BannerFonts.h"
 #include "banner/BannerLimits.h"
 #include "banner/CBannerLayout.h"
 #include "banner/CBannerSanitizer.h"
@@ -248,6 +249,18 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
         }
         QVERIFY2(missing.isEmpty(), qPrintable(missing));
     }
+    // What the layout draws: the page's text in its places, each letter a font shows as it
+    // came, and a mark for what none has (U+0378 is no character yet).
+    QTextDocument page, drawn;
+    for (QTextDocument* copy : {&page, &drawn}) {
+        copy->setDefaultFont(document->defaultFont());
+        copy->setHtml(document->toHtml());
+    }
+    BannerFonts::Bound(drawn);
+    QCOMPARE(drawn.characterCount(), page.characterCount());
+    QVERIFY(!drawn.toPlainText().contains(QChar(0x0378)));
+    if (everyLetterShown)
+        QCOMPARE(drawn.toPlainText(), page.toPlainText());
 
     // The window still answers: a menu command and a whole join.
     CMessageBoxRecorder boxes;
