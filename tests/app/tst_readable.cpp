@@ -286,6 +286,7 @@ private slots:
             QTest::addRow("%s, empty list", pal) << pal << 0 << false << false;
             QTest::addRow("%s, rows added to the empty list", pal) << pal << 2 << false << true;
         }
+        QTest::addRow("qt6ct darker, selected row") << "qt6ct darker" << 2 << true << false;
     }
     void focusFrameStandsOut() {
         QFETCH(QString, palette);
@@ -330,6 +331,11 @@ private slots:
                           : "focus frame, unselected row",
                palette, ratio);
         QVERIFY(ratio >= 3);
+        if (selected) { // the selected row's text, inside the frame, right of the icon
+            const QRect text = frame.adjusted(list->iconSize().width() + 8, 2, -2, -2);
+            Report("selected row text", palette, InkContrast(image, text));
+            QVERIFY(InkContrast(image, text) >= 4.5);
+        }
         // Without the focus there is no frame.
         dlg.findChild<QWidget*>("IDC_OUTPUT_FILE")->setFocus();
         QTRY_VERIFY(!list->hasFocus());
