@@ -169,7 +169,9 @@ QAccessibleInterface* FileListFactory(const QString& className, QObject* object)
 } // namespace
 
 void CFlatListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    if (m_bReordering) // QTableView's own would send the focus event
+    if (!m_bAnnouncing)
+        m_strSortSpoken.clear(); // said once, with the row the sort left current
+    if (m_bReordering)           // QTableView's own would send the focus event
         QAbstractItemView::currentChanged(current, previous);
     else
         QTableWidget::currentChanged(current, previous);
@@ -192,6 +194,11 @@ void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
     QAccessibleTableModelChangeEvent reset(this, QAccessibleTableModelChangeEvent::ModelReset);
     QAccessible::updateAccessibility(&reset);
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+    m_strSortSpoken = nSortedColumn >= 0 ? model()
+                                               ->headerData(nSortedColumn, Qt::Horizontal,
+                                                            Qt::AccessibleDescriptionRole)
+                                               .toString()
+                                         : QString();
     if (table != nullptr && nSortedColumn >= 0) {
         if (QAccessibleInterface* item = table->child(HeaderCorner(this, table) + nSortedColumn)) {
             QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
@@ -201,8 +208,10 @@ void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
     // The current row again, which sends the focus event with its new index.
     const QModelIndex current = currentIndex();
     if (current.isValid()) {
+        m_bAnnouncing = true;
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        m_bAnnouncing = false;
     }
 }
 

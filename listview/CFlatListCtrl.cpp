@@ -46,9 +46,14 @@ public:
     QVariant data(int role) const override {
         if (role != Qt::AccessibleDescriptionRole || tableWidget() == nullptr)
             return QTableWidgetItem::data(role);
-        return QCoreApplication::translate("CFlatListCtrl", "row %1 of %2")
-            .arg(row() + 1)
-            .arg(tableWidget()->rowCount());
+        QString text = QCoreApplication::translate("CFlatListCtrl", "row %1 of %2")
+                           .arg(row() + 1)
+                           .arg(tableWidget()->rowCount());
+        const auto* list = qobject_cast<const CFlatListCtrl*>(tableWidget());
+        if (list != nullptr && !list->SortDirectionSpoken().isEmpty() &&
+            list->currentRow() == row())
+            text += QStringLiteral(", ") + list->SortDirectionSpoken();
+        return text;
     }
 };
 } // namespace

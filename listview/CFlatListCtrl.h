@@ -66,6 +66,9 @@ public:
     bool DeleteAllItems();
     int InsertColumn(int nCol, const QString& heading, int nFormat, int nWidth);
     CFlatHeaderCtrl* GetHeaderCtrl() const;
+    // The last sort's direction, read with the current row until the current row changes:
+    // screen readers speak the row's focus event, not the header's description.
+    QString SortDirectionSpoken() const { return m_strSortSpoken; }
     DWORD GetExtendedStyle() const { return m_dwExStyle; }
     void SetExtendedStyle(DWORD dwExStyle);
     // While rows are dragged the list takes no edit, so the rows that move stay the ones the
@@ -194,4 +197,6 @@ private:
     // Rows are being moved or sorted: the current row passes through places it does not stay
     // in, which a screen reader must not hear.
     bool m_bReordering = false;
+    QString m_strSortSpoken;
+    bool m_bAnnouncing = false; // the current row is set again for a screen reader
 };

@@ -205,8 +205,8 @@ private slots:
         QVERIFY(asked);
     }
 
-    // After each move or sort the current row is read at its new place; a sort also changes
-    // the header item's description. Nothing in between is read.
+    // After each move or sort the current row is read at its new place, after a sort with its
+    // direction; a sort also changes the header item's description. Nothing in between is read.
     void movesAndSortsAreAnnounced_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("heard"); // of the rows b.bin, c.bin, a.bin, current c.bin
@@ -215,7 +215,8 @@ private slots:
         QTest::newRow("Alt+Down") << int(Qt::Key_Down) << "c.bin, row 3 of 3" << false;
         QTest::newRow("Alt+Home") << int(Qt::Key_Home) << "c.bin, row 1 of 3" << false;
         QTest::newRow("Alt+End") << int(Qt::Key_End) << "c.bin, row 3 of 3" << false;
-        QTest::newRow("Alt+S") << int(Qt::Key_S) << "c.bin, row 3 of 3" << true;
+        QTest::newRow("Alt+S") << int(Qt::Key_S) << "c.bin, row 3 of 3, Sorted ascending, A to Z"
+                               << true;
     }
     void movesAndSortsAreAnnounced() {
         QFETCH(int, key);
