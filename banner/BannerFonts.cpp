@@ -17,6 +17,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -152,11 +153,10 @@ public:
         if (m_chars.size() >= 65536)
             m_chars.clear();
         const QChar::Script script = QChar::script(c);
-        bool shown = true;
-        for (const CShapedScript& shaped : kShapedScripts) {
-            if (shaped.script == script)
-                shown = Shaped(shaped, c);
-        }
+        const auto shaped =
+            std::find_if(std::begin(kShapedScripts), std::end(kShapedScripts),
+                         [script](const CShapedScript& s) { return s.script == script; });
+        bool shown = shaped == std::end(kShapedScripts) || Shaped(*shaped, c);
         // The search Qt makes for a character: every fallback font, once.
         shown = shown && QFontMetricsF(font).inFontUcs4(c);
         m_chars.insert(c, shown);
@@ -173,6 +173,7 @@ private:
         bool found = false;
         QStringList families = QFontDatabase::families(shaped.system);
         families += QFontDatabase::families();
+        families.removeDuplicates(); // each font is read once, in its first place
         for (const QString& family : std::as_const(families)) {
             QFont font(family);
             font.setStyleStrategy(QFont::NoFontMerging);

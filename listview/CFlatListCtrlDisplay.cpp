@@ -135,10 +135,19 @@ public:
         opt.state &= ~QStyle::State_HasFocus;
         opt.text = ElidePath(opt.fontMetrics, opt.text, TextRoom(opt));
         opt.textElideMode = Qt::ElideLeft;
-        opt.palette = ReadableSelection(opt.palette);
+        // Found again only when the list's palette changes: this runs for every cell painted.
+        if (opt.palette.cacheKey() != m_nPaletteKey) {
+            m_nPaletteKey = opt.palette.cacheKey();
+            m_readable = ReadableSelection(opt.palette);
+        }
+        opt.palette = m_readable;
         const QStyle* style = opt.widget != nullptr ? opt.widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
     }
+
+private:
+    mutable qint64 m_nPaletteKey = -1;
+    mutable QPalette m_readable;
 };
 
 } // namespace
