@@ -185,14 +185,11 @@ void CFlatListCtrl::selectionChanged(const QItemSelection& selected,
         QTableWidget::selectionChanged(selected, deselected);
 }
 
-void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
+void CFlatListCtrl::AnnounceOrderChange(int nRowBefore, int nSortedColumn) {
     if (!QAccessible::isActive())
         return;
-    // Rows now show other files: Qt's cell objects are made anew, so a screen reader takes
-    // the current cell for a new place and reads it, rather than ignoring a focus event for
-    // the object it already had (or one that a moved row took with it).
-    QAccessibleTableModelChangeEvent reset(this, QAccessibleTableModelChangeEvent::ModelReset);
-    QAccessible::updateAccessibility(&reset);
+    // The rows were exchanged in place, so every cell object a screen reader holds is still
+    // alive (it dropped what it was saying when the one it had focused went away).
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
     m_strSortSpoken = nSortedColumn >= 0 ? model()
                                                ->headerData(nSortedColumn, Qt::Horizontal,
@@ -205,14 +202,25 @@ void CFlatListCtrl::AnnounceOrderChange(int nSortedColumn) {
             QAccessible::updateAccessibility(&changed);
         }
     }
-    // The current row again, which sends the focus event with its new index.
     const QModelIndex current = currentIndex();
-    if (current.isValid()) {
-        m_bAnnouncing = true;
-        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-        m_bAnnouncing = false;
+    if (!current.isValid())
+        return;
+    if (current.row() == nRowBefore) {
+        // The same cell keeps the focus, which a screen reader would not read again: its
+        // place is said as its description.
+        QAccessibleTableInterface* cells = table != nullptr ? table->tableInterface() : nullptr;
+        if (QAccessibleInterface* cell =
+                cells != nullptr ? cells->cellAt(current.row(), current.column()) : nullptr) {
+            QAccessibleEvent changed(cell, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&changed);
+        }
+        return;
     }
+    // The current row again, which sends the focus event with its new index.
+    m_bAnnouncing = true;
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    m_bAnnouncing = false;
 }
 
 void CFlatListCtrl::InstallAccessibility() {

@@ -1,6 +1,7 @@
 #include "listview/CFlatListCtrl.h"
 
 #include "listview/CFlatHeaderCtrl.h"
+#include "listview/RowMove.h"
 #include "listview/RowSort.h"
 #include "platform/core/LocalPath.h"
 #include "platform/widgets/DragImage.h"
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 constexpr int kIconSize = 16;
@@ -285,6 +287,49 @@ int CFlatListCtrl::InsertColumn(int nCol, const QString& heading, int nFormat, i
     return nCol;
 }
 
+namespace {
+
+// The order a move leaves, worked out on row numbers alone: m_aRows[i] is the row that ends
+// at i.
+class COrderAfterMove final : public IRowList {
+public:
+    explicit COrderAfterMove(int nRows) : m_aRows(std::size_t(std::max(nRows, 0))) {
+        std::iota(m_aRows.begin(), m_aRows.end(), 0);
+    }
+    int GetRowCount() const override { return int(m_aRows.size()); }
+    void InsertRowCopy(int nSource, int nAt) override {
+        const int nRow = m_aRows[std::size_t(nSource)];
+        m_aRows.insert(m_aRows.begin() + nAt, nRow);
+    }
+    void DeleteRow(int nRow) override { m_aRows.erase(m_aRows.begin() + nRow); }
+
+    std::vector<int> m_aRows;
+};
+
+} // namespace
+
+void CFlatListCtrl::MoveRowsAfter(std::vector<int> aRows, int nDropIndex) {
+    // The order a drag there would make, reached by exchanges in place: every row keeps its
+    // cells, so none of the objects a screen reader holds for them goes away.
+    COrderAfterMove order(rowCount());
+    ::MoveDraggedRows(order, aRows, nDropIndex);
+    const std::size_t nRows = order.m_aRows.size();
+    std::vector<int> aAt(nRows);    // the row now at each place
+    std::vector<int> aWhere(nRows); // the place of each row
+    std::iota(aAt.begin(), aAt.end(), 0);
+    std::iota(aWhere.begin(), aWhere.end(), 0);
+    CRowTable rows(*this);
+    for (std::size_t i = 0; i < nRows; ++i) {
+        const int j = aWhere[std::size_t(order.m_aRows[i])];
+        if (j == int(i))
+            continue;
+        rows.ExchangeRows(int(i), j);
+        std::swap(aAt[i], aAt[std::size_t(j)]);
+        aWhere[std::size_t(aAt[i])] = int(i);
+        aWhere[std::size_t(aAt[std::size_t(j)])] = j;
+    }
+}
+
 bool CFlatListCtrl::SortRows(int nColumn, bool bAscending, int nLow, int nHigh) {
     CRowTable rows(*this);
     return ::SortRows(rows, nColumn, bAscending != false, nLow, nHigh) ? true : false;
@@ -295,6 +340,7 @@ void CFlatListCtrl::OnHeaderItemClick(int nItem, int nButton) {
         return;
     m_bSortAscending = nItem == m_nSortColumn ? !m_bSortAscending : true;
     m_nSortColumn = nItem;
+    const int nRowBefore = currentRow();
     m_bReordering = true;
     SortRows(m_nSortColumn, m_bSortAscending, 0, -1);
     m_bReordering = false;
@@ -303,7 +349,7 @@ void CFlatListCtrl::OnHeaderItemClick(int nItem, int nButton) {
     const int nMarked = m_wndHeader->GetSortIndicator(&bAscending);
     bAscending = nItem == nMarked ? !bAscending : true;
     m_wndHeader->SetSortIndicator(nItem, bAscending);
-    AnnounceOrderChange(nItem);
+    AnnounceOrderChange(nRowBefore, nItem);
 }
 
 int CFlatListCtrl::HitTestCell(const QPoint& point, int& nColumn) const {

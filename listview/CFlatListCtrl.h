@@ -161,8 +161,8 @@ private:
     // Header items that sort through their accessible press (CFlatListAccessible.cpp).
     void InstallAccessibility();
     // After a move or a sort (nSortedColumn): tells a screen reader the current row's new
-    // place, and a sort's direction on the header item.
-    void AnnounceOrderChange(int nSortedColumn = -1);
+    // place (it was at nRowBefore), and a sort's direction on the header item.
+    void AnnounceOrderChange(int nRowBefore, int nSortedColumn = -1);
     // Around the current row, or inside the empty list; empty for none.
     QRect FocusFrameRect() const;
 

@@ -243,11 +243,6 @@ void CFlatListCtrl::MoveDraggedRows() {
     ::MoveDraggedRows(rows, m_aDragRows, m_nDropIndex);
 }
 
-void CFlatListCtrl::MoveRowsAfter(std::vector<int> aRows, int nDropIndex) {
-    CRowList rows(*this);
-    ::MoveDraggedRows(rows, aRows, nDropIndex);
-}
-
 void CFlatListCtrl::StartAutoScroll(int nDirection) {
     if (m_nScrollTimer == 0)
         m_nScrollTimer = startTimer(kScrollInterval);

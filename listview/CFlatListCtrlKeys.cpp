@@ -69,6 +69,7 @@ bool CFlatListCtrl::MoveSelectedRows(RowStep step) {
         return false;
 
     // Each step is a drag of some rows to just after another, as the mouse would make it.
+    const int nRowBefore = currentRow();
     m_bReordering = true;
     switch (step) {
     case kMoveUp:
@@ -102,7 +103,7 @@ bool CFlatListCtrl::MoveSelectedRows(RowStep step) {
     }
 
     m_bReordering = false;
-    AnnounceOrderChange();
+    AnnounceOrderChange(nRowBefore);
     if (currentIndex().isValid())
         scrollTo(currentIndex());
     return true;
