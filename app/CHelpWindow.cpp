@@ -1,6 +1,7 @@
 #include "app/CHelpWindow.h"
 
 #include "app/CHelpBrowser.h"
+#include "platform/widgets/AccessibleDocument.h"
 #include "platform/widgets/FocusFrame.h"
 #include "platform/widgets/Resources.h"
 #include "platform/widgets/ScreenFit.h"
@@ -109,6 +110,7 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     m_pBrowser = new CHelpBrowser(m_pSplitter);
     m_pBrowser->setObjectName(QStringLiteral("helpPage"));
     m_pBrowser->setAccessibleName(tr("Help page"));
+    MakeAccessibleDocument(m_pBrowser);
     // The two panes look alike: the one with the keys shows it.
     InstallFocusFrame(m_pContents);
     InstallFocusFrame(m_pBrowser);

@@ -163,8 +163,20 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
         for (const QRectF& rect : RangeRects(*layout, runs[i]))
             picture.links.append({rect, i});
     }
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-        picture.blocks.append(layout->blockBoundingRect(block));
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QRectF bounds = layout->blockBoundingRect(block);
+        picture.blocks.append(bounds);
+        const QTextLayout* textLayout = block.layout();
+        for (int i = 0; i < textLayout->lineCount(); ++i) {
+            const QTextLine line = textLayout->lineAt(i);
+            CBannerLayout::CLine placed{
+                block.position() + line.textStart(), line.rect().translated(bounds.topLeft()), {}};
+            for (int at = line.textStart(); at <= line.textStart() + line.textLength(); ++at)
+                placed.xs.append(bounds.left() + line.cursorToX(at));
+            picture.lines.append(std::move(placed));
+        }
+    }
+    picture.nChars = document.characterCount();
     return picture;
 }
 
@@ -262,7 +274,6 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
         painter->fillRect(context.clip, background);
     painter->drawImage(QPointF(0, 0), m_picture.image);
 
-    // The keyboard's place among the links.
     for (const Selection& selection : context.selections) {
         const int from = selection.cursor.selectionStart();
         const int to = selection.cursor.selectionEnd();
@@ -270,26 +281,127 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
             continue;
         const QVariant outline = selection.format.property(QTextFormat::OutlinePen);
         painter->save();
-        painter->setPen(outline.isValid() ? qvariant_cast<QPen>(outline)
-                                          : QPen(context.palette.color(QPalette::Highlight)));
-        painter->setBrush(Qt::NoBrush);
-        for (const CLink& link : m_picture.links) {
-            if (link.nRun < m_runs.size() && m_runs[link.nRun].nFrom < to &&
-                from < m_runs[link.nRun].nTo)
-                painter->drawRect(link.rect.adjusted(0, 0, -1, -1));
+        if (outline.isValid()) {
+            // The keyboard's place among the links.
+            painter->setPen(qvariant_cast<QPen>(outline));
+            painter->setBrush(Qt::NoBrush);
+            for (const CLink& link : m_picture.links) {
+                if (link.nRun < m_runs.size() && m_runs[link.nRun].nFrom < to &&
+                    from < m_runs[link.nRun].nTo)
+                    painter->drawRect(link.rect.adjusted(0, 0, -1, -1));
+            }
+        } else if (PlacesKnown()) {
+            // Over the picture, seen through: the page keeps its own colours.
+            QColor ground = selection.format.background().color();
+            ground.setAlpha(110);
+            for (const CLine& line : m_picture.lines) {
+                const int a = std::max(from, line.nStart);
+                const int b = std::min(to, line.End());
+                if (a > b || (a == b && to <= line.End()))
+                    continue;
+                const qreal x1 = line.xs[a - line.nStart];
+                // A selection going on past the line's end covers its end too.
+                const qreal x2 = to > line.End() ? line.rect.right() : line.xs[b - line.nStart];
+                painter->fillRect(QRectF(std::min(x1, x2), line.rect.top(), std::abs(x2 - x1),
+                                         line.rect.height()),
+                                  ground);
+            }
         }
         painter->restore();
     }
+    if (context.cursorPosition >= 0) {
+        const QRectF caret = CursorRect(context.cursorPosition);
+        if (!caret.isEmpty())
+            painter->fillRect(caret, context.palette.color(QPalette::Text));
+    }
 }
 
-int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy) const {
-    if (m_picture.nRuns != m_runs.size())
+int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
+    if (!PlacesKnown()) {
+        // Links alone, by the places of the last picture.
+        if (m_picture.nRuns != m_runs.size())
+            return -1;
+        for (const CLink& link : m_picture.links) {
+            if (link.rect.contains(point))
+                return m_runs[link.nRun].nFrom;
+        }
         return -1;
-    for (const CLink& link : m_picture.links) {
-        if (link.rect.contains(point))
-            return m_runs[link.nRun].nFrom;
     }
-    return -1;
+    // The line under the point, or for a fuzzy hit the nearest one.
+    int nBest = -1;
+    qreal bestDistance = 0;
+    for (qsizetype i = 0; i < m_picture.lines.size(); ++i) {
+        const QRectF& rect = m_picture.lines[i].rect;
+        const qreal dy = std::max({rect.top() - point.y(), point.y() - rect.bottom(), 0.0});
+        const qreal dx = std::max({rect.left() - point.x(), point.x() - rect.right(), 0.0});
+        const qreal distance = dy * 1e6 + dx;
+        if (nBest < 0 || distance < bestDistance) {
+            nBest = int(i);
+            bestDistance = distance;
+        }
+    }
+    if (nBest < 0 || (accuracy == Qt::ExactHit && bestDistance > 0))
+        return -1;
+    const CLine& line = m_picture.lines[nBest];
+    if (accuracy == Qt::ExactHit) {
+        for (qsizetype k = 0; k + 1 < line.xs.size(); ++k) {
+            if (std::min(line.xs[k], line.xs[k + 1]) <= point.x() &&
+                point.x() < std::max(line.xs[k], line.xs[k + 1]))
+                return line.nStart + int(k);
+        }
+        return -1;
+    }
+    return PositionInLine(nBest, point.x());
+}
+
+int CBannerLayout::LineIndex(int nPosition) const {
+    if (!PlacesKnown())
+        return -1;
+    // The last line starting at or before the place.
+    const auto it =
+        std::upper_bound(m_picture.lines.cbegin(), m_picture.lines.cend(), nPosition,
+                         [](int position, const CLine& line) { return position < line.nStart; });
+    if (it == m_picture.lines.cbegin())
+        return -1;
+    const int n = int(it - m_picture.lines.cbegin()) - 1;
+    return nPosition <= m_picture.lines[n].End() ? n : -1;
+}
+
+int CBannerLayout::PositionInLine(int nLine, qreal x) const {
+    const CLine& line = m_picture.lines[nLine];
+    qsizetype nearest = 0;
+    for (qsizetype k = 1; k < line.xs.size(); ++k) {
+        if (std::abs(line.xs[k] - x) < std::abs(line.xs[nearest] - x))
+            nearest = k;
+    }
+    return line.nStart + int(nearest);
+}
+
+bool CBannerLayout::LineAt(int nPosition, int* pnStart, int* pnEnd) const {
+    const int n = LineIndex(nPosition);
+    if (n < 0)
+        return false;
+    *pnStart = m_picture.lines[n].nStart;
+    *pnEnd = m_picture.lines[n].End();
+    return true;
+}
+
+QRectF CBannerLayout::CharacterRect(int nPosition) const {
+    const int n = LineIndex(nPosition);
+    if (n < 0 || nPosition >= m_picture.lines[n].End())
+        return {};
+    const CLine& line = m_picture.lines[n];
+    const qreal x1 = line.xs[nPosition - line.nStart];
+    const qreal x2 = line.xs[nPosition - line.nStart + 1];
+    return QRectF(std::min(x1, x2), line.rect.top(), std::abs(x2 - x1), line.rect.height());
+}
+
+QRectF CBannerLayout::CursorRect(int nPosition) const {
+    const int n = LineIndex(nPosition);
+    if (n < 0)
+        return {};
+    const CLine& line = m_picture.lines[n];
+    return QRectF(line.xs[nPosition - line.nStart], line.rect.top(), 1, line.rect.height());
 }
 
 QRectF CBannerLayout::frameBoundingRect(QTextFrame* frame) const {

@@ -2,9 +2,11 @@
 // for a font that has it, which can take tens of milliseconds per script; so the page is laid
 // out and painted on the thread pool, into a picture, and the document the view holds only
 // shows that picture. The document keeps the page's text and links, so the view still reads
-// it to a screen reader, finds links under the mouse (by the places the worker found) and
-// moves between them with the keyboard.
+// it to a screen reader, finds characters and links under the mouse, and draws the caret and
+// the selection, all by the places the worker found.
 #pragma once
+
+#include "platform/widgets/AccessibleDocument.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHash>
@@ -31,7 +33,7 @@ protected:
     QVariant loadResource(int type, const QUrl& name) override;
 };
 
-class CBannerLayout : public QAbstractTextDocumentLayout {
+class CBannerLayout : public QAbstractTextDocumentLayout, public ITextLinePlaces {
     Q_OBJECT
 
 public:
@@ -52,12 +54,22 @@ public:
         QRectF rect;
         int nRun; // the link's place among the document's links
     };
+    // A line of text: the x of each place in it, from nStart to the place after its last
+    // character.
+    struct CLine {
+        int nStart;
+        QRectF rect;
+        QList<qreal> xs;
+        int End() const { return nStart + int(xs.size()) - 1; }
+    };
     struct CPicture {
         QImage image;
         QSizeF size;
         QList<CLink> links;
         QList<QRectF> blocks;
+        QList<CLine> lines; // in the order of the text
         int nRuns = 0;
+        int nChars = 0; // of the document laid out
     };
 
     void draw(QPainter* painter, const PaintContext& context) override;
@@ -70,6 +82,15 @@ public:
     // True once the document as it stands now has been painted.
     bool IsCurrent() const { return m_nShown == m_nGeneration; }
 
+    bool LineAt(int nPosition, int* pnStart, int* pnEnd) const override;
+    QRectF CharacterRect(int nPosition) const override;
+    // The caret at nPosition; empty when the places are not known.
+    QRectF CursorRect(int nPosition) const;
+    // The line that holds nPosition (-1: none), and the place in a line nearest to x.
+    int LineIndex(int nPosition) const;
+    int LineCount() const { return PlacesKnown() ? int(m_picture.lines.size()) : 0; }
+    int PositionInLine(int nLine, qreal x) const;
+
 signals:
     void PictureReady();
 
@@ -77,6 +98,10 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
+    // The places were found for the document as it stands.
+    bool PlacesKnown() const {
+        return IsCurrent() && m_picture.nChars == m_pDocument->characterCount();
+    }
     // A new picture, made from the document as it stands when the event loop comes back.
     void Schedule();
     void Render();

@@ -2,11 +2,15 @@
 
 #include "banner/CBannerLayout.h"
 #include "banner/CBannerPictures.h"
+#include "platform/widgets/AccessibleDocument.h"
 #include "platform/widgets/ShellOpen.h"
 
 #include <QEvent>
 #include <QFutureWatcher>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QTextBlock>
@@ -14,6 +18,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -42,15 +50,23 @@ CExplorer1::CExplorer1(QWidget* pParent) : QWidget(pParent), m_pView(new QTextBr
     m_pView->setOpenLinks(false);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->hide();
+    MakeAccessibleDocument(m_pView);
+    m_pView->installEventFilter(this);
     m_pView->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pView);
     connect(m_pView, &QTextBrowser::anchorClicked, this, &CExplorer1::OnLinkClicked);
     connect(m_pLayout, &CBannerLayout::PictureReady, this, &CExplorer1::OnPictureReady);
-    // The layout knows no places for the keyboard's mark, so the view is painted anew.
+    // The view asks to paint the caret and the selection where Qt's own layout would have
+    // them: it is painted whole instead (see eventFilter), and kept in view by the places the
+    // worker found, once the view has scrolled by its own.
     connect(m_pView, &QTextEdit::selectionChanged, m_pView->viewport(),
             qOverload<>(&QWidget::update));
+    connect(m_pView, &QTextEdit::cursorPositionChanged, this, [this] {
+        m_pView->viewport()->update();
+        QMetaObject::invokeMethod(this, &CExplorer1::KeepCaretInView, Qt::QueuedConnection);
+    });
     connect(m_pView, &QWidget::customContextMenuRequested, this, &CExplorer1::OnContextMenu);
     ApplyHost();
 }
@@ -202,7 +218,81 @@ bool CExplorer1::eventFilter(QObject* watched, QEvent* event) {
     // Without scroll bars the page stays put under the wheel too.
     if (watched == m_pView->viewport() && event->type() == QEvent::Wheel && NoScroll())
         return true;
+    if (watched == m_pView->viewport() && event->type() == QEvent::Paint &&
+        !QRegion(m_pView->viewport()->rect())
+             .subtracted(static_cast<QPaintEvent*>(event)->region())
+             .isEmpty())
+        m_pView->viewport()->update(); // a caret's blink, or a selection, where Qt thinks it is
+    if (watched == m_pView->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // Qt selects the word only where its own layout has lines.
+        QTextCursor cursor =
+            m_pView->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
+        cursor.select(QTextCursor::WordUnderCursor);
+        m_pView->setTextCursor(cursor);
+        return true;
+    }
+    if (watched == m_pView && event->type() == QEvent::KeyPress &&
+        MoveCaretByLine(static_cast<QKeyEvent*>(event)))
+        return true;
     return QWidget::eventFilter(watched, event);
+}
+
+bool CExplorer1::MoveCaretByLine(const QKeyEvent* event) {
+    const int key = event->key();
+    if ((event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) != Qt::NoModifier ||
+        (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Home && key != Qt::Key_End &&
+         key != Qt::Key_PageUp && key != Qt::Key_PageDown))
+        return false;
+    QTextCursor cursor = m_pView->textCursor();
+    const int nLine = m_pLayout->LineIndex(cursor.position());
+    if (nLine < 0)
+        return false; // no places yet: Qt's own moves
+    const QRectF caret = m_pLayout->CursorRect(cursor.position());
+    int nTarget = nLine;
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        nTarget = std::clamp(nLine + (key == Qt::Key_Up ? -1 : 1), 0, m_pLayout->LineCount() - 1);
+    } else if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+        // The line a page above or below, as near to it as lines go.
+        const qreal page = m_pView->viewport()->height();
+        const qreal y = caret.center().y() + (key == Qt::Key_PageUp ? -page : page);
+        for (int i = 0; i < m_pLayout->LineCount(); ++i) {
+            const int nPosition = m_pLayout->PositionInLine(i, 0);
+            if (std::abs(m_pLayout->CursorRect(nPosition).center().y() - y) <
+                std::abs(m_pLayout->CursorRect(m_pLayout->PositionInLine(nTarget, 0)).center().y() -
+                         y))
+                nTarget = i;
+        }
+    }
+    int nPosition = m_pLayout->PositionInLine(nTarget, caret.x());
+    int nStart = 0;
+    int nEnd = 0;
+    m_pLayout->LineAt(nPosition, &nStart, &nEnd);
+    if (key == Qt::Key_Home)
+        nPosition = nStart;
+    else if (key == Qt::Key_End) // before the space a wrapped line ends with
+        nPosition = m_pLayout->LineIndex(nEnd) == nLine ? nEnd : std::max(nStart, nEnd - 1);
+    cursor.setPosition(nPosition, event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor
+                                                                         : QTextCursor::MoveAnchor);
+    m_pView->setTextCursor(cursor);
+    return true;
+}
+
+void CExplorer1::KeepCaretInView() {
+    const QTextCursor cursor = m_pView->textCursor();
+    const QRectF rect =
+        m_pLayout->CursorRect(cursor.anchor()) | m_pLayout->CursorRect(cursor.position());
+    if (rect.isEmpty())
+        return;
+    const QSize shown = m_pView->viewport()->size();
+    for (const auto& [bar, from, to, length] :
+         {std::tuple{m_pView->verticalScrollBar(), rect.top(), rect.bottom(), shown.height()},
+          std::tuple{m_pView->horizontalScrollBar(), rect.left(), rect.right(), shown.width()}}) {
+        if (to > bar->value() + length)
+            bar->setValue(int(std::ceil(to)) - length);
+        if (from < bar->value())
+            bar->setValue(int(std::floor(from)));
+    }
 }
 
 void CExplorer1::OnContextMenu(const QPoint& pos) {

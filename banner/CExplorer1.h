@@ -20,6 +20,7 @@
 #include <optional>
 
 class CBannerLayout;
+class QKeyEvent;
 class QTextBrowser;
 
 class CExplorer1 : public QWidget {
@@ -71,6 +72,11 @@ private:
     // Shows the link's text in the page's colour for visited links from now on.
     void MarkVisited(const QUrl& link);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Up, Down, Home, End and the page keys by the lines the worker found; false for other
+    // keys, or while the places are not known.
+    bool MoveCaretByLine(const QKeyEvent* event);
+    // Scrolls the caret, or the link the keyboard marked, into view.
+    void KeepCaretInView();
 
     std::optional<CWebCtrlInterFace> host;
     IBannerLoader* m_pLoader = nullptr; // made with the first load (BannerModule.h)

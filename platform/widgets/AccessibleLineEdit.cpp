@@ -8,11 +8,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// The places where text items of this kind begin or end in a text that is not empty, its start
-// and end included: one pass forward, each step further on.
-QList<int> ItemEdges(const QString& text, QAccessible::TextBoundaryType type) {
+QList<int> TextItemEdges(const QString& text, QAccessible::TextBoundaryType type) {
     if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary ||
         type == QAccessible::NoBoundary)
         return {0, int(text.size())}; // one line
@@ -30,6 +26,8 @@ QList<int> ItemEdges(const QString& text, QAccessible::TextBoundaryType type) {
     }
     return edges; // the text's end is always a boundary
 }
+
+namespace {
 
 class CAccessibleLineEdit : public QAccessibleWidget,
                             public QAccessibleTextInterface,
@@ -170,7 +168,7 @@ private:
             offset = cursorPosition();
         if (shown.isEmpty() || offset < 0 || offset > shown.size())
             return {};
-        const QList<int> edges = ItemEdges(shown, type);
+        const QList<int> edges = TextItemEdges(shown, type);
         // The item that holds offset; at the very end, the last one.
         qsizetype i = std::upper_bound(edges.cbegin(), edges.cend(), offset) - edges.cbegin() - 1;
         i = std::min(i, edges.size() - 2) + step;

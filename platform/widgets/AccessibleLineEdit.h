@@ -5,4 +5,13 @@
 // Qt's file dialogs and spin boxes included.
 #pragma once
 
+#include <QAccessible>
+#include <QList>
+#include <QString>
+
 void InstallAccessibleLineEdits();
+
+// The places where text items of this kind begin or end in a text that is not empty, its start
+// and end included: one pass forward, each step further on. A line or paragraph is the whole
+// text.
+QList<int> TextItemEdges(const QString& text, QAccessible::TextBoundaryType type);

@@ -1,6 +1,7 @@
 // What a screen reader gets from the main window, read through Qt's accessibility interfaces.
 #include "app/CHelpWindow.h"
 #include "app/CVantrelDlg.h"
+#include "banner/CBannerLayout.h"
 #include "banner/CExplorer1.h"
 #include "listview/CFlatListCtrl.h"
 #include "platform/widgets/CStatusBarCtrl.h"
@@ -31,7 +32,7 @@ bool BridgeActive() {
            QTest::qWaitFor([] { return QAccessible::isActive(); }, 5000);
 }
 
-QList<QObject*> s_focused; // the objects of the focus events recorded
+QList<void*> s_focused; // the objects or interfaces of the focus events recorded
 
 } // namespace
 
@@ -276,6 +277,68 @@ private slots:
         QVERIFY(QAccessible::accessibleInterface(focused) != nullptr);
     }
 
+    // The help page and the banner are documents, read at a caret the keys move; the mouse
+    // selects their text, and a link the keyboard marks is announced as focused and shown.
+    void pagesReadAtTheCaret_data() {
+        QTest::addColumn<bool>("banner");
+        QTest::newRow("help page") << false;
+        QTest::newRow("banner") << true;
+    }
+    void pagesReadAtTheCaret() {
+        QFETCH(bool, banner);
+        CVantrelDlg dlg;
+        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        QWidget* window = banner ? static_cast<QWidget*>(&dlg) : &help;
+        auto* view = banner ? dlg.Banner()->GetView() : help.findChild<QTextBrowser*>("helpPage");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QApplication::setActiveWindow(window); // no window manager gives it under the bridge
+        view->setHtml("<p>First</p><p>Second line</p>" + QString("<p>.</p>").repeated(40) +
+                      "<p><a href=\"https://example.com/\">A link</a></p>");
+        view->setLineWrapMode(QTextEdit::FixedPixelWidth);
+        view->setLineWrapColumnOrWidth(50); // "Second line" wraps
+        view->show();
+        view->setFocus();
+        const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+        QVERIFY(!banner || QTest::qWaitFor([&] { return layout->IsCurrent(); }));
+        QAccessibleInterface* page = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(page->role(), QAccessible::Document);
+        QAccessibleTextInterface* text = page->textInterface();
+        QCOMPARE(text->text(0, 20), QString("First\nSecond line\n.\n"));
+        int from = 0;
+        int to = 0;
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(text->textAtOffset(-2, QAccessible::LineBoundary, &from, &to), QString("line\n"));
+        QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(text->textAtOffset(-2, QAccessible::WordBoundary, &from, &to), QString("Second"));
+        // A drag over a word selects it, as a double click on one does.
+        const auto at = [&](int offset) {
+            return view->viewport()->mapFromGlobal(text->characterRect(offset).center());
+        };
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(0) - QPoint(2, 0));
+        QTest::mouseMove(view->viewport(), at(4) + QPoint(2, 0));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(4) + QPoint(2, 0));
+        QCOMPARE(view->textCursor().selectedText(), QString("First"));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at(14));
+        QCOMPARE(view->textCursor().selectedText(), QString("line"));
+        if (!BridgeActive())
+            QSKIP("no accessibility bridge here: tst_accessible_events runs this");
+        s_focused.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            if (event->type() == QAccessible::Focus)
+                s_focused << event->accessibleInterface();
+        });
+        QTest::keyClick(view, Qt::Key_Tab);
+        QTRY_COMPARE(s_focused.size(), 1);
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessibleInterface* link = static_cast<QAccessibleInterface*>(s_focused.first());
+        QCOMPARE(link->role(), QAccessible::Link);
+        QCOMPARE(link->text(QAccessible::Name), QString("A link"));
+        const QRect pane(view->viewport()->mapToGlobal(QPoint()), view->viewport()->size());
+        QTRY_VERIFY(pane.contains(link->rect()));
+    }
+
     // The contents follow the page shown without taking the focus away from it.
     void helpFocusEventsOnlyForFocus() {
         CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
@@ -294,7 +357,7 @@ private slots:
         QCOMPARE(help.ContentsTree()->currentItem()->text(0), QString("Messages"));
         page->backward(); // Alt+Left
         QAccessible::installUpdateHandler(nullptr);
-        QVERIFY(!s_focused.contains(static_cast<QObject*>(help.ContentsTree())));
+        QVERIFY(!s_focused.contains(help.ContentsTree()));
     }
 };
 
