@@ -50,8 +50,8 @@ CExplorer1::CExplorer1(QWidget* pParent) : QWidget(pParent), m_pView(new QTextBr
     m_pView->setOpenLinks(false);
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pView->hide();
-    MakeAccessibleDocument(m_pView);
     m_pView->installEventFilter(this);
+    MakeAccessibleDocument(m_pView); // its filter sees the keys first
     m_pView->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,8 +5,10 @@
 #include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -77,6 +79,19 @@ QList<CLinkRun> LinkRuns(const QTextDocument& document) {
         }
     }
     return runs;
+}
+
+// Words as screen readers take them in a page: each from its start to the next one's, with
+// the spaces and marks between them.
+QList<int> WordStarts(const QString& text) {
+    QList<int> edges{0};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    while (finder.toNextBoundary() > 0 && finder.position() < text.size()) {
+        if (finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
+            edges.append(finder.position());
+    }
+    edges.append(int(text.size()));
+    return edges;
 }
 
 class CAccessibleDocument;
@@ -310,8 +325,9 @@ private:
             *endOffset = to;
             return shown.mid(from, to - from);
         }
-        const QList<int> edges =
-            type == QAccessible::ParagraphBoundary ? ParagraphEdges() : TextItemEdges(shown, type);
+        const QList<int> edges = type == QAccessible::ParagraphBoundary ? ParagraphEdges()
+                                 : type == QAccessible::WordBoundary    ? WordStarts(shown)
+                                                                     : TextItemEdges(shown, type);
         // The item that holds offset; at the very end, the last one.
         qsizetype i = std::upper_bound(edges.cbegin(), edges.cend(), offset) - edges.cbegin() - 1;
         i = std::min(i, edges.size() - 2) + step;
@@ -385,8 +401,19 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && QAccessible::isActive())
-            QMetaObject::invokeMethod(this, &CLinkMarkWatch::Look, Qt::QueuedConnection);
+        if (event->type() != QEvent::KeyPress || !QAccessible::isActive())
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (m_lastMark.first >= 0 && key != Qt::Key_Tab && key != Qt::Key_Backtab &&
+            key != Qt::Key_Shift && key != Qt::Key_Control && key != Qt::Key_Alt &&
+            key != Qt::Key_Meta) {
+            // Off the link: the page has the focus again, before its caret moves, or a reader
+            // that follows the focus would take the caret for another object's.
+            m_lastMark = {-1, -1};
+            QAccessibleEvent focus(m_pView, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+        }
+        QMetaObject::invokeMethod(this, &CLinkMarkWatch::Look, Qt::QueuedConnection);
         return false;
     }
 
