@@ -294,14 +294,18 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
             // Over the picture, seen through: the page keeps its own colours.
             QColor ground = selection.format.background().color();
             ground.setAlpha(110);
-            for (const CLine& line : m_picture.lines) {
+            for (qsizetype i = 0; i < m_picture.lines.size(); ++i) {
+                const CLine& line = m_picture.lines[i];
                 const int a = std::max(from, line.nStart);
                 const int b = std::min(to, line.End());
-                if (a > b || (a == b && to <= line.End()))
+                // A line that ends its paragraph also shows the paragraph's end selected.
+                const bool wrapped =
+                    i + 1 < m_picture.lines.size() && m_picture.lines[i + 1].nStart == line.End();
+                const bool throughEnd = !wrapped && from <= line.End() && to > line.End();
+                if (a >= b && !throughEnd)
                     continue;
                 const qreal x1 = line.xs[a - line.nStart];
-                // A selection going on past the line's end covers its end too.
-                const qreal x2 = to > line.End() ? line.rect.right() : line.xs[b - line.nStart];
+                const qreal x2 = throughEnd ? line.rect.right() : line.xs[b - line.nStart];
                 painter->fillRect(QRectF(std::min(x1, x2), line.rect.top(), std::abs(x2 - x1),
                                          line.rect.height()),
                                   ground);
