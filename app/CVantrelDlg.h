@@ -30,8 +30,10 @@ public:
     // Runs the window until it ends; the result is IDOK or IDCANCEL.
     int DoModal();
 
-    // A join has written its output; its worker waits until this returns.
+    // A join has written its output, or stopped for the reason message gives; its worker waits
+    // until these return, so the box of a join queued behind it comes after this one's.
     void OnJoinCompleted();
+    void OnJoinFailed(const QString& message);
 
     // Transfers the output path between m_strOutputFile and its field.
     bool UpdateData(bool bSaveAndValidate = true);

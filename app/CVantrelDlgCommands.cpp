@@ -173,11 +173,16 @@ void CVantrelDlg::StartJoin() {
                              : FilePath::fromText(m_strOutputFile).value_or(FilePath());
     auto* pThread = new CJoinThread(request); // suspended until resumed below
     connect(pThread, &CJoinThread::JoinCompleted, this, &CVantrelDlg::OnJoinCompleted);
+    connect(pThread, &CJoinThread::JoinFailed, this, &CVantrelDlg::OnJoinFailed);
     pThread->ResumeThread();
 }
 
 void CVantrelDlg::OnJoinCompleted() {
     Tell(QStringLiteral("Joining files was successfully completed!"));
+}
+
+void CVantrelDlg::OnJoinFailed(const QString& message) {
+    AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CVantrelDlg::OnAbout() {

@@ -1,7 +1,6 @@
 #include "join/CJoinThread.h"
 
 #include "join/JoinFiles.h"
-#include "platform/core/AfxMessageBox.h"
 #include "platform/core/UiThread.h"
 
 #include <QDeadlineTimer>
@@ -54,8 +53,8 @@ int CJoinThread::Run() {
     const JoinResult result = JoinFiles(request.outputPath.native(), inputs);
     if (!result.ok()) {
         // The message quotes paths in the bytes they were given in, so decode it the same way.
-        AfxMessageBox(DisplayPath(QByteArray::fromStdString(result.message())),
-                      MB_OK | MB_ICONEXCLAMATION);
+        const QString message = DisplayPath(QByteArray::fromStdString(result.message()));
+        RunOnUiThread([this, &message] { emit JoinFailed(message); });
     } else {
         RunOnUiThread([this] { emit JoinCompleted(); });
     }

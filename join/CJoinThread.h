@@ -21,8 +21,8 @@ class CJoinThread : public QThread {
     Q_OBJECT
 
 public:
-    // Created suspended: connect to JoinCompleted, then ResumeThread(). From then on the worker
-    // owns itself and is deleted when its thread ends.
+    // Created suspended: connect to JoinCompleted and JoinFailed, then ResumeThread(). From then
+    // on the worker owns itself and is deleted when its thread ends.
     explicit CJoinThread(JoinRequest joinRequest);
     ~CJoinThread() override;
 
@@ -49,8 +49,11 @@ public:
 signals:
     // Every input has been written. Emitted on the user-interface thread while the worker waits,
     // still holding g_csJoin, until the receivers have returned; not at all once the user
-    // interface has shut down. A failure shows its own box instead.
+    // interface has shut down.
     void JoinCompleted();
+    // The join stopped, for the reason message gives (its paths as they were given). Emitted
+    // instead of JoinCompleted, in the same way.
+    void JoinFailed(const QString& message);
 
 protected:
     void run() override;

@@ -1,7 +1,6 @@
 // The join worker without windows: this program links the worker and Qt Test only, so a
 // widget dependency that creeps into the worker breaks its build.
 #include "join/CJoinThread.h"
-#include "platform/core/AfxMessageBox.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +17,9 @@ namespace {
 class CNotifyTarget : public QObject {
 public:
     void OnJoinCompleted() { ++completions; }
+    void OnJoinFailed(const QString& message) { failures << message; }
     int completions = 0;
-};
-
-// Answers the worker's boxes as the windowing side would, and records them.
-struct CBoxPresenter {
-    struct Call {
-        QString text;
-        UINT type;
-    };
-    QList<Call> calls;
-    CBoxPresenter() {
-        SetMessageBoxPresenter([this](const QString& text, UINT type) {
-            calls.append({text, type});
-            return IDOK;
-        });
-    }
-    ~CBoxPresenter() { SetMessageBoxPresenter({}); }
+    QStringList failures;
 };
 
 QByteArray Contents(const QString& path) {
@@ -50,6 +35,7 @@ CJoinThread* NewJoin(CNotifyTarget* target, const QStringList& inputs, const QSt
     request.outputPath = *FilePath::fromText(output);
     auto* worker = new CJoinThread(request);
     QObject::connect(worker, &CJoinThread::JoinCompleted, target, &CNotifyTarget::OnJoinCompleted);
+    QObject::connect(worker, &CJoinThread::JoinFailed, target, &CNotifyTarget::OnJoinFailed);
     return worker;
 }
 
@@ -74,13 +60,13 @@ void TestJoinCore::failureNamesTheFileAsItIsCalled() {
     const QTemporaryDir dir;
     QVERIFY(dir.isValid());
     CNotifyTarget window;
-    CBoxPresenter boxes;
     const QString gone = dir.filePath(QString::fromUtf8("Übersicht – März €.bin"));
     QVERIFY(RunToEnd(NewJoin(&window, {gone}, dir.filePath("out"))));
-    QCOMPARE(boxes.calls.size(), 1);
+    QCOMPARE(window.failures.size(), 1);
     QVERIFY2(
-        boxes.calls[0].text.contains("\"" + QDir::toNativeSeparators(gone) + "\" does not exist"),
-        qPrintable(boxes.calls[0].text));
+        window.failures[0].contains("\"" + QDir::toNativeSeparators(gone) + "\" does not exist"),
+        qPrintable(window.failures[0]));
+    QCOMPARE(window.completions, 0);
 }
 
 void TestJoinCore::completionForADestroyedWindowIsDropped() {

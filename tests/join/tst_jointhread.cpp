@@ -1,5 +1,5 @@
-// The join worker with a window to report to: completion and failure boxes. Two joins in a row
-// and closing during a join: tst_joinroad, through the window.
+// The join worker with a window to report to: its completion. Failure boxes, two joins in a
+// row and closing during a join: tst_joinroad, through the window.
 #include "join/CJoinThread.h"
 #include "join/JoinFiles.h"
 #include "platform/core/UiThread.h"
@@ -55,8 +55,6 @@ private slots:
 
     void completionIsSentOnceTheJoinIsDone_data();
     void completionIsSentOnceTheJoinIsDone();
-    void failureShowsBoxOwnedByMainWindowAndNoCompletion();
-    void failureBoxIsARealBoxOnTheWindow();
 };
 
 void TestJoinThread::init() {
@@ -99,54 +97,6 @@ void TestJoinThread::completionIsSentOnceTheJoinIsDone() {
     QVERIFY(window.allOnUiThread);
     QCOMPARE(outputAtCompletion, expected); // whole and closed before the notice
     QVERIFY(boxes.calls.isEmpty());
-}
-
-void TestJoinThread::failureShowsBoxOwnedByMainWindowAndNoCompletion() {
-    CTestWindow window;
-    AfxSetMainWnd(&window);
-    CMessageBoxRecorder boxes;
-    bool lockHeldWhileBoxUp = false;
-    boxes.onCall = [&](const MessageBoxCall&) {
-        lockHeldWhileBoxUp = !g_csJoin.tryLock();
-        if (!lockHeldWhileBoxUp)
-            g_csJoin.unlock();
-    };
-
-    QPointer<CJoinThread> worker = StartJoin(&window, Path("missing/out"), {});
-    QTRY_VERIFY(worker.isNull());
-    QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, QString("File not found"));
-    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
-    QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
-    QCOMPARE(boxes.calls[0].owner.data(), &window);
-    QVERIFY(lockHeldWhileBoxUp);
-    QCOMPARE(window.completions, 0);
-}
-
-void TestJoinThread::failureBoxIsARealBoxOnTheWindow() {
-    CTestWindow window;
-    window.resize(300, 200);
-    window.show();
-    AfxSetMainWnd(&window);
-
-    bool answered = false;
-    QPointer<CJoinThread> worker;
-    const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
-        QCOMPARE(box->parentWidget(), &window);
-        QCOMPARE(box->text(), QString("File not found"));
-        QCOMPARE(box->windowTitle(), QString("Vantrel"));
-        QCOMPARE(box->icon(), QMessageBox::Warning);
-        QCOMPARE(box->windowModality(), Qt::WindowModal);
-        // The worker waits for the user, holding the join lock.
-        QVERIFY(!worker.isNull() && worker->isRunning());
-        QVERIFY(!g_csJoin.tryLock());
-        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        answered = true;
-    });
-    worker = StartJoin(&window, Path("missing/out"), {});
-    QTRY_VERIFY(answered);
-    QTRY_VERIFY(worker.isNull());
-    QCOMPARE(window.completions, 0);
 }
 
 QTEST_MAIN(TestJoinThread)
