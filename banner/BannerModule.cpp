@@ -6,11 +6,8 @@
 
 namespace {
 
-IBannerLoader* CreateLoader(QObject* parent, BannerLoaderEvents events) {
-    auto* loader = new CBannerLoader(parent);
-    QObject::connect(loader, &CBannerLoader::PageArrived, loader, events.pageArrived);
-    QObject::connect(loader, &CBannerLoader::ImageDone, loader, events.imageDone);
-    return loader;
+QObject* CreateLoader(QObject* parent) {
+    return new CBannerLoader(parent);
 }
 
 const BannerModule kModule = {CreateLoader, &CBannerSanitizer::Sanitize};

@@ -6,14 +6,15 @@
 #include "banner/CBannerSanitizer.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
-#include <functional>
-
-class QObject;
-
-// The page loader (CBannerLoader) as the pane uses it.
+// The page loader (CBannerLoader) as the pane uses it. The module hands it over as a QObject,
+// found with qobject_cast, and the pane connects to its signals by their names, as to a plugin:
+//   PageArrived(QByteArray data, QUrl url)
+//   ImageDone(QUrl url, QByteArray data): the picture's bytes, undecoded; empty when the
+//       picture could not be had.
 class IBannerLoader {
 public:
     virtual ~IBannerLoader() = default;
@@ -22,17 +23,12 @@ public:
     virtual void FetchImage(const QUrl& url) = 0;
     virtual void Stop() = 0;
 };
-
-// What a loader reports, from the thread it lives on.
-struct BannerLoaderEvents {
-    std::function<void(const QByteArray& data, const QUrl& url)> pageArrived;
-    // The picture's bytes, undecoded; empty when the picture could not be had.
-    std::function<void(const QUrl& url, const QByteArray& data)> imageDone;
-};
+#define IBannerLoader_iid "org.vantrel.IBannerLoader/1"
+Q_DECLARE_INTERFACE(IBannerLoader, IBannerLoader_iid)
 
 struct BannerModule {
-    // A loader that parent owns and deletes.
-    IBannerLoader* (*createLoader)(QObject* parent, BannerLoaderEvents events);
+    // A loader (an IBannerLoader) that parent owns and deletes.
+    QObject* (*createLoader)(QObject* parent);
     // CBannerSanitizer::Sanitize; any thread.
     CBannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
 };

@@ -15,6 +15,7 @@ class CHttpGet;
 
 class CBannerLoader : public QObject, public IBannerLoader {
     Q_OBJECT
+    Q_INTERFACES(IBannerLoader)
 
 public:
     static constexpr qint64 kDefaultMaxBytes = 512 * 1024;
@@ -43,6 +44,7 @@ public:
     bool IsOnSite(const QUrl& url) const;
 
 signals:
+    // The pane connects to these by name (BannerModule.h): keep their names and arguments.
     void PageArrived(const QByteArray& data, const QUrl& url);
     // The picture's bytes, undecoded; empty when the picture could not be had.
     void ImageDone(const QUrl& url, const QByteArray& data);

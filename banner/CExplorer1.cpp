@@ -120,11 +120,18 @@ void CExplorer1::StartLoad() {
     m_bStartPending = false;
     if (m_pLoader == nullptr) {
         const BannerModule* module = LoadBannerModule();
-        if (module == nullptr)
+        QObject* loader = module != nullptr ? module->createLoader(this) : nullptr;
+        m_pLoader = qobject_cast<IBannerLoader*>(loader);
+        if (m_pLoader == nullptr) {
+            delete loader;
             return; // the pane stays empty, as for a site that cannot be reached
-        m_pLoader = module->createLoader(
-            this, {[this](const QByteArray& data, const QUrl& url) { OnPageArrived(data, url); },
-                   [this](const QUrl& url, const QByteArray& data) { OnImageDone(url, data); }});
+        }
+        m_sanitize = module->sanitize;
+        // By name: the loader's class is the module's, not the program's.
+        connect(loader, SIGNAL(PageArrived(QByteArray, QUrl)), this,
+                SLOT(OnPageArrived(QByteArray, QUrl)));
+        connect(loader, SIGNAL(ImageDone(QUrl, QByteArray)), this,
+                SLOT(OnImageDone(QUrl, QByteArray)));
         m_pLoader->SetLimits(m_nMaxBytes, m_nTimeoutMs);
     }
     m_pLoader->Start(QUrl(m_strLocation));
@@ -133,8 +140,7 @@ void CExplorer1::StartLoad() {
 void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
     m_pageUrl = url;
     RunOffThread<CBannerPage>(
-        this, &m_nLoad,
-        [data, url, sanitize = LoadBannerModule()->sanitize] { return sanitize(data, url); },
+        this, &m_nLoad, [data, url, sanitize = m_sanitize] { return sanitize(data, url); },
         [this](const CBannerPage& page) { OnPageSanitized(page); });
 }
 

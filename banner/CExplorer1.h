@@ -56,11 +56,14 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
 
+private slots:
+    // The loader's signals, connected by name (BannerModule.h).
+    void OnPageArrived(const QByteArray& data, const QUrl& url);
+    void OnImageDone(const QUrl& url, const QByteArray& data);
+
 private:
     void StartLoad();
-    void OnPageArrived(const QByteArray& data, const QUrl& url);
     void OnPageSanitized(const CBannerPage& page);
-    void OnImageDone(const QUrl& url, const QByteArray& data);
     void DecodePictures();
     void ShowPage(const QList<QImage>& images);
     void OnPictureReady();
@@ -80,6 +83,7 @@ private:
 
     std::optional<CWebCtrlInterFace> host;
     IBannerLoader* m_pLoader = nullptr; // made with the first load (BannerModule.h)
+    CBannerPage (*m_sanitize)(const QByteArray&, const QUrl&) = nullptr; // the module's
     qint64 m_nMaxBytes = CBannerLoader::kDefaultMaxBytes;
     int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;
     QTextBrowser* m_pView;
