@@ -32,7 +32,8 @@
 
 namespace {
 
-// Template 102, in dialog units.
+// The window's layout, in dialog units (a quarter of the font's average character width, an
+// eighth of its height).
 const QSize kClientDlu(328, 239);
 const QRect kFileListDlu(5, 37, 317, 139);
 const QRect kEtchedLineDlu(0, 31, 328, 1);
@@ -219,12 +220,17 @@ void CVantrelDlg::LoadToolBarImages() {
     m_wndToolBar->SetHotImageList(LoadBitmap(IDB_TOOLBAR_HOT, ratio));
 }
 
-bool CVantrelDlg::event(QEvent* event) {
-    if (event->type() == QEvent::ScreenChangeInternal && m_wndToolBar != nullptr &&
-        (devicePixelRatioF() > 1.0) != toolBarDoubleDensity)
+void CVantrelDlg::OnScreenChanged() {
+    if (m_wndToolBar != nullptr && (devicePixelRatioF() > 1.0) != toolBarDoubleDensity)
         LoadToolBarImages();
+}
+
+bool CVantrelDlg::event(QEvent* event) {
     const bool result = QDialog::event(event);
     if (event->type() == QEvent::Show) {
+        // On a screen of another density the toolbar takes the pictures drawn for it.
+        connect(windowHandle(), &QWindow::screenChanged, this, &CVantrelDlg::OnScreenChanged,
+                Qt::UniqueConnection);
         KeepFrameOnScreen(this);
         // Where the frame is not known yet, the move that comes with it places the window
         // again; later moves are the user's.

@@ -81,6 +81,7 @@ protected:
 
 private:
     void LoadToolBarImages();
+    void OnScreenChanged();
     void CreateControls();
     void CreateMenu();
     void InitBanner();

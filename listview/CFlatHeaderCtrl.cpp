@@ -357,7 +357,7 @@ void CFlatHeaderCtrl::DrawHeaderItem(QPainter& dc, QRect r, HDITEM hdi, bool bSo
                                      bool bAscending) {
     const int G = m_nGap;
     const int W = m_sizeSortMark.width();
-    // Moves of the right edge keep the width in step, as a Windows RECT would.
+    // Moves the right edge, the left one staying put.
     auto shiftRight = [&r](int d) { r.setRight(r.right() + d); };
     int w = 0;
     // A bitmap on the right keeps room for the mark to its left; the text gets what is left.

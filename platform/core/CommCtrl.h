@@ -1,4 +1,5 @@
-// Notification headers of the common controls, as the toolbar receives them.
+// The header every notification of the list's header control starts with (HeaderItem.h): its
+// sender, the sender's id and the notification's code.
 #pragma once
 
 #include "platform/core/WinTypes.h"
