@@ -17,6 +17,8 @@
 
 using namespace JoinSystem;
 
+JoinKernelCopies g_joinKernelCopies = JoinSystem::KernelCopies();
+
 namespace {
 
 std::string Quoted(const JoinPath& path) {

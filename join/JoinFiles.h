@@ -3,8 +3,9 @@
 // forms on Windows), and the kernel's copy where there is one.
 #pragma once
 
+#include "join/JoinTypes.h"
+
 #include <cstddef>
-#include <filesystem>
 #include <list>
 #include <string>
 
@@ -20,10 +21,6 @@ private:
     bool m_bOk = true;
     std::string m_strMessage;
 };
-
-// A file name as the system keeps it: bytes on Linux (no text encoding assumed), UTF-16 on
-// Windows.
-using JoinPath = std::filesystem::path::string_type;
 
 // Checks the request, then copies. Paths are handed to the system as they are (on Windows in
 // the long-path form when they are longer than 260 characters). Nothing is written, and an
@@ -67,17 +64,9 @@ std::uint64_t JoinActivity();
 // cat's, so the loop keeps up with it. One per join, from the heap.
 constexpr std::size_t kJoinBlockSize = std::size_t(256) << 10;
 
-// A kernel copy of up to count bytes from fdIn to fdOut at both files' current positions: bytes
-// copied, 0 at the input's end, or -1 with errno.
-using JoinKernelCopy = std::ptrdiff_t (*)(int fdIn, int fdOut, std::size_t count);
-
 // The kernel copies a join tries between two regular files, in this order; what they leave goes
 // through the block loop. Replaceable so that tests can send every input one way and stage
 // faults in the middle of a copy; a null one is skipped. Set them only while no join runs.
-struct JoinKernelCopies {
-    JoinKernelCopy copyRange; // copy_file_range: within one file system
-    JoinKernelCopy sendFile;  // sendfile: across file systems
-};
 extern JoinKernelCopies g_joinKernelCopies;
 
 // Whether the join compares the output with its inputs as files (before the copy, and as it

@@ -230,7 +230,11 @@ std::ptrdiff_t SendFile(int fdIn, int fdOut, std::size_t count) {
 
 } // namespace
 
-JoinKernelCopies g_joinKernelCopies = {CopyFileRange, SendFile};
+JoinKernelCopies JoinSystem::KernelCopies() {
+    return {CopyFileRange, SendFile};
+}
 #else
-JoinKernelCopies g_joinKernelCopies = {nullptr, nullptr};
+JoinKernelCopies JoinSystem::KernelCopies() {
+    return {nullptr, nullptr};
+}
 #endif

@@ -269,4 +269,6 @@ void WakeWaitingJoins() {}
 // Windows has no kernel copy between descriptors. ReFS's block cloning
 // (FSCTL_DUPLICATE_EXTENTS_TO_FILE) would be the counterpart, but it cannot be tried where this
 // is built and tested, so it is left out: every input goes through the block loop there.
-JoinKernelCopies g_joinKernelCopies = {nullptr, nullptr};
+JoinKernelCopies JoinSystem::KernelCopies() {
+    return {nullptr, nullptr};
+}

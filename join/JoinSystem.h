@@ -2,7 +2,7 @@
 // JoinFilesPosix.cpp and JoinFilesWin.cpp, of which the build takes one.
 #pragma once
 
-#include "join/JoinFiles.h"
+#include "join/JoinTypes.h"
 
 #include <atomic>
 #include <cstddef>
@@ -26,6 +26,9 @@
 #endif
 
 namespace JoinSystem {
+
+// The kernel's copies between two regular files, where the system has them.
+JoinKernelCopies KernelCopies();
 
 // The longest path the system takes (one less than this), and what its length counts.
 extern const std::size_t kMaxPath;
