@@ -228,8 +228,16 @@ private slots:
             << int(Qt::Key_Down) << QList<int>{0, 1} << 1 << QStringList{"c.bin, row 3 of 3"};
         QTest::newRow("two rows, Alt+Home")
             << int(Qt::Key_Home) << QList<int>{1, 2} << 2 << QStringList{"a.bin, row 2 of 3"};
+        QTest::newRow("two rows, Alt+Up")
+            << int(Qt::Key_Up) << QList<int>{1, 2} << 2 << QStringList{"a.bin, row 2 of 3"};
+        QTest::newRow("two rows, Alt+End")
+            << int(Qt::Key_End) << QList<int>{0, 1} << 1 << QStringList{"c.bin, row 3 of 3"};
         QTest::newRow("current not moved, Alt+Up")
             << int(Qt::Key_Up) << QList<int>{2} << 1 << QStringList{"c.bin, row 3 of 3"};
+        QTest::newRow("current not moved, Alt+Home")
+            << int(Qt::Key_Home) << QList<int>{2} << 0 << QStringList{"b.bin, row 2 of 3"};
+        QTest::newRow("current not moved, Alt+End")
+            << int(Qt::Key_End) << QList<int>{0} << 1 << QStringList{"c.bin, row 1 of 3"};
         QTest::newRow("current keeps its place, Alt+Down")
             << int(Qt::Key_Down) << QList<int>{0} << 2 << QStringList{"row 3 of 3"};
     }
