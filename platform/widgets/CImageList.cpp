@@ -4,11 +4,10 @@
 
 #include <QPainter>
 
-bool CImageList::Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow) {
+bool CImageList::Create(int cx, int cy, unsigned /*nFlags*/, int nInitial, int nGrow) {
     if (cx <= 0 || cy <= 0)
         return false;
     m_size = QSize(cx, cy);
-    m_nFlags = nFlags;
     m_images.clear();
     m_images.reserve(qMax(nInitial, 0) + qMax(nGrow, 0));
     m_bCreated = true;

@@ -18,11 +18,11 @@ constexpr unsigned ILC_COLOR32 = 0x0020;
 
 class CImageList {
 public:
+    // The flags are not kept: each pixmap carries its own depth and transparency.
     bool Create(int cx, int cy, unsigned nFlags, int nInitial, int nGrow);
     void DeleteImageList();
 
     int GetImageCount() const { return static_cast<int>(m_images.size()); }
-    unsigned GetFlags() const { return m_nFlags; }
     QSize GetImageSize() const { return m_size; }
 
     // nImage -1 appends; returns the index of the image, or -1.
@@ -42,6 +42,5 @@ private:
 
     bool m_bCreated = false;
     QSize m_size;
-    unsigned m_nFlags = 0;
     QList<QPixmap> m_images;
 };

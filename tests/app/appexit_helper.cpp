@@ -6,10 +6,11 @@
 // then never returns, as a read on a stalled network file system; "slow" moves 4 KiB every
 // 100 ms. A join counts as stalled after 1 s without a byte moved.
 // With "--banner host:port" instead, it joins nothing: the window loads its banner from that
-// host and is closed after a second, while the load is still under way.
+// host and is closed as soon as the load has started, while it is under way.
 #include "app/CHelpWindow.h"
 #include "app/CVantrelApp.h"
 #include "app/CVantrelDlg.h"
+#include "banner/CExplorer1.h"
 #include "banner/MakerSite.h"
 #include "listview/CFlatListCtrl.h"
 #include "platform/widgets/MessageBox.h"
@@ -19,6 +20,8 @@
 #include "join/JoinFiles.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +47,14 @@ std::ptrdiff_t StalledCopy(int fdIn, int fdOut, std::size_t count) {
 std::ptrdiff_t SlowCopy(int fdIn, int fdOut, std::size_t count) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return s_realCopy(fdIn, fdOut, std::min<std::size_t>(count, 4096));
+}
+
+// Runs the events until done holds; a state that has not come in 5 s ends the helper at once.
+void WaitUntil(const char* state, const auto& done) {
+    if (QTest::qWaitFor(done, 5000))
+        return;
+    std::fprintf(stderr, "gave up waiting until %s\n", state);
+    std::_Exit(4);
 }
 
 } // namespace
@@ -72,28 +83,36 @@ int main(int argc, char* argv[]) {
     {
         CVantrelDlg dlg;
         AfxSetMainWnd(&dlg);
-        if (bBannerOnly) {
-            QTimer::singleShot(1000, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
-        } else {
+        if (!bBannerOnly) {
             for (const QString& input : args.mid(2)) {
                 if (dlg.FileList()->AddFileRow(input) < 0)
                     return 3;
             }
             dlg.SetOutputFile(args[0]);
             dlg.UpdateData(false);
-            QTimer::singleShot(100, &dlg, [&] {
+        }
+        QTimer::singleShot(0, &dlg, [&] { // once the window's event loop runs
+            if (bBannerOnly) {
+                WaitUntil("the banner's load starts", [&] { // it makes the pane's loader
+                    const QObjectList& kids = dlg.Banner()->children();
+                    return std::any_of(kids.begin(), kids.end(),
+                                       [](QObject* o) { return o->inherits("CBannerLoader"); });
+                });
+            } else {
                 dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
                 dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
-            });
-            // Mostly after the first has taken the lock, so it still waits at the close.
-            QTimer::singleShot(150, &dlg, [&] {
+                // So that the second waits for the first (a free lock is taken for an instant).
+                WaitUntil("the first join holds the lock and has its output", [&] {
+                    const bool free = g_csJoin.tryLock() ? (g_csJoin.unlock(), true) : false;
+                    return !free && QFileInfo::exists(args[0]);
+                });
                 dlg.FileList()->DeleteAllItems();
                 dlg.FileList()->AddFileRow(args.last());
                 dlg.SetOutputFile(args[1]);
                 dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
-            });
-            QTimer::singleShot(300, &dlg, [&] { dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); });
-        }
+            }
+            dlg.GetCommandAction(ID_FILE_EXIT)->trigger(); // the load or both joins under way
+        });
         dlg.DoModal();
         AfxSetMainWnd(nullptr);
     }

@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -69,25 +68,6 @@ private:
     QMap<QString, QByteArray> m_lists;
 };
 
-// A drag from outside entering the list and dropped on it; whether the drop was taken.
-bool DropOnto(QWidget* viewport, const QMimeData& data) {
-    const QPoint pt(30, 10);
-    QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(viewport, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(pt, Qt::CopyAction, &data, Qt::NoButton, {});
-    QApplication::sendEvent(viewport, &drop);
-    return drop.isAccepted();
-}
-
-QStringList RowNames(const CFlatListCtrl* list) {
-    QStringList names;
-    for (int i = 0; i < list->GetItemCount(); ++i)
-        names << QFileInfo(list->GetItemText(i, 0)).fileName();
-    return names;
-}
-
 } // namespace
 
 class TestFileNames : public QObject {
@@ -101,11 +81,6 @@ class TestFileNames : public QObject {
     QByteArray m_cwd;
 
     // The window's list, pressed and moved through the window system as a user does.
-    QPoint RowPoint(int nRow) const {
-        CFlatListCtrl* list = m_dlg->FileList();
-        const int y = list->rowViewportPosition(nRow) + list->rowHeight(nRow) / 2;
-        return list->viewport()->mapTo(m_dlg, QPoint(40, y));
-    }
     void Mouse(QEvent::Type type, const QPoint& pt, Qt::KeyboardModifiers mods = {}) {
         QWindow* w = m_dlg->windowHandle();
         if (type == QEvent::MouseButtonPress)
@@ -204,7 +179,7 @@ void TestFileNames::droppedNamesJoinExactly() {
 
     CMessageBoxRecorder boxes;
     CFlatListCtrl* list = m_dlg->FileList();
-    QVERIFY(DropOnto(list->viewport(), data));
+    QVERIFY(DropOnto(*list, data, Qt::CopyAction).dropAccepted);
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
     QTRY_COMPARE(list->GetItemCount(), names.size());
     for (int i = 0; i < names.size(); ++i) {
@@ -255,17 +230,17 @@ void TestFileNames::noEditDuringRowDrag() {
         QVERIFY(list->AddFileRow(m_dir.filePath(name)) >= 0);
 
     // The rows are selected, then the first is pressed and dragged onto B.
-    Mouse(QEvent::MouseButtonPress, RowPoint(dragged[0]));
-    Mouse(QEvent::MouseButtonRelease, RowPoint(dragged[0]));
+    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[0]));
+    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, dragged[0]));
     for (int i = 1; i < dragged.size(); ++i) {
-        Mouse(QEvent::MouseButtonPress, RowPoint(dragged[i]), Qt::ControlModifier);
-        Mouse(QEvent::MouseButtonRelease, RowPoint(dragged[i]), Qt::ControlModifier);
+        Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[i]), Qt::ControlModifier);
+        Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, dragged[i]), Qt::ControlModifier);
     }
-    Mouse(QEvent::MouseButtonPress, RowPoint(dragged[0]));
+    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[0]));
     Mouse(QEvent::MouseMove,
-          RowPoint(dragged[0]) + QPoint(QApplication::startDragDistance() + 1, 0));
+          RowPoint(list, m_dlg, dragged[0]) + QPoint(QApplication::startDragDistance() + 1, 0));
     QVERIFY(list->IsDraggingRows());
-    Mouse(QEvent::MouseMove, RowPoint(1));
+    Mouse(QEvent::MouseMove, RowPoint(list, m_dlg, 1));
 
     CMessageBoxRecorder boxes(IDYES);
     CFileDialogAnswers answers;
@@ -281,11 +256,11 @@ void TestFileNames::noEditDuringRowDrag() {
     else if (edit == "New")
         m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     else
-        QVERIFY(!DropOnto(list->viewport(), data));
+        QVERIFY(!DropOnto(*list, data, Qt::CopyAction).dropAccepted);
     QCoreApplication::processEvents();
     QCOMPARE(list->GetItemCount(), 5);
 
-    Mouse(QEvent::MouseButtonRelease, RowPoint(1));
+    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, 1));
     QVERIFY(!list->IsDraggingRows());
     QCOMPARE(RowNames(list), order);
     QVERIFY(boxes.calls.isEmpty());

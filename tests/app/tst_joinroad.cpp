@@ -40,13 +40,6 @@ void ClickToolButton(CVantrelDlg& dlg, UINT nID) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-QStringList Rows(CFlatListCtrl* list) {
-    QStringList rows;
-    for (int i = 0; i < list->GetItemCount(); ++i)
-        rows << QFileInfo(list->GetItemText(i, 0)).fileName();
-    return rows;
-}
-
 } // namespace
 
 class TestJoinRoad : public QObject {
@@ -130,7 +123,7 @@ void TestJoinRoad::wholeRoad() {
         ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
     }
     QCOMPARE(addTitle, QString("Add Files to Join"));
-    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
 
     // The column's header drags (a floating picture of it follows the mouse) and, being the
     // only column, lands where it was: nothing moves or sorts. A plain click sorts.
@@ -144,9 +137,9 @@ void TestJoinRoad::wholeRoad() {
     QVERIFY(floating != nullptr && floating->isVisible());
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, away);
     QCOMPARE(FindTopLevel("CFHDragWnd"), nullptr);
-    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
-    QCOMPARE(Rows(m_dlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
+    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
 
     {
         const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
@@ -494,17 +487,18 @@ void TestJoinRoad::removeFiles() {
     QCOMPARE(boxes.calls.size(), 2);
     QCOMPARE(boxes.calls[1].text,
              QString("Would you like to remove selected files from the list?"));
-    QCOMPARE(Rows(list), names);
+    QCOMPARE(RowNames(list), names);
 
     for (int row : {2, 5, 7})
         list->selectionModel()->select(list->model()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     boxes.answer = IDNO;
     m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
-    QCOMPARE(Rows(list), names);
+    QCOMPARE(RowNames(list), names);
     boxes.answer = IDYES;
     m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
-    QCOMPARE(Rows(list), QStringList({"f0.bin", "f1.bin", "f3.bin", "f4.bin", "f6.bin", "f8.bin"}));
+    QCOMPARE(RowNames(list),
+             QStringList({"f0.bin", "f1.bin", "f3.bin", "f4.bin", "f6.bin", "f8.bin"}));
 }
 
 void TestJoinRoad::twoJoinsInQuickSuccession() {

@@ -406,8 +406,8 @@ void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes_data() {
 }
 
 void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes() {
-    // The window closes a second after it opened, with the load still under way; the program
-    // must not wait for the server, a request or a picture being decoded.
+    // The window closes as soon as its banner's load has started, with the load under way; the
+    // program must not wait for the server or a request.
     QFETCH(QString, server);
     CLocalHttpServer http;
     QTcpServer closed;

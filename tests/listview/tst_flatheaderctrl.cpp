@@ -4,6 +4,7 @@
 #include "listview/CMemDC.h"
 #include "platform/widgets/CImageList.h"
 #include "platform/widgets/Contrast.h"
+#include "tests/support/GuiTestSupport.h"
 
 #include <QStandardItemModel>
 #include <QTest>
@@ -59,10 +60,6 @@ struct CHeaderFixture {
         return header.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 };
-
-QRgb Px(const QImage& img, int x, int y) {
-    return img.pixel(x, y) & 0xFFFFFF;
-}
 
 // Compares the 10 x 10 square around an 8 x 8 mark at (L, T) with the expected art.
 QString MarkMismatch(const QImage& img, int L, int T, const char* const* art) {

@@ -6,6 +6,7 @@
 #include "listview/CFlatHeaderCtrl.h"
 #include "listview/CFlatListCtrl.h"
 #include "platform/widgets/Contrast.h"
+#include "tests/support/GuiTestSupport.h"
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -23,10 +24,6 @@ constexpr int kH = 24;
 constexpr int kY = kH / 2;
 constexpr int kDrag = 10; // the drag threshold used throughout
 constexpr int kNoMarker = -100;
-
-QRgb Px(const QImage& img, int x, int y) {
-    return img.pixel(x, y) & 0xFFFFFF;
-}
 
 CFHDragWnd* DragWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -56,11 +56,7 @@ struct CDragHost {
         return QTest::qWaitForWindowActive(&window);
     }
     QWidget* Viewport() const { return list->viewport(); }
-    // The middle of a row, at x in the viewport, in window coordinates.
-    QPoint RowPoint(int nRow, int x = 40) const {
-        const int y = list->rowViewportPosition(nRow) + list->rowHeight(nRow) / 2;
-        return Viewport()->mapTo(&window, QPoint(x, y));
-    }
+    QPoint RowPoint(int nRow, int x = 40) const { return ::RowPoint(list, &window, nRow, x); }
     QPoint HeaderPoint() const {
         QHeaderView* header = list->horizontalHeader();
         return header->mapTo(&window, header->rect().center());

@@ -15,34 +15,6 @@
 
 namespace {
 
-struct CDropResult {
-    bool enterAccepted = false;
-    Qt::DropAction enterAction = Qt::IgnoreAction;
-    bool dropAccepted = false;
-    Qt::DropAction dropAction = Qt::IgnoreAction;
-};
-
-// One drag from outside: it enters the list, moves over it and is dropped, as the window
-// system delivers them.
-CDropResult DropOnto(CFlatListCtrl& list, const QMimeData& data, Qt::DropActions offered) {
-    QWidget* vp = list.viewport();
-    const QPoint pt(30, 10);
-    CDropResult result;
-    QDragEnterEvent enter(pt, offered, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(vp, &enter);
-    result.enterAccepted = enter.isAccepted();
-    result.enterAction = enter.dropAction();
-    if (!result.enterAccepted)
-        return result;
-    QDragMoveEvent move(pt + QPoint(5, 5), offered, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(vp, &move);
-    QDropEvent drop(pt + QPoint(5, 5), offered, &data, Qt::NoButton, {});
-    QApplication::sendEvent(vp, &drop);
-    result.dropAccepted = drop.isAccepted();
-    result.dropAction = drop.dropAction();
-    return result;
-}
-
 // Hands a drop to the list's own handler. Qt delivers a drop only to the widget that accepted
 // the drag's enter, so a drop sent to a list that refused the enter would never reach it.
 void DropWithoutEnter(CFlatListCtrl& list, QDropEvent& drop) {

@@ -4,11 +4,14 @@
 #include "platform/widgets/FileDialog.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -193,4 +196,29 @@ QPalette DarkPalette() {
     pal.setColor(QPalette::Link, QColor(61, 174, 233));
     pal.setColor(QPalette::LinkVisited, QColor(155, 89, 182));
     return pal;
+}
+
+QStringList RowNames(const QTableWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->rowCount(); ++i)
+        names << QFileInfo(list->item(i, 0) ? list->item(i, 0)->text() : QString()).fileName();
+    return names;
+}
+
+QPoint RowPoint(const QTableWidget* table, const QWidget* window, int nRow, int x) {
+    const int y = table->rowViewportPosition(nRow) + table->rowHeight(nRow) / 2;
+    return table->viewport()->mapTo(window, QPoint(x, y));
+}
+
+CDropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered) {
+    const QPoint pt(30, 10);
+    QDragEnterEvent enter(pt, offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &enter);
+    if (!enter.isAccepted())
+        return {false, enter.dropAction()};
+    QDragMoveEvent move(pt + QPoint(5, 5), offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(view.viewport(), &move);
+    QDropEvent drop(pt + QPoint(5, 5), offered, &data, Qt::NoButton, {});
+    QApplication::sendEvent(view.viewport(), &drop);
+    return {true, enter.dropAction(), drop.isAccepted(), drop.dropAction()};
 }

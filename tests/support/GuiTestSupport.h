@@ -1,11 +1,13 @@
 // Helpers for the test programs that drive widgets: message boxes and file dialogs answered
-// by the test, watches for windows, a dark palette.
+// by the test, watches for windows, a dark palette, rows, drops and pixels.
 #pragma once
 
 #include "platform/widgets/MessageBox.h"
 
+#include <QImage>
 #include <QList>
 #include <QPalette>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -93,3 +95,25 @@ QMessageBox* FindOpenBox();
 
 // A click that goes through the window system, where modality is enforced.
 void ClickThroughWindow(QWidget* widget);
+
+class QAbstractScrollArea;
+class QMimeData;
+class QTableWidget;
+
+// The file names in the rows' first column, top to bottom.
+QStringList RowNames(const QTableWidget* list);
+// The middle of a row, at x in the viewport, in window's coordinates (an ancestor's).
+QPoint RowPoint(const QTableWidget* table, const QWidget* window, int nRow, int x = 40);
+struct CDropResult {
+    bool enterAccepted = false;
+    Qt::DropAction enterAction = Qt::IgnoreAction;
+    bool dropAccepted = false;
+    Qt::DropAction dropAction = Qt::IgnoreAction;
+};
+// A drag from outside that enters the view, moves over it and is dropped.
+CDropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered);
+
+// A pixel's colour without its alpha, as qRgb gives it.
+inline QRgb Px(const QImage& img, int x, int y) {
+    return img.pixel(x, y) & 0xFFFFFF;
+}
