@@ -45,46 +45,6 @@ struct CPageInput {
 
 namespace {
 
-using CLinkRun = CBannerLayout::CRun;
-
-QList<CLinkRun> LinkRuns(const QTextDocument& document) {
-    QList<CLinkRun> runs;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        QString previous;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QString href = fragment.charFormat().anchorHref();
-            const int to = fragment.position() + fragment.length();
-            if (!href.isEmpty() && href == previous && runs.last().nTo == fragment.position())
-                runs.last().nTo = to;
-            else if (!href.isEmpty())
-                runs.append({fragment.position(), to, block});
-            previous = href;
-        }
-    }
-    return runs;
-}
-
-// The places of characters from..to of a block, a rectangle per line, in the document.
-QList<QRectF> RangeRects(const QAbstractTextDocumentLayout& layout, const CLinkRun& run) {
-    QList<QRectF> rects;
-    const QTextLayout* textLayout = run.block.layout();
-    const QPointF origin = layout.blockBoundingRect(run.block).topLeft();
-    const int base = run.block.position();
-    for (int i = 0; i < textLayout->lineCount(); ++i) {
-        const QTextLine line = textLayout->lineAt(i);
-        const int from = std::max(run.nFrom - base, line.textStart());
-        const int to = std::min(run.nTo - base, line.textStart() + line.textLength());
-        if (from >= to)
-            continue;
-        const qreal x1 = line.cursorToX(from);
-        const qreal x2 = line.cursorToX(to);
-        rects.append(QRectF(std::min(x1, x2), line.y(), std::abs(x2 - x1), line.height())
-                         .translated(origin));
-    }
-    return rects;
-}
-
 // Draws the document's pictures from those it was handed. Qt's own handler looks for a file
 // named after the picture with "@2x" in the working folder when it paints at a scale above 1.
 class CPictureHandler : public QObject, public QTextObjectInterface {
@@ -157,12 +117,6 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
         layout->draw(&painter, context);
     }
 
-    const QList<CLinkRun> runs = LinkRuns(document);
-    picture.nRuns = int(runs.size());
-    for (int i = 0; i < picture.nRuns; ++i) {
-        for (const QRectF& rect : RangeRects(*layout, runs[i]))
-            picture.links.append({rect, i});
-    }
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QRectF bounds = layout->blockBoundingRect(block);
         picture.blocks.append(bounds);
@@ -174,6 +128,29 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
             for (int at = line.textStart(); at <= line.textStart() + line.textLength(); ++at)
                 placed.xs.append(bounds.left() + line.cursorToX(at));
             picture.lines.append(std::move(placed));
+        }
+    }
+    // The links' places, by those of the lines.
+    const QList<TextLinkRun> runs = TextLinkRuns(document);
+    picture.nRuns = int(runs.size());
+    for (int i = 0; i < picture.nRuns; ++i) {
+        // From the last line starting at or before the link, on while lines start within it.
+        auto it = std::upper_bound(
+            picture.lines.cbegin(), picture.lines.cend(), runs[i].nFrom,
+            [](int position, const CBannerLayout::CLine& line) { return position < line.nStart; });
+        if (it != picture.lines.cbegin())
+            --it;
+        for (; it != picture.lines.cend() && it->nStart < runs[i].nTo; ++it) {
+            const CBannerLayout::CLine& line = *it;
+            const int from = std::max(runs[i].nFrom, line.nStart);
+            const int to = std::min(runs[i].nTo, line.End());
+            if (from >= to)
+                continue;
+            const qreal x1 = line.xs[from - line.nStart];
+            const qreal x2 = line.xs[to - line.nStart];
+            picture.links.append(
+                {QRectF(std::min(x1, x2), line.rect.top(), std::abs(x2 - x1), line.rect.height()),
+                 i});
         }
     }
     picture.nChars = document.characterCount();
@@ -241,7 +218,7 @@ void CBannerLayout::Render() {
                 }
                 m_picture = watcher->result();
                 m_pShownInput = input;
-                m_runs = LinkRuns(*m_pDocument);
+                m_runs = TextLinkRuns(*m_pDocument);
                 m_nShown = nGeneration;
                 emit documentSizeChanged(m_picture.size);
                 emit update();

@@ -42,13 +42,6 @@ public:
 
     explicit CBannerLayout(CBannerDocument* document);
 
-    // A link's characters: fragments next to each other in one block with the same target.
-    struct CRun {
-        int nFrom;
-        int nTo;
-        QTextBlock block;
-    };
-
     // What a worker made of the document: its picture and where its links and blocks lie.
     struct CLink {
         QRectF rect;
@@ -109,7 +102,7 @@ private:
     CBannerDocument* m_pDocument;
     CPicture m_picture;
     std::shared_ptr<const CPageInput> m_pShownInput; // what m_picture was made of
-    QList<CRun> m_runs; // the links of the document as it stands, in order
+    QList<TextLinkRun> m_runs; // the links of the document as it stands, in order
     QPalette m_palette;
     qreal m_ratio = 1;
     int m_nGeneration = 0;

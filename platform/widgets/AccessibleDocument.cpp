@@ -57,30 +57,6 @@ private:
     const QTextDocument* m_pDocument;
 };
 
-// A link's characters: fragments next to each other in one block with the same target.
-struct CLinkRun {
-    int nFrom;
-    int nTo;
-};
-
-QList<CLinkRun> LinkRuns(const QTextDocument& document) {
-    QList<CLinkRun> runs;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        QString previous;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QString href = fragment.charFormat().anchorHref();
-            const int to = fragment.position() + fragment.length();
-            if (!href.isEmpty() && href == previous && runs.last().nTo == fragment.position())
-                runs.last().nTo = to;
-            else if (!href.isEmpty())
-                runs.append({fragment.position(), to});
-            previous = href;
-        }
-    }
-    return runs;
-}
-
 // Words as screen readers take them in a page: each from its start to the next one's, with
 // the spaces and marks between them.
 QList<int> WordStarts(const QString& text) {
@@ -137,9 +113,9 @@ public:
     QString PlainText() const { return Document()->toPlainText(); } // a character per place
 
     void PageChanged() { m_bRunsStale = true; }
-    const QList<CLinkRun>& Links() const {
+    const QList<TextLinkRun>& Links() const {
         if (m_bRunsStale) {
-            m_runs = LinkRuns(*Document());
+            m_runs = TextLinkRuns(*Document());
             m_bRunsStale = false;
         }
         return m_runs;
@@ -149,7 +125,7 @@ public:
         const QTextCursor cursor = View()->textCursor();
         if (!cursor.hasSelection())
             return -1;
-        const QList<CLinkRun>& runs = Links();
+        const QList<TextLinkRun>& runs = Links();
         for (qsizetype i = 0; i < runs.size(); ++i) {
             if (runs[i].nFrom == cursor.selectionStart() && runs[i].nTo == cursor.selectionEnd())
                 return int(i);
@@ -328,17 +304,10 @@ private:
         const QList<int> edges = type == QAccessible::ParagraphBoundary ? ParagraphEdges()
                                  : type == QAccessible::WordBoundary    ? WordStarts(shown)
                                                                      : TextItemEdges(shown, type);
-        // The item that holds offset; at the very end, the last one.
-        qsizetype i = std::upper_bound(edges.cbegin(), edges.cend(), offset) - edges.cbegin() - 1;
-        i = std::min(i, edges.size() - 2) + step;
-        if (i < 0 || i + 1 >= edges.size())
-            return {};
-        *startOffset = edges[i];
-        *endOffset = edges[i + 1];
-        return shown.mid(*startOffset, *endOffset - *startOffset);
+        return TextItemBetween(shown, edges, offset, step, startOffset, endOffset);
     }
 
-    mutable QList<CLinkRun> m_runs;
+    mutable QList<TextLinkRun> m_runs;
     mutable bool m_bRunsStale = true;
     mutable QList<QAccessible::Id> m_linkIds; // by place among the links; never fewer
     mutable CBlockLinePlaces m_blockPlaces{nullptr};
@@ -357,14 +326,14 @@ QAccessibleInterface* CLinkAccessible::parent() const {
 }
 
 QString CLinkAccessible::text(QAccessible::Text t) const {
-    const QList<CLinkRun>& runs = m_pDocument->Links();
+    const QList<TextLinkRun>& runs = m_pDocument->Links();
     if (t != QAccessible::Name || m_nIndex >= runs.size())
         return {};
     return m_pDocument->text(runs[m_nIndex].nFrom, runs[m_nIndex].nTo);
 }
 
 QRect CLinkAccessible::rect() const {
-    const QList<CLinkRun>& runs = m_pDocument->Links();
+    const QList<TextLinkRun>& runs = m_pDocument->Links();
     return m_nIndex < runs.size() ? m_pDocument->RangeRect(runs[m_nIndex].nFrom, runs[m_nIndex].nTo)
                                   : QRect();
 }
@@ -435,6 +404,24 @@ private:
 };
 
 } // namespace
+
+QList<TextLinkRun> TextLinkRuns(const QTextDocument& document) {
+    QList<TextLinkRun> runs;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QString previous;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QString href = fragment.charFormat().anchorHref();
+            const int to = fragment.position() + fragment.length();
+            if (!href.isEmpty() && href == previous && runs.last().nTo == fragment.position())
+                runs.last().nTo = to;
+            else if (!href.isEmpty())
+                runs.append({fragment.position(), to});
+            previous = href;
+        }
+    }
+    return runs;
+}
 
 void MakeAccessibleDocument(QTextBrowser* view) {
     static const bool s_bInstalled = [] {

@@ -3,9 +3,19 @@
 // own description of a text browser is a label, which a screen reader reads by its name alone.
 #pragma once
 
+#include <QList>
 #include <QRectF>
 
 class QTextBrowser;
+class QTextDocument;
+
+// A link's characters: fragments next to each other in one block with the same target.
+struct TextLinkRun {
+    int nFrom;
+    int nTo;
+};
+// The document's links, in order.
+QList<TextLinkRun> TextLinkRuns(const QTextDocument& document);
 
 // Where a document's lines lie, for a layout that keeps them itself rather than in the
 // blocks' own text layouts (which then hold no lines).

@@ -27,6 +27,18 @@ QList<int> TextItemEdges(const QString& text, QAccessible::TextBoundaryType type
     return edges; // the text's end is always a boundary
 }
 
+QString TextItemBetween(const QString& text, const QList<int>& edges, int offset, int step,
+                        int* startOffset, int* endOffset) {
+    // The item that holds offset; at the very end, the last one.
+    qsizetype i = std::upper_bound(edges.cbegin(), edges.cend(), offset) - edges.cbegin() - 1;
+    i = std::min(i, edges.size() - 2) + step;
+    if (i < 0 || i + 1 >= edges.size())
+        return {};
+    *startOffset = edges[i];
+    *endOffset = edges[i + 1];
+    return text.mid(*startOffset, *endOffset - *startOffset);
+}
+
 namespace {
 
 class CAccessibleLineEdit : public QAccessibleWidget,
@@ -168,15 +180,8 @@ private:
             offset = cursorPosition();
         if (shown.isEmpty() || offset < 0 || offset > shown.size())
             return {};
-        const QList<int> edges = TextItemEdges(shown, type);
-        // The item that holds offset; at the very end, the last one.
-        qsizetype i = std::upper_bound(edges.cbegin(), edges.cend(), offset) - edges.cbegin() - 1;
-        i = std::min(i, edges.size() - 2) + step;
-        if (i < 0 || i + 1 >= edges.size())
-            return {};
-        *startOffset = edges[i];
-        *endOffset = edges[i + 1];
-        return shown.mid(*startOffset, *endOffset - *startOffset);
+        return TextItemBetween(shown, TextItemEdges(shown, type), offset, step, startOffset,
+                               endOffset);
     }
 };
 

@@ -15,3 +15,8 @@ void InstallAccessibleLineEdits();
 // and end included: one pass forward, each step further on. A line or paragraph is the whole
 // text.
 QList<int> TextItemEdges(const QString& text, QAccessible::TextBoundaryType type);
+// The item between two of edges (ascending, the text's start and end included) that holds
+// offset (the last one at the text's end), or with step -1 or 1 the one before or after it;
+// startOffset and endOffset are left as they are when there is none.
+QString TextItemBetween(const QString& text, const QList<int>& edges, int offset, int step,
+                        int* startOffset, int* endOffset);
