@@ -286,11 +286,15 @@ bool CExplorer1::MoveCaretByLine(const QKeyEvent* event) {
 
 void CExplorer1::KeepCaretInView() {
     const QTextCursor cursor = m_pView->textCursor();
-    const QRectF rect =
-        m_pLayout->CursorRect(cursor.anchor()) | m_pLayout->CursorRect(cursor.position());
+    const QSize shown = m_pView->viewport()->size();
+    // The caret, and the other end of a selection as long as both fit: a marked link whole, and
+    // a drag's moving end never pushed out by where it began.
+    QRectF rect = m_pLayout->CursorRect(cursor.position());
     if (rect.isEmpty())
         return;
-    const QSize shown = m_pView->viewport()->size();
+    if (const QRectF both = rect | m_pLayout->CursorRect(cursor.anchor());
+        both.height() <= shown.height() && both.width() <= shown.width())
+        rect = both;
     for (const auto& [bar, from, to, length] :
          {std::tuple{m_pView->verticalScrollBar(), rect.top(), rect.bottom(), shown.height()},
           std::tuple{m_pView->horizontalScrollBar(), rect.left(), rect.right(), shown.width()}}) {

@@ -257,8 +257,8 @@ private:
         return m_blockPlaces;
     }
     QRect ToScreen(const QRectF& rect) const {
-        if (rect.isEmpty() && rect.height() <= 0)
-            return {};
+        if (rect.height() <= 0)
+            return {}; // not known
         const QPointF scrolled(View()->horizontalScrollBar()->value(),
                                View()->verticalScrollBar()->value());
         const QRect shown = rect.translated(-scrolled).toAlignedRect();
