@@ -82,6 +82,7 @@ public:
     // The line that holds nPosition (-1: none), and the place in a line nearest to x.
     int LineIndex(int nPosition) const;
     int LineCount() const { return PlacesKnown() ? int(m_picture.lines.size()) : 0; }
+    QRectF LineRect(int nLine) const { return m_picture.lines[nLine].rect; }
     int PositionInLine(int nLine, qreal x) const;
 
 signals:

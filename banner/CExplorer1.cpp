@@ -263,10 +263,8 @@ bool CExplorer1::MoveCaretByLine(const QKeyEvent* event) {
         const qreal page = m_pView->viewport()->height();
         const qreal y = caret.center().y() + (key == Qt::Key_PageUp ? -page : page);
         for (int i = 0; i < m_pLayout->LineCount(); ++i) {
-            const int nPosition = m_pLayout->PositionInLine(i, 0);
-            if (std::abs(m_pLayout->CursorRect(nPosition).center().y() - y) <
-                std::abs(m_pLayout->CursorRect(m_pLayout->PositionInLine(nTarget, 0)).center().y() -
-                         y))
+            if (std::abs(m_pLayout->LineRect(i).center().y() - y) <
+                std::abs(m_pLayout->LineRect(nTarget).center().y() - y))
                 nTarget = i;
         }
     }

@@ -99,7 +99,7 @@ private:
     int m_nIndex;
 };
 
-class CAccessibleDocument : public QAccessibleWidget, public QAccessibleTextInterface {
+class CAccessibleDocument : public QAccessibleWidget, public CSteppedTextInterface {
 public:
     explicit CAccessibleDocument(QTextBrowser* view)
         : QAccessibleWidget(view, QAccessible::Document) {}
@@ -235,20 +235,6 @@ public:
         setSelection(0, startIndex, startIndex);
     }
 
-    // The item before, at and after an offset (-1: the end, -2: the caret).
-    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                             int* endOffset) const override {
-        return Item(offset, type, -1, startOffset, endOffset);
-    }
-    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                         int* endOffset) const override {
-        return Item(offset, type, 0, startOffset, endOffset);
-    }
-    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                            int* endOffset) const override {
-        return Item(offset, type, 1, startOffset, endOffset);
-    }
-
 private:
     const ITextLinePlaces& Places() const {
         if (const auto* places = dynamic_cast<const ITextLinePlaces*>(Document()->documentLayout()))
@@ -281,9 +267,8 @@ private:
         edges.append(characterCount());
         return edges;
     }
-    // step: -1 the item before the one at offset, 0 that one, 1 the one after it.
     QString Item(int offset, QAccessible::TextBoundaryType type, int step, int* startOffset,
-                 int* endOffset) const {
+                 int* endOffset) const override {
         *startOffset = *endOffset = -1;
         const QString shown = PlainText();
         const int n = int(shown.size());

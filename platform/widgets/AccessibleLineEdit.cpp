@@ -42,7 +42,7 @@ QString TextItemBetween(const QString& text, const QList<int>& edges, int offset
 namespace {
 
 class CAccessibleLineEdit : public QAccessibleWidget,
-                            public QAccessibleTextInterface,
+                            public CSteppedTextInterface,
                             public QAccessibleEditableTextInterface {
 public:
     explicit CAccessibleLineEdit(QLineEdit* edit)
@@ -141,20 +141,6 @@ public:
         Edit()->setCursorPosition(startIndex);
     }
 
-    // The item before, at and after an offset (-1: the end, -2: the caret).
-    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                             int* endOffset) const override {
-        return Item(offset, type, -1, startOffset, endOffset);
-    }
-    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                         int* endOffset) const override {
-        return Item(offset, type, 0, startOffset, endOffset);
-    }
-    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                            int* endOffset) const override {
-        return Item(offset, type, 1, startOffset, endOffset);
-    }
-
     // Editable text.
     void deleteText(int startOffset, int endOffset) override {
         Edit()->setText(Edit()->text().remove(startOffset, endOffset - startOffset));
@@ -169,9 +155,8 @@ public:
 private:
     QLineEdit* Edit() const { return static_cast<QLineEdit*>(widget()); }
 
-    // step: -1 the item before the one at offset, 0 that one, 1 the one after it.
     QString Item(int offset, QAccessible::TextBoundaryType type, int step, int* startOffset,
-                 int* endOffset) const {
+                 int* endOffset) const override {
         *startOffset = *endOffset = -1;
         const QString shown = text(0, characterCount());
         if (offset == -1)

@@ -20,3 +20,25 @@ QList<int> TextItemEdges(const QString& text, QAccessible::TextBoundaryType type
 // startOffset and endOffset are left as they are when there is none.
 QString TextItemBetween(const QString& text, const QList<int>& edges, int offset, int step,
                         int* startOffset, int* endOffset);
+
+// A text interface whose items before, at and after an offset (-1: the end, -2: the caret) are
+// one lookup, by step: -1 the item before the one at offset, 0 that one, 1 the one after it.
+class CSteppedTextInterface : public QAccessibleTextInterface {
+public:
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                             int* endOffset) const override {
+        return Item(offset, type, -1, startOffset, endOffset);
+    }
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                         int* endOffset) const override {
+        return Item(offset, type, 0, startOffset, endOffset);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                            int* endOffset) const override {
+        return Item(offset, type, 1, startOffset, endOffset);
+    }
+
+protected:
+    virtual QString Item(int offset, QAccessible::TextBoundaryType type, int step, int* startOffset,
+                         int* endOffset) const = 0;
+};
