@@ -1,6 +1,6 @@
 #include "app/CVantrelDlg.h"
 
-#include "app/CMenuBar.h"
+#include "app/MenuBar.h"
 #include "banner/CExplorer1.h"
 #include "banner/CWebCtrlInterFace.h"
 #include "banner/MakerSite.h"
@@ -164,7 +164,7 @@ QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
 void CVantrelDlg::CreateMenu() {
     // The menu bar sits in the client area, above the controls, which keep their places
     // relative to it; the window's size does not change.
-    m_pMenuBar = new CMenuBar(this);
+    m_pMenuBar = new MenuBar(this);
     for (const MenuPopup& popup : LoadMenu(IDR_MAINMENU)) {
         QMenu* menu = m_pMenuBar->addMenu(popup.text);
         for (const MenuItem& item : popup.items) {

@@ -1,7 +1,7 @@
 // The list commands, the join command with its output chooser, About and Help.
 #include "app/CVantrelDlg.h"
 
-#include "app/CHelpWindow.h"
+#include "app/HelpWindow.h"
 #include "app/OutputName.h"
 #include "banner/CAboutDlg.h"
 #include "join/CJoinThread.h"

@@ -26,11 +26,11 @@ namespace {
 constexpr std::array<qreal, 11> kSizeSteps = {0.5, 0.7, 0.8, 1, 1.2, 1.5, 2, 2.4, 3, 4, 6};
 constexpr int kSameSize = 3;
 
-struct CFontKey {
+struct FontKey {
     int nStep;
     bool bBold;
     bool bItalic;
-    bool operator==(const CFontKey&) const = default;
+    bool operator==(const FontKey&) const = default;
 };
 
 qreal PixelSize(const QFont& font) {
@@ -51,15 +51,15 @@ int NearestStep(qreal factor) {
 
 // The page's fonts: the first kMaxFonts it asks for, in document order; after them, the
 // nearest of those.
-class CFontBound {
+class FontBound {
 public:
-    explicit CFontBound(const QFont& base) : m_base(base) {}
+    explicit FontBound(const QFont& base) : m_base(base) {}
 
     QTextCharFormat Apply(QTextCharFormat format) {
         const QFont font = format.font(); // resolved against the document's font
         const qreal base = PixelSize(m_base);
-        CFontKey key{NearestStep(base > 0 ? PixelSize(font) / base : 1),
-                     font.weight() >= QFont::DemiBold, font.style() != QFont::StyleNormal};
+        FontKey key{NearestStep(base > 0 ? PixelSize(font) / base : 1),
+                    font.weight() >= QFont::DemiBold, font.style() != QFont::StyleNormal};
         if (!m_used.contains(key)) {
             if (m_used.size() < BannerLimits::kMaxFonts)
                 m_used.append(key);
@@ -84,10 +84,10 @@ public:
     }
 
 private:
-    CFontKey Nearest(const CFontKey& key) const {
-        CFontKey best = m_used.first();
+    FontKey Nearest(const FontKey& key) const {
+        FontKey best = m_used.first();
         int bestCost = INT_MAX;
-        for (const CFontKey& used : m_used) {
+        for (const FontKey& used : m_used) {
             const int cost = std::abs(used.nStep - key.nStep) + 2 * (used.bBold != key.bBold) +
                              2 * (used.bItalic != key.bItalic);
             if (cost < bestCost) {
@@ -99,17 +99,17 @@ private:
     }
 
     QFont m_base;
-    QList<CFontKey> m_used;
+    QList<FontKey> m_used;
 };
 
 // Scripts Qt draws only with a font that has OpenType rules for them. Where no installed font
 // has, Qt tries every font on the system for each font the page asks for, all under its lock.
-struct CShapedScript {
+struct ShapedScript {
     QChar::Script script;
     QFontDatabase::WritingSystem system;
     std::array<const char*, 2> tags; // the rules' script tags: current, then old
 };
-const CShapedScript kShapedScripts[] = {
+const ShapedScript kShapedScripts[] = {
     {QChar::Script_Syriac, QFontDatabase::Syriac, {"syrc", nullptr}},
     {QChar::Script_Thaana, QFontDatabase::Thaana, {"thaa", nullptr}},
     {QChar::Script_Devanagari, QFontDatabase::Devanagari, {"dev2", "deva"}},
@@ -143,7 +143,7 @@ bool ListsScript(const QByteArray& table, const std::array<const char*, 2>& tags
 }
 
 // What the installed fonts show, found once per process.
-class CCoverage {
+class FontCoverage {
 public:
     bool Shown(char32_t c, const QFont& font) {
         QMutexLocker locker(&m_mutex);
@@ -155,7 +155,7 @@ public:
         const QChar::Script script = QChar::script(c);
         const auto shaped =
             std::find_if(std::begin(kShapedScripts), std::end(kShapedScripts),
-                         [script](const CShapedScript& s) { return s.script == script; });
+                         [script](const ShapedScript& s) { return s.script == script; });
         bool shown = shaped == std::end(kShapedScripts) || Shaped(*shaped, c);
         // The search Qt makes for a character: every fallback font, once.
         shown = shown && QFontMetricsF(font).inFontUcs4(c);
@@ -166,7 +166,7 @@ public:
 private:
     // Whether a font has c and the rules Qt asks for its script: found by reading the fonts one
     // at a time, those that claim the script first, never by asking Qt for the script.
-    bool Shaped(const CShapedScript& shaped, char32_t c) {
+    bool Shaped(const ShapedScript& shaped, char32_t c) {
         const auto known = m_scripts.constFind(shaped.script);
         if (known != m_scripts.cend())
             return *known;
@@ -196,8 +196,8 @@ private:
     QHash<int, bool> m_scripts;
 };
 
-CCoverage& Coverage() {
-    static CCoverage coverage;
+FontCoverage& Coverage() {
+    static FontCoverage coverage;
     return coverage;
 }
 
@@ -216,7 +216,7 @@ bool NeedsNoFont(char32_t c) {
     }
 }
 
-struct CEdit {
+struct FormatEdit {
     int nAt;
     int nLength;
     QString text; // empty: only the format changes
@@ -230,7 +230,7 @@ namespace BannerFonts {
 void Bound(QTextDocument& document) {
     const QFont base = document.defaultFont();
     // Found first, changed after: a change splits and merges fragments.
-    QList<CEdit> edits;
+    QList<FormatEdit> edits;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -260,13 +260,13 @@ void Bound(QTextDocument& document) {
         }
     }
     QTextCursor cursor(&document);
-    for (const CEdit& edit : edits) {
+    for (const FormatEdit& edit : edits) {
         cursor.setPosition(edit.nAt);
         cursor.setPosition(edit.nAt + edit.nLength, QTextCursor::KeepAnchor);
         cursor.insertText(edit.text, edit.format);
     }
 
-    CFontBound fonts(base);
+    FontBound fonts(base);
     edits.clear();
     QList<QPair<int, QTextCharFormat>> blockFormats;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -281,7 +281,7 @@ void Bound(QTextDocument& document) {
         cursor.setPosition(at);
         cursor.setBlockCharFormat(format);
     }
-    for (const CEdit& edit : edits) {
+    for (const FormatEdit& edit : edits) {
         cursor.setPosition(edit.nAt);
         cursor.setPosition(edit.nAt + edit.nLength, QTextCursor::KeepAnchor);
         cursor.setCharFormat(edit.format);

@@ -1,16 +1,16 @@
 // The banner module's one entry point (BannerModule.h).
 #include "banner/BannerModule.h"
-#include "banner/CBannerLoader.h"
+#include "banner/BannerLoader.h"
 
 #include <QtGlobal>
 
 namespace {
 
 QObject* CreateLoader(QObject* parent) {
-    return new CBannerLoader(parent);
+    return new BannerLoader(parent);
 }
 
-const BannerModule kModule = {CreateLoader, &CBannerSanitizer::Sanitize};
+const BannerModule kModule = {CreateLoader, &BannerSanitizer::Sanitize};
 
 } // namespace
 

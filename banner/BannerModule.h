@@ -3,14 +3,14 @@
 // the program's start-up. A test program that links the library itself gets that copy.
 #pragma once
 
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerSanitizer.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
-// The page loader (CBannerLoader) as the pane uses it. The module hands it over as a QObject,
+// The page loader (BannerLoader) as the pane uses it. The module hands it over as a QObject,
 // found with qobject_cast, and the pane connects to its signals by their names, as to a plugin:
 //   PageArrived(QByteArray data, QUrl url)
 //   ImageDone(QUrl url, QByteArray data): the picture's bytes, undecoded; empty when the
@@ -29,8 +29,8 @@ Q_DECLARE_INTERFACE(IBannerLoader, IBannerLoader_iid)
 struct BannerModule {
     // A loader (an IBannerLoader) that parent owns and deletes.
     QObject* (*createLoader)(QObject* parent);
-    // CBannerSanitizer::Sanitize; any thread.
-    CBannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
+    // BannerSanitizer::Sanitize; any thread.
+    BannerPage (*sanitize)(const QByteArray& page, const QUrl& baseUrl);
 };
 
 // The module's two entry points: its build's stamp (VANTREL_BANNER_STAMP, made from the version,

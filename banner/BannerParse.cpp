@@ -26,7 +26,7 @@ double ThreadCpuMs() {
 
 // The parse's clock, read now and then from the parser's callbacks: between two of them the
 // parser does little work, as the input is bounded in tags and attributes.
-struct CClock {
+struct Clock {
     double startMs = ThreadCpuMs();
     unsigned nCalls = 0;
     bool bOver = false;
@@ -34,7 +34,7 @@ struct CClock {
 
 void Tick(void* ctx) {
     auto* ctxt = static_cast<htmlParserCtxtPtr>(ctx);
-    auto* clock = static_cast<CClock*>(ctxt->_private);
+    auto* clock = static_cast<Clock*>(ctxt->_private);
     if (!clock->bOver && (++clock->nCalls % 1024) == 0 &&
         ThreadCpuMs() - clock->startMs > BannerLimits::kParseCpuMs) {
         clock->bOver = true;
@@ -62,20 +62,20 @@ void IgnoreMessage(void*, const char*, ...) {}
 // Errors are only the page's faults, and nobody reads them: errors without a parser context
 // (encodings, memory) would otherwise go to standard error. libxml2 keeps these handlers per
 // thread, so they are set around the parse and put back.
-class CQuietThread {
+class QuietThread {
 public:
-    CQuietThread()
+    QuietThread()
         : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
           m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext) {
         xmlSetStructuredErrorFunc(nullptr, [](void*, auto) {});
         xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
     }
-    ~CQuietThread() {
+    ~QuietThread() {
         xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
         xmlSetGenericErrorFunc(m_genericContext, m_generic);
     }
-    CQuietThread(const CQuietThread&) = delete;
-    CQuietThread& operator=(const CQuietThread&) = delete;
+    QuietThread(const QuietThread&) = delete;
+    QuietThread& operator=(const QuietThread&) = delete;
 
 private:
     xmlStructuredErrorFunc m_structured;
@@ -143,7 +143,7 @@ std::size_t ReferenceBoundary(const std::string& text, std::size_t end, int nRef
 
 } // namespace
 
-std::size_t CBannerParse::TagBoundary(const std::string& text, int nTags) {
+std::size_t BannerParse::TagBoundary(const std::string& text, int nTags) {
     int seen = 0;
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
         if (text[i] != '<')
@@ -157,8 +157,8 @@ std::size_t CBannerParse::TagBoundary(const std::string& text, int nTags) {
     return text.size();
 }
 
-std::size_t CBannerParse::AttributeBoundary(const std::string& text, std::size_t end,
-                                            long long nPairs) {
+std::size_t BannerParse::AttributeBoundary(const std::string& text, std::size_t end,
+                                           long long nPairs) {
     // A start tag is read the parser's way from every '<' before a letter, also from those
     // the parser would take as text, a comment or inside a quoted value: which of them it
     // really reads depends on all that comes before, and counting them all can only cut
@@ -214,7 +214,7 @@ std::size_t CBannerParse::AttributeBoundary(const std::string& text, std::size_t
     return end;
 }
 
-CBannerParse::CBannerParse(std::string utf8) : m_text(std::move(utf8)) {
+BannerParse::BannerParse(std::string utf8) : m_text(std::move(utf8)) {
     static const bool initialized = (xmlInitParser(), true);
     (void)initialized;
     CutUtf8(m_text, BannerLimits::kMaxParseBytes);
@@ -223,11 +223,11 @@ CBannerParse::CBannerParse(std::string utf8) : m_text(std::move(utf8)) {
     end = ReferenceBoundary(m_text, end, BannerLimits::kMaxParsedReferences);
     m_text.resize(AttributeBoundary(m_text, end, BannerLimits::kMaxAttributePairs));
 
-    const CQuietThread quiet;
+    const QuietThread quiet;
     htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
     if (ctxt == nullptr)
         return;
-    CClock clock;
+    Clock clock;
     ctxt->_private = &clock;
     ctxt->sax->startElement = StartElement;
     ctxt->sax->characters = Characters;
@@ -254,12 +254,12 @@ CBannerParse::CBannerParse(std::string utf8) : m_text(std::move(utf8)) {
     }
 }
 
-CBannerParse::~CBannerParse() {
+BannerParse::~BannerParse() {
     if (m_pDoc != nullptr)
         xmlFreeDoc(m_pDoc);
 }
 
-const _xmlNode* CBannerParse::Document() const {
+const _xmlNode* BannerParse::Document() const {
     // A document begins like a node, and libxml2 walks it as one.
     return reinterpret_cast<const _xmlNode*>(m_pDoc);
 }

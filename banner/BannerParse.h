@@ -10,13 +10,13 @@
 struct _xmlDoc;
 struct _xmlNode;
 
-class CBannerParse {
+class BannerParse {
 public:
     // Parses UTF-8 text; the text is copied, so it need not outlive this.
-    explicit CBannerParse(std::string utf8);
-    ~CBannerParse();
-    CBannerParse(const CBannerParse&) = delete;
-    CBannerParse& operator=(const CBannerParse&) = delete;
+    explicit BannerParse(std::string utf8);
+    ~BannerParse();
+    BannerParse(const BannerParse&) = delete;
+    BannerParse& operator=(const BannerParse&) = delete;
 
     // The document node, whose children are walked like an element's; null when the parse
     // was given up.

@@ -1,7 +1,7 @@
 #include "banner/CExplorer1.h"
 
-#include "banner/CBannerLayout.h"
-#include "banner/CBannerPictures.h"
+#include "banner/BannerLayout.h"
+#include "banner/BannerPictures.h"
 #include "platform/widgets/AccessibleDocument.h"
 #include "platform/widgets/ShellOpen.h"
 
@@ -42,8 +42,8 @@ void RunOffThread(QObject* context, const int* pLoad, Fn fn, Done done) {
 } // namespace
 
 CExplorer1::CExplorer1(QWidget* pParent) : QWidget(pParent), m_pView(new QTextBrowser(this)) {
-    auto* document = new CBannerDocument(m_pView);
-    m_pLayout = new CBannerLayout(document);
+    auto* document = new BannerDocument(m_pView);
+    m_pLayout = new BannerLayout(document);
     document->setDocumentLayout(m_pLayout);
     document->setDocumentMargin(0);
     m_pView->setDocument(document);
@@ -57,7 +57,7 @@ CExplorer1::CExplorer1(QWidget* pParent) : QWidget(pParent), m_pView(new QTextBr
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pView);
     connect(m_pView, &QTextBrowser::anchorClicked, this, &CExplorer1::OnLinkClicked);
-    connect(m_pLayout, &CBannerLayout::PictureReady, this, &CExplorer1::OnPictureReady);
+    connect(m_pLayout, &BannerLayout::PictureReady, this, &CExplorer1::OnPictureReady);
     // The view asks to paint the caret and the selection where Qt's own layout would have
     // them: it is painted whole instead (see eventFilter), and kept in view by the places the
     // worker found, once the view has scrolled by its own.
@@ -96,7 +96,7 @@ void CExplorer1::Navigate(const QString& url) {
     m_pView->hide();
     m_pView->clear();
     m_bShowPending = false;
-    m_page = CBannerPage();
+    m_page = BannerPage();
     m_pictureData.clear();
     m_nPendingPictures = 0;
     m_bStartPending = true;
@@ -139,12 +139,12 @@ void CExplorer1::StartLoad() {
 
 void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
     m_pageUrl = url;
-    RunOffThread<CBannerPage>(
+    RunOffThread<BannerPage>(
         this, &m_nLoad, [data, url, sanitize = m_sanitize] { return sanitize(data, url); },
-        [this](const CBannerPage& page) { OnPageSanitized(page); });
+        [this](const BannerPage& page) { OnPageSanitized(page); });
 }
 
-void CExplorer1::OnPageSanitized(const CBannerPage& page) {
+void CExplorer1::OnPageSanitized(const BannerPage& page) {
     if (page.html.isEmpty()) {
         emit PageSettled(false);
         return;
@@ -154,7 +154,7 @@ void CExplorer1::OnPageSanitized(const CBannerPage& page) {
     m_nPendingPictures = 0;
     // Each address is in the list once; the loader settles every request from the event
     // loop, so none is settled before this loop has counted them all.
-    for (const CBannerPicture& picture : m_page.pictures) {
+    for (const BannerPicture& picture : m_page.pictures) {
         m_pictureData.append(picture.data);
         if (!picture.url.isEmpty()) {
             ++m_nPendingPictures;
@@ -182,21 +182,21 @@ void CExplorer1::DecodePictures() {
         return;
     }
     RunOffThread<QList<QImage>>(
-        this, &m_nLoad, [data = m_pictureData] { return CBannerPictures::Decode(data); },
+        this, &m_nLoad, [data = m_pictureData] { return BannerPictures::Decode(data); },
         [this](const QList<QImage>& images) { ShowPage(images); });
     m_pictureData.clear();
 }
 
 void CExplorer1::ShowPage(const QList<QImage>& images) {
-    auto* document = static_cast<CBannerDocument*>(m_pView->document());
+    auto* document = static_cast<BannerDocument*>(m_pView->document());
     document->images.clear();
     for (qsizetype i = 0; i < images.size(); ++i) {
         if (!images[i].isNull())
-            document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
+            document->images.insert(BannerSanitizer::PictureName(int(i)), images[i]);
     }
     m_pView->setHtml(m_page.html);
     m_visitedLinkColor = m_page.visitedLinkColor;
-    m_page = CBannerPage();
+    m_page = BannerPage();
     // Laid out for the place the view will take, and shown once that picture has come.
     m_pView->setGeometry(rect());
     m_pView->document()->setPageSize(QSizeF(m_pView->contentsRect().width(), -1));
@@ -315,7 +315,7 @@ void CExplorer1::OnContextMenu(const QPoint& pos) {
 
 void CExplorer1::OnLinkClicked(const QUrl& link) {
     // Only what a web page may fairly ask the desktop to open.
-    const QUrl url = CBannerSanitizer::SafeLink(m_pageUrl, link.toString(QUrl::FullyEncoded));
+    const QUrl url = BannerSanitizer::SafeLink(m_pageUrl, link.toString(QUrl::FullyEncoded));
     if (url.isEmpty())
         return;
     ShellExecute(nullptr, QStringLiteral("open"), url.toString(), QString(), QString(),

@@ -1,14 +1,14 @@
 // The banner pane: plays the web browser control in the main window. It shows one page,
 // downloaded once, reduced to a small, bounded document off the user-interface thread
-// (CBannerSanitizer), laid out and painted there too by Qt's rich-text engine (CBannerLayout;
+// (BannerSanitizer), laid out and painted there too by Qt's rich-text engine (BannerLayout;
 // no scripts run) and shown as that picture. Its host's settings say whether it offers a
 // context menu and draws a frame and scroll bars. Nothing is fetched before the pane is first
 // painted.
 #pragma once
 
+#include "banner/BannerLoader.h"
 #include "banner/BannerModule.h"
-#include "banner/CBannerLoader.h"
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerSanitizer.h"
 #include "banner/CWebCtrlInterFace.h"
 
 #include <QImage>
@@ -19,7 +19,7 @@
 
 #include <optional>
 
-class CBannerLayout;
+class BannerLayout;
 class QKeyEvent;
 class QTextBrowser;
 
@@ -63,7 +63,7 @@ private slots:
 
 private:
     void StartLoad();
-    void OnPageSanitized(const CBannerPage& page);
+    void OnPageSanitized(const BannerPage& page);
     void DecodePictures();
     void ShowPage(const QList<QImage>& images);
     void OnPictureReady();
@@ -83,18 +83,18 @@ private:
 
     std::optional<CWebCtrlInterFace> host;
     IBannerLoader* m_pLoader = nullptr; // made with the first load (BannerModule.h)
-    CBannerPage (*m_sanitize)(const QByteArray&, const QUrl&) = nullptr; // the module's
-    qint64 m_nMaxBytes = CBannerLoader::kDefaultMaxBytes;
-    int m_nTimeoutMs = CBannerLoader::kDefaultTimeoutMs;
+    BannerPage (*m_sanitize)(const QByteArray&, const QUrl&) = nullptr; // the module's
+    qint64 m_nMaxBytes = BannerLoader::kDefaultMaxBytes;
+    int m_nTimeoutMs = BannerLoader::kDefaultTimeoutMs;
     QTextBrowser* m_pView;
-    CBannerLayout* m_pLayout;
+    BannerLayout* m_pLayout;
     bool m_bPainted = false;
     bool m_bStartPending = false;
     bool m_bShowPending = false; // a page waits for its picture
     int m_nLoad = 0; // changes whenever a load is abandoned, so late results are dropped
     QString m_strLocation;
     QUrl m_pageUrl;
-    CBannerPage m_page;
+    BannerPage m_page;
     QString m_visitedLinkColor;      // of the page shown
     QList<QByteArray> m_pictureData; // in the order of m_page.pictures
     int m_nPendingPictures = 0;

@@ -4,8 +4,8 @@
 // includes the loopback server's own work, on the same thread).
 //   QT_QPA_PLATFORM=offscreen bench_banner
 #include "banner/CExplorer1.h"
-#include "tests/support/CLocalHttpServer.h"
 #include "tests/support/HostilePages.h"
+#include "tests/support/LocalHttpServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,14 +17,14 @@
 
 namespace {
 
-struct CTimes {
+struct Times {
     double wallMs;
     double uiMs;
     bool shown;
 };
 
-CTimes ShowOnce(const CHostilePage& page) {
-    CLocalHttpServer server;
+Times ShowOnce(const HostilePage& page) {
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", page.html);
     for (auto it = page.files.begin(); it != page.files.end(); ++it)
         server.Serve(it.key(), "image/png", it.value());
@@ -46,12 +46,12 @@ CTimes ShowOnce(const CHostilePage& page) {
             !settled.isEmpty() && settled.first().first().toBool()};
 }
 
-CTimes Median(const CHostilePage& page) {
-    QList<CTimes> runs;
+Times Median(const HostilePage& page) {
+    QList<Times> runs;
     for (int i = 0; i < 3; ++i)
         runs.append(ShowOnce(page));
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.wallMs < b.wallMs; });
-    CTimes median = runs[1];
+    Times median = runs[1];
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.uiMs < b.uiMs; });
     median.uiMs = runs[1].uiMs;
     return median;
@@ -61,18 +61,18 @@ CTimes Median(const CHostilePage& page) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    CHostilePage plain{"plain page (text, link, picture)",
-                       "<html><body><a href=\"/offer.html\"><img src=\"pic.png\" width=64 "
-                       "height=26></a><p>Join files faster</p></body></html>",
-                       {{"/pic.png", PngBytes(64, 26)}}};
-    const CTimes base = Median(plain);
+    HostilePage plain{"plain page (text, link, picture)",
+                      "<html><body><a href=\"/offer.html\"><img src=\"pic.png\" width=64 "
+                      "height=26></a><p>Join files faster</p></body></html>",
+                      {{"/pic.png", PngBytes(64, 26)}}};
+    const Times base = Median(plain);
     std::printf("%-44s %9s %9s %7s\n", "page", "wall ms", "UI ms", "shown");
     std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(plain.name), base.wallMs, base.uiMs,
                 base.shown ? "yes" : "no");
     QString worstName;
-    CTimes worst{0, 0, false};
-    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
-        const CTimes t = Median(page);
+    Times worst{0, 0, false};
+    for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+        const Times t = Median(page);
         std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(page.name), t.wallMs, t.uiMs,
                     t.shown ? "yes" : "no");
         std::fflush(stdout);

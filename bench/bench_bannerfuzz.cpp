@@ -8,9 +8,9 @@
 //   bench_bannerfuzz [seconds] [first seed]
 // Built with -fsanitize=address,undefined, any fault ends it with a report. The hostile corpus
 // comes first (its pages take the first seed numbers), then random pages.
-#include "banner/CBannerLayout.h"
-#include "banner/CBannerPictures.h"
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerLayout.h"
+#include "banner/BannerPictures.h"
+#include "banner/BannerSanitizer.h"
 #include "tests/support/HostilePages.h"
 
 #include <QApplication>
@@ -29,7 +29,7 @@
 
 namespace {
 
-struct CWorst {
+struct Worst {
     double ms = 0;
     quint32 seed = 0;
     int bytes = 0;
@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? atoi(argv[1]) : 10;
     quint32 seed = argc > 2 ? quint32(atoll(argv[2])) : 1;
     QTextBrowser view;
-    auto* document = new CBannerDocument(&view);
-    auto* layout = new CBannerLayout(document);
+    auto* document = new BannerDocument(&view);
+    auto* layout = new BannerLayout(document);
     document->setDocumentLayout(layout);
     view.setDocument(document);
     view.document()->setDocumentMargin(0);
@@ -53,14 +53,14 @@ int main(int argc, char** argv) {
     view.resize(64, 26);
     const QUrl base(QStringLiteral("http://www.vantrel.example/bnvtl.html"));
 
-    CWorst worstUi, worstOff, worstLock;
+    Worst worstUi, worstOff, worstLock;
     int pages = 0, refused = 0, pictures = 0;
     // The hostile corpus first, pictures and given-up parses included.
     QList<QByteArray> corpus;
     // Newest first: the pages that found the last faults.
-    QList<CHostilePage> hostile = HostileCorpus(QStringLiteral(BANNER_DATA_DIR));
+    QList<HostilePage> hostile = HostileCorpus(QStringLiteral(BANNER_DATA_DIR));
     std::reverse(hostile.begin(), hostile.end());
-    for (const CHostilePage& page : std::as_const(hostile)) {
+    for (const HostilePage& page : std::as_const(hostile)) {
         corpus.append(page.html);
         for (const QByteArray& file : page.files)
             corpus.append("<img src=\"data:image/png;base64," + file.toBase64() + "\">");
@@ -77,22 +77,22 @@ int main(int argc, char** argv) {
             corpus.isEmpty() ? TagSoup(seed, std::min(bytes, 512 * 1024)) : corpus.takeFirst();
 
         const double off0 = ThreadCpuMs();
-        const CBannerPage page = CBannerSanitizer::Sanitize(html, base);
+        const BannerPage page = BannerSanitizer::Sanitize(html, base);
         QList<QByteArray> data;
-        for (const CBannerPicture& picture : page.pictures)
+        for (const BannerPicture& picture : page.pictures)
             data.append(picture.data);
-        const QList<QImage> images = CBannerPictures::Decode(data);
+        const QList<QImage> images = BannerPictures::Decode(data);
         const double offParse = ThreadCpuMs() - off0;
 
         const double ui0 = ThreadCpuMs();
         document->images.clear();
         for (qsizetype i = 0; i < images.size(); ++i)
-            document->images.insert(CBannerSanitizer::PictureName(int(i)), images[i]);
+            document->images.insert(BannerSanitizer::PictureName(int(i)), images[i]);
         view.setHtml(page.html);
         QElapsedTimer painting;
         painting.start();
         QEventLoop wait;
-        QObject::connect(layout, &CBannerLayout::PictureReady, &wait, [&] {
+        QObject::connect(layout, &BannerLayout::PictureReady, &wait, [&] {
             if (layout->IsCurrent())
                 wait.quit();
         });

@@ -1,5 +1,5 @@
 // The banner parser's worst cases, for the numbers beside the bounds in banner/BannerLimits.h:
-// each page is parsed as the banner's is (CBannerParse: bounded input, libxml2's HTML
+// each page is parsed as the banner's is (BannerParse: bounded input, libxml2's HTML
 // parser), median of 3 in thread CPU time, with the peak of libxml2's own memory, counted
 // through its allocator hooks (set here, in this program only). With --whole, each page is
 // also parsed whole by libxml2 alone, without the bounds, in the same run.
@@ -83,33 +83,33 @@ QByteArray Attributes(int count, bool distinct) {
     return tag + ">";
 }
 
-struct CResult {
+struct Result {
     double ms;
     std::size_t peakBytes;
     std::size_t readBytes;
     bool parsed;
 };
 
-CResult Median(const std::function<CResult()>& once) {
-    QList<CResult> runs;
+Result Median(const std::function<Result()>& once) {
+    QList<Result> runs;
     for (int i = 0; i < 3; ++i)
         runs.append(once());
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.ms < b.ms; });
     return runs[1];
 }
 
-CResult Bounded(const QByteArray& page) {
+Result Bounded(const QByteArray& page) {
     return Median([&page] {
         g_peak = g_live;
         const std::size_t base = g_live;
         const double t0 = ThreadCpuMs();
-        const CBannerParse parse(page.toStdString());
+        const BannerParse parse(page.toStdString());
         const double ms = ThreadCpuMs() - t0;
-        return CResult{ms, g_peak - base, parse.ParsedBytes(), parse.Document() != nullptr};
+        return Result{ms, g_peak - base, parse.ParsedBytes(), parse.Document() != nullptr};
     });
 }
 
-CResult Whole(const QByteArray& page) {
+Result Whole(const QByteArray& page) {
     return Median([&page] {
         g_peak = g_live;
         const std::size_t base = g_live;
@@ -121,7 +121,7 @@ CResult Whole(const QByteArray& page) {
         const bool parsed = doc != nullptr;
         xmlFreeDoc(doc);
         const double ms = ThreadCpuMs() - t0;
-        return CResult{ms, g_peak - base, std::size_t(page.size()), parsed};
+        return Result{ms, g_peak - base, std::size_t(page.size()), parsed};
     });
 }
 
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
         {"</x> flood", Fill("<b>", "</x>")},
         {"< before a digit flood", Fill("<p>", "<1")},
     };
-    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
+    for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
         pages.append({"corpus: " + page.name, page.html});
 
     std::printf("%-46s %8s %9s %9s %7s", "page", "bytes", "read", "ms", "peak MB");
@@ -192,12 +192,12 @@ int main(int argc, char** argv) {
     for (const auto& [name, html] : pages) {
         if (!name.contains(only))
             continue;
-        const CResult r = Bounded(html);
+        const Result r = Bounded(html);
         std::printf("%-46s %8lld %9zu %9.2f %7.1f%s", qPrintable(name.left(46)),
                     (long long)html.size(), r.readBytes, r.ms, double(r.peakBytes) / 1e6,
                     r.parsed ? "" : " (given up)");
         if (whole) {
-            const CResult w = Whole(html);
+            const Result w = Whole(html);
             std::printf(" %10.1f %8.1f", w.ms, double(w.peakBytes) / 1e6);
         }
         std::printf("\n");

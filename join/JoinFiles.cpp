@@ -73,16 +73,16 @@ std::vector<int> s_outputs;
 std::uint64_t s_nOutputsSeen = 0; // under s_outputsMutex
 
 // Holds an output in JoinActivity's sight until Forget, which must come before it is closed.
-class CWatchedOutput {
+class WatchedOutput {
 public:
-    explicit CWatchedOutput(int fd) : m_fd(fd) {
+    explicit WatchedOutput(int fd) : m_fd(fd) {
         const std::lock_guard lock(s_outputsMutex);
         s_outputs.push_back(fd);
         ++s_nOutputsSeen;
     }
-    ~CWatchedOutput() { Forget(); }
-    CWatchedOutput(const CWatchedOutput&) = delete;
-    CWatchedOutput& operator=(const CWatchedOutput&) = delete;
+    ~WatchedOutput() { Forget(); }
+    WatchedOutput(const WatchedOutput&) = delete;
+    WatchedOutput& operator=(const WatchedOutput&) = delete;
 
     void Forget() {
         const std::lock_guard lock(s_outputsMutex);
@@ -372,7 +372,7 @@ bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless,
 }
 
 // The block loop's buffer, one per join; a small one on the stack should the heap refuse.
-class CJoinBlock {
+class JoinBlock {
 public:
     std::span<char> Get() {
         if (m_data)
@@ -400,23 +400,23 @@ bool CopyInKernel(int fdIn, int fdOut, std::uint64_t& copied, int& err) {
 JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>& inputPaths) {
     IgnoreFileSizeSignal();
     FileState out;
-    CFileDescriptor output(OpenNonBlocking(
+    FileDescriptor output(OpenNonBlocking(
         outputPath, O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_CLOEXEC, out, kNewFileMode));
     if (!output.IsOpen())
         return JoinResult::Failure(OutputOpenError(errno, outputPath));
     const int fdOut = output.Get();
     const bool outputIsFile = out.kind == FileKind::Regular;
-    CWatchedOutput watched(fdOut);
+    WatchedOutput watched(fdOut);
 
     const auto incomplete = [&](const std::string& what) {
         return JoinResult::Failure(what + " The output file " + Quoted(outputPath) +
                                    " is incomplete.");
     };
 
-    CJoinBlock block;
+    JoinBlock block;
     for (const JoinPath& path : inputPaths) {
         FileState in;
-        const CFileDescriptor input(OpenNonBlocking(path, O_RDONLY | O_BINARY | O_CLOEXEC, in));
+        const FileDescriptor input(OpenNonBlocking(path, O_RDONLY | O_BINARY | O_CLOEXEC, in));
         if (!input.IsOpen())
             return incomplete("The input file " + Quoted(path) +
                               " could not be opened: " + ErrorText(errno) + ".");

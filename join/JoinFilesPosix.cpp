@@ -60,12 +60,12 @@ FileState StateOf(const struct stat& st) {
 
 // The read end of a pipe that becomes readable, for good, once endless joins are asked to stop,
 // so a join waiting on a pipe or device wakes; -1 when none could be made.
-struct CWakePipe {
+struct WakePipe {
     int fdRead = -1;
     int fdWrite = -1;
 };
-CWakePipe& WakePipe() {
-    static CWakePipe wake;
+WakePipe& SharedWakePipe() {
+    static WakePipe wake;
     static std::once_flag made;
     std::call_once(made, [] {
         int fds[2];
@@ -154,7 +154,7 @@ InputFound ExamineInput(const JoinPath& path, FileState& state, int& err) {
         }
         return InputFound::Readable;
     }
-    const CFileDescriptor fd(OpenDescriptor(path, O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor fd(OpenDescriptor(path, O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.IsOpen()) {
         err = errno;
         return InputFound::Unreadable;
@@ -195,7 +195,7 @@ bool SizeMayBeUnreal(int) {
 // No wait at all once stop is set.
 bool WaitUntilReady(int fd, Ready ready, const std::atomic<bool>& stop) {
     const short events = ready == Ready::ToRead ? POLLIN : POLLOUT;
-    pollfd fds[2] = {{fd, events, 0}, {WakePipe().fdRead, POLLIN, 0}};
+    pollfd fds[2] = {{fd, events, 0}, {SharedWakePipe().fdRead, POLLIN, 0}};
     // Without a wake-up pipe the stop is still seen, a moment later.
     const int timeoutMs = fds[1].fd < 0 ? 200 : -1;
     while (!stop.load()) {
@@ -209,7 +209,7 @@ bool WaitUntilReady(int fd, Ready ready, const std::atomic<bool>& stop) {
 }
 
 void WakeWaitingJoins() {
-    if (const int fd = WakePipe().fdWrite; fd >= 0) {
+    if (const int fd = SharedWakePipe().fdWrite; fd >= 0) {
         const char byte = 1;
         [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1); // never read: stays readable
     }

@@ -233,7 +233,7 @@ InputFound ExamineInput(const JoinPath& path, FileState& state, int& err) {
         state = {};
         return InputFound::Readable;
     }
-    const CFileDescriptor fd(OpenDescriptor(path, O_RDONLY | O_BINARY | O_CLOEXEC));
+    const FileDescriptor fd(OpenDescriptor(path, O_RDONLY | O_BINARY | O_CLOEXEC));
     if (!fd.IsOpen()) {
         err = errno;
         // The C runtime refuses folders as access violations.

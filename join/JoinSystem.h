@@ -107,15 +107,15 @@ bool WaitUntilReady(int fd, Ready ready, const std::atomic<bool>& stop);
 void WakeWaitingJoins();
 
 // An open descriptor, closed on every way out.
-class CFileDescriptor {
+class FileDescriptor {
 public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
-    ~CFileDescriptor() {
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
         if (m_fd >= 0)
             CloseFile(m_fd);
     }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     bool IsOpen() const { return m_fd >= 0; }
     int Get() const { return m_fd; }

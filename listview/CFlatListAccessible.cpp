@@ -12,7 +12,7 @@ namespace {
 
 bool s_bMakingInner = false;
 
-class CFileListAccessible;
+class FileListAccessible;
 
 // The first row of the table's children may start with the corner of a (hidden) row header:
 // 1 when it does, so header item i is child HeaderCorner() + i.
@@ -21,10 +21,10 @@ int HeaderCorner(const CFlatListCtrl* list, const QAccessibleInterface* table) {
 }
 
 // A header item as Qt describes it, plus the press that sorts by it.
-class CHeaderItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class HeaderItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     // nIndex is the item's index among the table's children.
-    CHeaderItemAccessible(CFileListAccessible* table, int nIndex)
+    HeaderItemAccessible(FileListAccessible* table, int nIndex)
         : m_pTable(table), m_nIndex(nIndex) {}
 
     QAccessibleInterface* Inner() const;
@@ -65,16 +65,16 @@ public:
     }
 
 private:
-    CFileListAccessible* m_pTable;
+    FileListAccessible* m_pTable;
     int m_nIndex;
 };
 
 // Qt's table interface for the list, with the header items of its first row replaced.
-class CFileListAccessible : public QAccessibleInterface {
+class FileListAccessible : public QAccessibleInterface {
 public:
-    CFileListAccessible(CFlatListCtrl* list, QAccessibleInterface* inner)
+    FileListAccessible(CFlatListCtrl* list, QAccessibleInterface* inner)
         : m_pList(list), m_pInner(inner), m_innerId(QAccessible::uniqueId(inner)) {}
-    ~CFileListAccessible() override {
+    ~FileListAccessible() override {
         for (const auto& [index, id] : m_headerIds)
             QAccessible::deleteAccessibleInterface(id);
         QAccessible::deleteAccessibleInterface(m_innerId);
@@ -117,8 +117,7 @@ public:
             return child;
         auto it = m_headerIds.find(index);
         if (it == m_headerIds.end()) {
-            auto* wrapped =
-                new CHeaderItemAccessible(const_cast<CFileListAccessible*>(this), index);
+            auto* wrapped = new HeaderItemAccessible(const_cast<FileListAccessible*>(this), index);
             it =
                 m_headerIds.emplace(index, QAccessible::registerAccessibleInterface(wrapped)).first;
         }
@@ -132,18 +131,18 @@ private:
     mutable std::map<int, QAccessible::Id> m_headerIds; // by child index
 };
 
-QAccessibleInterface* CHeaderItemAccessible::Inner() const {
+QAccessibleInterface* HeaderItemAccessible::Inner() const {
     if (m_pTable->List() == nullptr || m_nIndex >= m_pTable->Inner()->childCount())
         return nullptr;
     QAccessibleInterface* inner = m_pTable->Inner()->child(m_nIndex);
     return inner && inner->role() == QAccessible::ColumnHeader ? inner : nullptr;
 }
 
-QAccessibleInterface* CHeaderItemAccessible::parent() const {
+QAccessibleInterface* HeaderItemAccessible::parent() const {
     return m_pTable;
 }
 
-void CHeaderItemAccessible::doAction(const QString& name) {
+void HeaderItemAccessible::doAction(const QString& name) {
     CFlatListCtrl* list = m_pTable->List();
     if (name != pressAction() || list == nullptr || Inner() == nullptr)
         return;
@@ -163,7 +162,7 @@ QAccessibleInterface* FileListFactory(const QString& className, QObject* object)
     s_bMakingInner = true;
     QAccessibleInterface* inner = QAccessible::queryAccessibleInterface(object);
     s_bMakingInner = false;
-    return inner ? new CFileListAccessible(list, inner) : nullptr;
+    return inner ? new FileListAccessible(list, inner) : nullptr;
 }
 
 } // namespace
@@ -231,6 +230,6 @@ void CFlatListCtrl::InstallAccessibility() {
     Q_UNUSED(s_bInstalled);
     // Qt may have made its own interface while the view was being built.
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
-    if (iface != nullptr && dynamic_cast<CFileListAccessible*>(iface) == nullptr)
+    if (iface != nullptr && dynamic_cast<FileListAccessible*>(iface) == nullptr)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
 }

@@ -41,7 +41,7 @@ unsigned ImageListFlags(int nBitsPixel) {
 }
 
 // A file's row; a screen reader hears where it stands, as the row moves.
-class CFileRowItem : public QTableWidgetItem {
+class FileRowItem : public QTableWidgetItem {
 public:
     using QTableWidgetItem::QTableWidgetItem;
 
@@ -61,9 +61,9 @@ public:
 } // namespace
 
 // The list's rows as the sort sees them.
-class CFlatListCtrl::CRowTable final : public IRowTable {
+class CFlatListCtrl::RowTable final : public IRowTable {
 public:
-    explicit CRowTable(CFlatListCtrl& list) : m_list(list) {}
+    explicit RowTable(CFlatListCtrl& list) : m_list(list) {}
     int GetRowCount() const override { return m_list.rowCount(); }
     int GetColumnCount() const override { return m_list.m_wndHeader->GetItemCount(); }
     std::string GetRowText(int nRow, int nColumn) const override {
@@ -193,7 +193,7 @@ int CFlatListCtrl::AddFileRow(const FilePath& path) {
     if (m_imageList.ReplaceIcon(-1, icon) != nImage)
         return -1;
 
-    auto* pItem = new CFileRowItem(path.text());
+    auto* pItem = new FileRowItem(path.text());
     pItem->setData(kItemPathRole, QVariant::fromValue(path));
     pItem->setIcon(QIcon(m_imageList.GetImage(nImage)));
     pItem->setData(kItemImageRole, nImage);
@@ -291,9 +291,9 @@ namespace {
 
 // The order a move leaves, worked out on row numbers alone: m_aRows[i] is the row that ends
 // at i.
-class COrderAfterMove final : public IRowList {
+class OrderAfterMove final : public IRowList {
 public:
-    explicit COrderAfterMove(int nRows) : m_aRows(std::size_t(std::max(nRows, 0))) {
+    explicit OrderAfterMove(int nRows) : m_aRows(std::size_t(std::max(nRows, 0))) {
         std::iota(m_aRows.begin(), m_aRows.end(), 0);
     }
     int GetRowCount() const override { return int(m_aRows.size()); }
@@ -311,14 +311,14 @@ public:
 void CFlatListCtrl::MoveRowsAfter(std::vector<int> aRows, int nDropIndex) {
     // The order a drag there would make, reached by exchanges in place: every row keeps its
     // cells, so none of the objects a screen reader holds for them goes away.
-    COrderAfterMove order(rowCount());
+    OrderAfterMove order(rowCount());
     ::MoveDraggedRows(order, aRows, nDropIndex);
     const std::size_t nRows = order.m_aRows.size();
     std::vector<int> aAt(nRows);    // the row now at each place
     std::vector<int> aWhere(nRows); // the place of each row
     std::iota(aAt.begin(), aAt.end(), 0);
     std::iota(aWhere.begin(), aWhere.end(), 0);
-    CRowTable rows(*this);
+    RowTable rows(*this);
     for (std::size_t i = 0; i < nRows; ++i) {
         const int j = aWhere[std::size_t(order.m_aRows[i])];
         if (j == int(i))
@@ -331,7 +331,7 @@ void CFlatListCtrl::MoveRowsAfter(std::vector<int> aRows, int nDropIndex) {
 }
 
 bool CFlatListCtrl::SortRows(int nColumn, bool bAscending, int nLow, int nHigh) {
-    CRowTable rows(*this);
+    RowTable rows(*this);
     return ::SortRows(rows, nColumn, bAscending != false, nLow, nHigh) ? true : false;
 }
 

@@ -125,17 +125,17 @@ protected:
                           const QItemSelection& deselected) override;
 
 private:
-    class CRowTable;
-    class CRowList;
+    class RowTable;
+    class RowList;
 
     void OnBeginDrag(const QPoint& ptClient, const QPoint& ptScreen);
     void OnDragMouseMove(const QPoint& ptClient, const QPoint& ptScreen);
     void OnEndDrag();
     void OnDragScrollTimer();
-    struct CDroppedFiles;
-    void OnDropFiles(const CDroppedFiles& files);
+    struct DroppedFiles;
+    void OnDropFiles(const DroppedFiles& files);
     // Accepts or ignores a drag from outside, and says what it carries.
-    CDroppedFiles AcceptShellDrag(QDropEvent* e) const;
+    DroppedFiles AcceptShellDrag(QDropEvent* e) const;
     void SelectDropTarget(int nRow);
     void RestoreDropTarget();
     std::unique_ptr<CImageList> BuildDragImage(const QPoint& ptCursor, QPoint& ptHotSpot) const;

@@ -125,7 +125,7 @@ QPalette ReadableSelection(QPalette pal) {
 
 // Rows show their paths cut as above. The style's own focus rectangle is faint on a selected
 // row; the list draws its own.
-class CRowDelegate : public QStyledItemDelegate {
+class RowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -153,7 +153,7 @@ private:
 } // namespace
 
 void CFlatListCtrl::InstallFocusPainting() {
-    setItemDelegate(new CRowDelegate(this));
+    setItemDelegate(new RowDelegate(this));
 }
 
 QRect CFlatListCtrl::FocusFrameRect() const {

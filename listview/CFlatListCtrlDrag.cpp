@@ -51,16 +51,16 @@ Qt::DropAction ReadOnlyDropAction(Qt::DropActions offered) {
 // What a drop from outside carries: the files to add, in order, and the names of what cannot be
 // added: local files that cannot be opened as given, and links to anything else among them.
 // Nothing at all when the drop carries no file.
-struct CFlatListCtrl::CDroppedFiles {
+struct CFlatListCtrl::DroppedFiles {
     QList<FilePath> paths;
     QStringList refused;
     bool IsEmpty() const { return paths.isEmpty() && refused.isEmpty(); }
 };
 
 // The list's rows as the move sees them.
-class CFlatListCtrl::CRowList final : public IRowList {
+class CFlatListCtrl::RowList final : public IRowList {
 public:
-    explicit CRowList(CFlatListCtrl& list) : m_list(list) {}
+    explicit RowList(CFlatListCtrl& list) : m_list(list) {}
     int GetRowCount() const override { return m_list.rowCount(); }
     void InsertRowCopy(int nSource, int nAt) override {
         const bool bSelected = m_list.IsRowSelected(nSource);
@@ -239,7 +239,7 @@ void CFlatListCtrl::RestoreDropTarget() {
 
 void CFlatListCtrl::MoveDraggedRows() {
     RestoreDropTarget();
-    CRowList rows(*this);
+    RowList rows(*this);
     ::MoveDraggedRows(rows, m_aDragRows, m_nDropIndex);
 }
 
@@ -276,14 +276,14 @@ void CFlatListCtrl::OnDragScrollTimer() {
     ImageList_DragShowNolock(true);
 }
 
-CFlatListCtrl::CDroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
-    CDroppedFiles files;
+CFlatListCtrl::DroppedFiles CFlatListCtrl::AcceptShellDrag(QDropEvent* e) const {
+    DroppedFiles files;
     const Qt::DropAction action = ReadOnlyDropAction(e->possibleActions());
     // During a row drag the list takes no new rows: the indices being moved must hold.
     bool anyFile = false;
     if (action != Qt::IgnoreAction && !IsDraggingRows()) {
         for (const QByteArray& uri : DroppedFileUris(e->mimeData())) {
-            const CFileUri file = ParseFileUri(uri);
+            const FileUri file = ParseFileUri(uri);
             anyFile = anyFile || file.bFile;
             if (file.path)
                 files.paths << *file.path;
@@ -314,7 +314,7 @@ void CFlatListCtrl::dragMoveEvent(QDragMoveEvent* e) {
 }
 
 void CFlatListCtrl::dropEvent(QDropEvent* e) {
-    const CDroppedFiles files = AcceptShellDrag(e);
+    const DroppedFiles files = AcceptShellDrag(e);
     if (files.IsEmpty())
         return;
     // Answering "moved" would let the source delete its files; the drop only read them.
@@ -325,7 +325,7 @@ void CFlatListCtrl::dropEvent(QDropEvent* e) {
         this, [this, files] { OnDropFiles(files); }, Qt::QueuedConnection);
 }
 
-void CFlatListCtrl::OnDropFiles(const CDroppedFiles& files) {
+void CFlatListCtrl::OnDropFiles(const DroppedFiles& files) {
     EnsureImageList();
     if (files.paths.size() + rowCount() > kMaxFilesPerJoin) {
         AfxMessageBox(QString::fromLatin1(kTooManyFilesText), MB_OK | MB_ICONEXCLAMATION);

@@ -12,7 +12,7 @@
 #include <memory>
 #endif
 
-CFileUri ParseFileUri(const QByteArray& encoded) {
+FileUri ParseFileUri(const QByteArray& encoded) {
     // Raw bytes outside ASCII (some file managers send names unescaped) are escaped first so
     // the parser keeps them; existing escapes stay as they are.
     QByteArray escaped;
@@ -27,8 +27,8 @@ CFileUri ParseFileUri(const QByteArray& encoded) {
     return ParseFileUri(QUrl::fromEncoded(escaped));
 }
 
-CFileUri ParseFileUri(const QUrl& url) {
-    CFileUri result;
+FileUri ParseFileUri(const QUrl& url) {
+    FileUri result;
     if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
         return result;
     result.bFile = true;

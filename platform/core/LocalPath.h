@@ -14,12 +14,12 @@ class QUrl;
 
 // The local path of a URI given in its encoded form: "file:" with an empty authority or
 // "localhost", percent-escapes decoded to bytes, raw bytes kept. Nothing for another scheme.
-struct CFileUri {
+struct FileUri {
     bool bFile = false;           // a file: URI at all
     std::optional<FilePath> path; // none when the file URI names no local path that can be opened
 };
-CFileUri ParseFileUri(const QByteArray& encoded);
-CFileUri ParseFileUri(const QUrl& url);
+FileUri ParseFileUri(const QByteArray& encoded);
+FileUri ParseFileUri(const QUrl& url);
 
 // The URIs of a drop as they were sent, one per line of the list, nothing decoded: a name that
 // is not text must not pass through QString on the way.

@@ -22,9 +22,9 @@ namespace {
 const char* const kDocumentProperty = "vantrelAccessibleDocument";
 
 // Lines as Qt's own layout keeps them, in each block's text layout.
-class CBlockLinePlaces final : public ITextLinePlaces {
+class BlockLinePlaces final : public ITextLinePlaces {
 public:
-    explicit CBlockLinePlaces(const QTextDocument* document) : m_pDocument(document) {}
+    explicit BlockLinePlaces(const QTextDocument* document) : m_pDocument(document) {}
 
     bool LineAt(int nPosition, int* pnStart, int* pnEnd) const override {
         const QTextBlock block = m_pDocument->findBlock(nPosition);
@@ -70,14 +70,14 @@ QList<int> WordStarts(const QString& text) {
     return edges;
 }
 
-class CAccessibleDocument;
+class AccessibleDocument;
 
 // The page's link at one place among its links. The object outlives the pages shown: a screen
 // reader still holding it after a link was followed finds it alive, as the next page's link
 // there or, past that page's links, empty.
-class CLinkAccessible : public QAccessibleInterface {
+class LinkAccessible : public QAccessibleInterface {
 public:
-    CLinkAccessible(CAccessibleDocument* document, int nIndex)
+    LinkAccessible(AccessibleDocument* document, int nIndex)
         : m_pDocument(document), m_nIndex(nIndex) {}
 
     bool isValid() const override;
@@ -95,15 +95,15 @@ public:
     QAccessible::State state() const override;
 
 private:
-    CAccessibleDocument* m_pDocument;
+    AccessibleDocument* m_pDocument;
     int m_nIndex;
 };
 
-class CAccessibleDocument : public QAccessibleWidget, public CSteppedTextInterface {
+class AccessibleDocument : public QAccessibleWidget, public SteppedTextInterface {
 public:
-    explicit CAccessibleDocument(QTextBrowser* view)
+    explicit AccessibleDocument(QTextBrowser* view)
         : QAccessibleWidget(view, QAccessible::Document) {}
-    ~CAccessibleDocument() override {
+    ~AccessibleDocument() override {
         for (const QAccessible::Id id : std::as_const(m_linkIds))
             QAccessible::deleteAccessibleInterface(id);
     }
@@ -135,7 +135,7 @@ public:
     QAccessibleInterface* Link(int nIndex) const {
         while (m_linkIds.size() <= nIndex) {
             auto* link =
-                new CLinkAccessible(const_cast<CAccessibleDocument*>(this), int(m_linkIds.size()));
+                new LinkAccessible(const_cast<AccessibleDocument*>(this), int(m_linkIds.size()));
             m_linkIds.append(QAccessible::registerAccessibleInterface(link));
         }
         return QAccessible::accessibleInterface(m_linkIds[nIndex]);
@@ -239,7 +239,7 @@ private:
     const ITextLinePlaces& Places() const {
         if (const auto* places = dynamic_cast<const ITextLinePlaces*>(Document()->documentLayout()))
             return *places;
-        m_blockPlaces = CBlockLinePlaces(Document());
+        m_blockPlaces = BlockLinePlaces(Document());
         return m_blockPlaces;
     }
     QRect ToScreen(const QRectF& rect) const {
@@ -295,35 +295,35 @@ private:
     mutable QList<TextLinkRun> m_runs;
     mutable bool m_bRunsStale = true;
     mutable QList<QAccessible::Id> m_linkIds; // by place among the links; never fewer
-    mutable CBlockLinePlaces m_blockPlaces{nullptr};
+    mutable BlockLinePlaces m_blockPlaces{nullptr};
 };
 
-bool CLinkAccessible::isValid() const {
+bool LinkAccessible::isValid() const {
     return m_pDocument->isValid();
 }
 
-QWindow* CLinkAccessible::window() const {
+QWindow* LinkAccessible::window() const {
     return m_pDocument->window();
 }
 
-QAccessibleInterface* CLinkAccessible::parent() const {
+QAccessibleInterface* LinkAccessible::parent() const {
     return m_pDocument;
 }
 
-QString CLinkAccessible::text(QAccessible::Text t) const {
+QString LinkAccessible::text(QAccessible::Text t) const {
     const QList<TextLinkRun>& runs = m_pDocument->Links();
     if (t != QAccessible::Name || m_nIndex >= runs.size())
         return {};
     return m_pDocument->text(runs[m_nIndex].nFrom, runs[m_nIndex].nTo);
 }
 
-QRect CLinkAccessible::rect() const {
+QRect LinkAccessible::rect() const {
     const QList<TextLinkRun>& runs = m_pDocument->Links();
     return m_nIndex < runs.size() ? m_pDocument->RangeRect(runs[m_nIndex].nFrom, runs[m_nIndex].nTo)
                                   : QRect();
 }
 
-QAccessible::State CLinkAccessible::state() const {
+QAccessible::State LinkAccessible::state() const {
     QAccessible::State s;
     s.focusable = true;
     s.linked = true;
@@ -332,8 +332,8 @@ QAccessible::State CLinkAccessible::state() const {
     return s;
 }
 
-CAccessibleDocument* DocumentOf(QTextBrowser* view) {
-    return dynamic_cast<CAccessibleDocument*>(QAccessible::queryAccessibleInterface(view));
+AccessibleDocument* DocumentOf(QTextBrowser* view) {
+    return dynamic_cast<AccessibleDocument*>(QAccessible::queryAccessibleInterface(view));
 }
 
 QAccessibleInterface* DocumentFactory(const QString& className, QObject* object) {
@@ -342,14 +342,14 @@ QAccessibleInterface* DocumentFactory(const QString& className, QObject* object)
     if (view == nullptr || !view->property(kDocumentProperty).toBool() ||
         className != QLatin1String(object->metaObject()->className()))
         return nullptr;
-    return new CAccessibleDocument(view);
+    return new AccessibleDocument(view);
 }
 
 // Tells a screen reader of the link the keyboard marks. Qt moves the mark (Tab, Shift+Tab)
 // without any signal, so the view is looked at after each key it is given.
-class CLinkMarkWatch : public QObject {
+class LinkMarkWatch : public QObject {
 public:
-    explicit CLinkMarkWatch(QTextBrowser* view) : QObject(view), m_pView(view) {
+    explicit LinkMarkWatch(QTextBrowser* view) : QObject(view), m_pView(view) {
         view->installEventFilter(this);
     }
 
@@ -367,13 +367,13 @@ protected:
             QAccessibleEvent focus(m_pView, QAccessible::Focus);
             QAccessible::updateAccessibility(&focus);
         }
-        QMetaObject::invokeMethod(this, &CLinkMarkWatch::Look, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &LinkMarkWatch::Look, Qt::QueuedConnection);
         return false;
     }
 
 private:
     void Look() {
-        CAccessibleDocument* document = DocumentOf(m_pView);
+        AccessibleDocument* document = DocumentOf(m_pView);
         const int nLink = document != nullptr && m_pView->hasFocus() ? document->MarkedLink() : -1;
         const QTextCursor cursor = m_pView->textCursor();
         const std::pair mark{cursor.anchor(), cursor.position()};
@@ -417,13 +417,13 @@ void MakeAccessibleDocument(QTextBrowser* view) {
     view->setProperty(kDocumentProperty, true);
     // Qt may have made its own interface already.
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view);
-    if (iface != nullptr && dynamic_cast<CAccessibleDocument*>(iface) == nullptr)
+    if (iface != nullptr && dynamic_cast<AccessibleDocument*>(iface) == nullptr)
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
     // A caret the arrow keys move, rather than the page scrolling under them.
     view->setTextInteractionFlags(view->textInteractionFlags() | Qt::TextSelectableByKeyboard);
     QObject::connect(view, &QTextEdit::textChanged, view, [view] {
-        if (CAccessibleDocument* document = DocumentOf(view))
+        if (AccessibleDocument* document = DocumentOf(view))
             document->PageChanged();
     });
-    new CLinkMarkWatch(view);
+    new LinkMarkWatch(view);
 }

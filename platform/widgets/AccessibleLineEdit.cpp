@@ -41,11 +41,11 @@ QString TextItemBetween(const QString& text, const QList<int>& edges, int offset
 
 namespace {
 
-class CAccessibleLineEdit : public QAccessibleWidget,
-                            public CSteppedTextInterface,
-                            public QAccessibleEditableTextInterface {
+class AccessibleLineEdit : public QAccessibleWidget,
+                           public SteppedTextInterface,
+                           public QAccessibleEditableTextInterface {
 public:
-    explicit CAccessibleLineEdit(QLineEdit* edit)
+    explicit AccessibleLineEdit(QLineEdit* edit)
         : QAccessibleWidget(edit, QAccessible::EditableText) {
         addControllingSignal(QStringLiteral("textChanged(const QString&)"));
         addControllingSignal(QStringLiteral("returnPressed()"));
@@ -172,7 +172,7 @@ private:
 
 QAccessibleInterface* LineEditFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("QLineEdit") && object != nullptr && object->isWidgetType())
-        return new CAccessibleLineEdit(static_cast<QLineEdit*>(object));
+        return new AccessibleLineEdit(static_cast<QLineEdit*>(object));
     return nullptr;
 }
 

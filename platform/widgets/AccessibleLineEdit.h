@@ -23,7 +23,7 @@ QString TextItemBetween(const QString& text, const QList<int>& edges, int offset
 
 // A text interface whose items before, at and after an offset (-1: the end, -2: the caret) are
 // one lookup, by step: -1 the item before the one at offset, 0 that one, 1 the one after it.
-class CSteppedTextInterface : public QAccessibleTextInterface {
+class SteppedTextInterface : public QAccessibleTextInterface {
 public:
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
                              int* endOffset) const override {

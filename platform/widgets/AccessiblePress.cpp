@@ -8,9 +8,9 @@
 namespace {
 
 // Kept as a child of the widget, so it lives and dies with it.
-class CPressHolder : public QObject {
+class PressHolder : public QObject {
 public:
-    CPressHolder(QWidget* w, QAccessible::Role role, std::function<void()> onPress)
+    PressHolder(QWidget* w, QAccessible::Role role, std::function<void()> onPress)
         : QObject(w), m_role(role), m_onPress(std::move(onPress)) {
         setObjectName(QStringLiteral("accessiblePress"));
     }
@@ -18,9 +18,9 @@ public:
     std::function<void()> m_onPress;
 };
 
-class CDeferredPressAccessible : public QAccessibleWidget {
+class DeferredPressAccessible : public QAccessibleWidget {
 public:
-    CDeferredPressAccessible(QWidget* w, CPressHolder* holder)
+    DeferredPressAccessible(QWidget* w, PressHolder* holder)
         : QAccessibleWidget(w, holder->m_role), m_pHolder(holder) {}
 
     QString text(QAccessible::Text t) const override {
@@ -52,7 +52,7 @@ public:
         }
         if (!widget()->isEnabled() || !m_pHolder)
             return;
-        QPointer<CPressHolder> holder = m_pHolder;
+        QPointer<PressHolder> holder = m_pHolder;
         QMetaObject::invokeMethod(
             widget(),
             [holder] {
@@ -64,7 +64,7 @@ public:
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
-    QPointer<CPressHolder> m_pHolder;
+    QPointer<PressHolder> m_pHolder;
 };
 
 QAccessibleInterface* DeferredPressFactory(const QString&, QObject* object) {
@@ -72,8 +72,8 @@ QAccessibleInterface* DeferredPressFactory(const QString&, QObject* object) {
     if (w == nullptr)
         return nullptr;
     for (QObject* child : w->children()) {
-        if (auto* holder = dynamic_cast<CPressHolder*>(child))
-            return new CDeferredPressAccessible(w, holder);
+        if (auto* holder = dynamic_cast<PressHolder*>(child))
+            return new DeferredPressAccessible(w, holder);
     }
     return nullptr;
 }
@@ -87,7 +87,7 @@ void SetDeferredAccessiblePress(QWidget* w, QAccessible::Role role, std::functio
         return true;
     }();
     Q_UNUSED(s_bInstalled);
-    new CPressHolder(w, role, std::move(onPress));
+    new PressHolder(w, role, std::move(onPress));
     // An interface made before (a label announces its text as it is set) is dropped, so the
     // next request comes here.
     if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w))

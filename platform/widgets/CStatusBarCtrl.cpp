@@ -9,9 +9,9 @@
 namespace {
 
 // What a screen reader gets: a status bar whose name is the text it shows.
-class CStatusBarAccessible : public QAccessibleWidget {
+class StatusBarAccessible : public QAccessibleWidget {
 public:
-    explicit CStatusBarAccessible(CStatusBarCtrl* bar)
+    explicit StatusBarAccessible(CStatusBarCtrl* bar)
         : QAccessibleWidget(bar, QAccessible::StatusBar) {}
 
     QString text(QAccessible::Text t) const override {
@@ -29,7 +29,7 @@ public:
 
 QAccessibleInterface* StatusBarAccessibleFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("CStatusBarCtrl") && object && object->isWidgetType())
-        return new CStatusBarAccessible(static_cast<CStatusBarCtrl*>(object));
+        return new StatusBarAccessible(static_cast<CStatusBarCtrl*>(object));
     return nullptr;
 }
 

@@ -8,26 +8,26 @@
 
 namespace {
 
-struct CDragState {
-    QPointer<CDragImageWnd> pWnd;
+struct DragState {
+    QPointer<DragImageWnd> pWnd;
     QPointer<QWidget> pLock;
     bool bLocked = false;
     bool bShown = false;
     bool bSyncPending = false;
 };
 
-CDragState& Drag() {
-    static CDragState s_drag;
+DragState& Drag() {
+    static DragState s_drag;
     return s_drag;
 }
 
 QPoint LockOrigin() {
-    const CDragState& d = Drag();
+    const DragState& d = Drag();
     return d.pLock ? d.pLock->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
 }
 
 void PlaceAt(int x, int y) {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     d.pWnd->move(LockOrigin() + QPoint(x, y) - d.pWnd->GetHotSpot());
 }
 
@@ -35,12 +35,12 @@ void PlaceAt(int x, int y) {
 // around a repaint is only noted, and the window follows once the handler is done. Showing
 // and hiding it for real at every pointer move would only make it flicker.
 void SyncVisibility() {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     if (d.bSyncPending)
         return;
     d.bSyncPending = true;
     QTimer::singleShot(0, qApp, [] {
-        CDragState& s = Drag();
+        DragState& s = Drag();
         s.bSyncPending = false;
         if (s.pWnd)
             s.pWnd->setVisible(s.bShown);
@@ -79,7 +79,7 @@ void MakeFloatingWindow(QWidget* pWnd) {
     pWnd->setFocusPolicy(Qt::NoFocus);
 }
 
-CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
+DragImageWnd::DragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
     : m_image(image), m_ptHotSpot(ptHotSpot) {
     MakeFloatingWindow(this);
     setWindowFlag(Qt::X11BypassWindowManagerHint);
@@ -87,7 +87,7 @@ CDragImageWnd::CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot)
     setMask(StripedMask(image, size()));
 }
 
-void CDragImageWnd::paintEvent(QPaintEvent*) {
+void DragImageWnd::paintEvent(QPaintEvent*) {
     QPainter dc(this);
     dc.drawPixmap(0, 0, m_image);
 }
@@ -97,15 +97,15 @@ bool ImageList_BeginDrag(const CImageList& list, int nImage, int dxHotspot, int 
     if (image.isNull())
         return false;
     ImageList_EndDrag();
-    CDragState& d = Drag();
-    d.pWnd = new CDragImageWnd(image, QPoint(dxHotspot, dyHotspot));
+    DragState& d = Drag();
+    d.pWnd = new DragImageWnd(image, QPoint(dxHotspot, dyHotspot));
     d.bShown = false;
     d.bLocked = false;
     return true;
 }
 
 bool ImageList_DragEnter(QWidget* hwndLock, int x, int y) {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     if (!d.pWnd)
         return false;
     d.pLock = hwndLock;
@@ -117,7 +117,7 @@ bool ImageList_DragEnter(QWidget* hwndLock, int x, int y) {
 }
 
 bool ImageList_DragMove(int x, int y) {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     if (!d.pWnd)
         return false;
     PlaceAt(x, y);
@@ -125,7 +125,7 @@ bool ImageList_DragMove(int x, int y) {
 }
 
 bool ImageList_DragLeave(QWidget* hwndLock) {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     if (!d.pWnd || (d.bLocked && d.pLock != hwndLock))
         return false;
     d.bLocked = false;
@@ -136,7 +136,7 @@ bool ImageList_DragLeave(QWidget* hwndLock) {
 }
 
 bool ImageList_DragShowNolock(bool fShow) {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     if (!d.pWnd)
         return false;
     d.bShown = fShow != false;
@@ -145,7 +145,7 @@ bool ImageList_DragShowNolock(bool fShow) {
 }
 
 void ImageList_EndDrag() {
-    CDragState& d = Drag();
+    DragState& d = Drag();
     delete d.pWnd.data();
     d.pWnd = nullptr;
     d.pLock = nullptr;

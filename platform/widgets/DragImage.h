@@ -16,11 +16,11 @@
 void MakeFloatingWindow(QWidget* pWnd);
 
 // The window that shows the drag image.
-class CDragImageWnd : public QWidget {
+class DragImageWnd : public QWidget {
     Q_OBJECT
 
 public:
-    CDragImageWnd(const QPixmap& image, const QPoint& ptHotSpot);
+    DragImageWnd(const QPixmap& image, const QPoint& ptHotSpot);
     const QPixmap& GetImage() const { return m_image; }
     QPoint GetHotSpot() const { return m_ptHotSpot; }
 

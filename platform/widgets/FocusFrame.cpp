@@ -6,9 +6,9 @@
 
 namespace {
 
-class CFocusFrame : public QWidget {
+class FocusFrame : public QWidget {
 public:
-    explicit CFocusFrame(QWidget* target) : QWidget(target), m_pTarget(target) {
+    explicit FocusFrame(QWidget* target) : QWidget(target), m_pTarget(target) {
         setObjectName(QStringLiteral("focusFrame"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -49,5 +49,5 @@ private:
 } // namespace
 
 void InstallFocusFrame(QWidget* target) {
-    new CFocusFrame(target);
+    new FocusFrame(target);
 }

@@ -94,10 +94,10 @@ QWidget* AnchorWindow() {
 
 // An ownerless box leaves the window usable, but must not get lost behind it: it stays above
 // its anchor (transient for it, without modality) and appears over the anchor's centre.
-class CAnchoredBox : public QMessageBox {
+class AnchoredBox : public QMessageBox {
 public:
-    CAnchoredBox(Icon icon, const QString& caption, const QString& text, StandardButtons buttons,
-                 QWidget* anchor)
+    AnchoredBox(Icon icon, const QString& caption, const QString& text, StandardButtons buttons,
+                QWidget* anchor)
         : QMessageBox(icon, caption, text, buttons), m_anchor(anchor) {
         if (anchor == nullptr)
             return;
@@ -134,8 +134,8 @@ int ShowBox(QWidget* owner, const QString& text, const QString& caption, UINT ty
         // Modal to its owner only.
         pBox->setWindowModality(Qt::WindowModal);
     } else {
-        pBox = std::make_unique<CAnchoredBox>(IconFor(type), caption, text, ButtonsFor(type),
-                                              AnchorWindow());
+        pBox = std::make_unique<AnchoredBox>(IconFor(type), caption, text, ButtonsFor(type),
+                                             AnchorWindow());
         pBox->setWindowModality(Qt::NonModal);
     }
     QMessageBox& box = *pBox;

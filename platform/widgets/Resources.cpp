@@ -73,7 +73,7 @@ namespace {
 
 // An icon whose pictures are decoded one by one, when a size is first asked for: showing the
 // window needs one or two of them, not every size there is.
-class CResourceIconEngine : public QIconEngine {
+class ResourceIconEngine : public QIconEngine {
 public:
     struct Picture {
         QSize size;
@@ -81,9 +81,9 @@ public:
         QPixmap pixmap; // null until first asked for
     };
 
-    explicit CResourceIconEngine(QList<Picture> pictures) : m_pictures(std::move(pictures)) {}
+    explicit ResourceIconEngine(QList<Picture> pictures) : m_pictures(std::move(pictures)) {}
 
-    QIconEngine* clone() const override { return new CResourceIconEngine(*this); }
+    QIconEngine* clone() const override { return new ResourceIconEngine(*this); }
     QString key() const override { return QStringLiteral("VantrelResourceIcon"); }
     bool isNull() override { return m_pictures.isEmpty(); }
 
@@ -142,7 +142,7 @@ private:
 } // namespace
 
 QIcon LoadIcon(UINT nID, int nMaxSide) {
-    QList<CResourceIconEngine::Picture> pictures;
+    QList<ResourceIconEngine::Picture> pictures;
     for (const ResFile& entry : ResIconTable()) {
         if (entry.nID != nID)
             continue;
@@ -155,7 +155,7 @@ QIcon LoadIcon(UINT nID, int nMaxSide) {
         return {};
     std::sort(pictures.begin(), pictures.end(),
               [](const auto& a, const auto& b) { return a.size.width() < b.size.width(); });
-    return QIcon(new CResourceIconEngine(std::move(pictures)));
+    return QIcon(new ResourceIconEngine(std::move(pictures)));
 }
 
 QIcon LoadWindowIcon(UINT nID) {

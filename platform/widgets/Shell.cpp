@@ -12,7 +12,7 @@ namespace {
 
 // Qt's own provider asks the MIME database about the file, which reads it when the name does
 // not settle its type.
-class CNameIconProvider : public QFileIconProvider {
+class NameIconProvider : public QFileIconProvider {
 public:
     using QFileIconProvider::icon;
 
@@ -45,7 +45,7 @@ private:
 
 QAbstractFileIconProvider* ShellIconProvider() {
     // One provider for the process: it caches the icons of file types.
-    static CNameIconProvider s_provider;
+    static NameIconProvider s_provider;
     return &s_provider;
 }
 

@@ -7,9 +7,9 @@
 // 100 ms. A join counts as stalled after 1 s without a byte moved.
 // With "--banner host:port" instead, it joins nothing: the window loads its banner from that
 // host and is closed as soon as the load has started, while it is under way.
-#include "app/CHelpWindow.h"
 #include "app/CVantrelApp.h"
 #include "app/CVantrelDlg.h"
+#include "app/HelpWindow.h"
 #include "banner/CExplorer1.h"
 #include "banner/MakerSite.h"
 #include "listview/CFlatListCtrl.h"
@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
                 WaitUntil("the banner's load starts", [&] { // it makes the pane's loader
                     const QObjectList& kids = dlg.Banner()->children();
                     return std::any_of(kids.begin(), kids.end(),
-                                       [](QObject* o) { return o->inherits("CBannerLoader"); });
+                                       [](QObject* o) { return o->inherits("BannerLoader"); });
                 });
             } else {
                 dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();

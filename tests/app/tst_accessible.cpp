@@ -1,7 +1,7 @@
 // What a screen reader gets from the main window, read through Qt's accessibility interfaces.
-#include "app/CHelpWindow.h"
 #include "app/CVantrelDlg.h"
-#include "banner/CBannerLayout.h"
+#include "app/HelpWindow.h"
+#include "banner/BannerLayout.h"
 #include "banner/CExplorer1.h"
 #include "listview/CFlatListCtrl.h"
 #include "platform/widgets/CStatusBarCtrl.h"
@@ -295,7 +295,7 @@ private slots:
     void pagesReadAtTheCaret() {
         QFETCH(bool, banner);
         CVantrelDlg dlg;
-        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        HelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
         QWidget* window = banner ? static_cast<QWidget*>(&dlg) : &help;
         auto* view = banner ? dlg.Banner()->GetView() : help.findChild<QTextBrowser*>("helpPage");
         window->show();
@@ -307,7 +307,7 @@ private slots:
         view->setLineWrapColumnOrWidth(50); // "Second line" wraps
         view->show();
         view->setFocus();
-        const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+        const auto* layout = qobject_cast<BannerLayout*>(view->document()->documentLayout());
         QVERIFY(!banner || QTest::qWaitFor([&] { return layout->IsCurrent(); }));
         QAccessibleInterface* page = QAccessible::queryAccessibleInterface(view);
         QCOMPARE(page->role(), QAccessible::Document);
@@ -353,7 +353,7 @@ private slots:
 
     // The contents follow the page shown without taking the focus away from it.
     void helpFocusEventsOnlyForFocus() {
-        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        HelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
         help.show();
         QVERIFY(QTest::qWaitForWindowExposed(&help));
         if (!BridgeActive())

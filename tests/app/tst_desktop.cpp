@@ -32,7 +32,7 @@ bool ShowActive(QWidget& w) {
 }
 
 // What a box looked like while it was up.
-struct CBoxSeen {
+struct BoxSeen {
     bool shown = false;
     QWindow* transientParent = nullptr;
     Qt::WindowModality modality = Qt::ApplicationModal;
@@ -44,8 +44,8 @@ struct CBoxSeen {
 };
 
 // Counts the mouse presses that reach a widget.
-struct CPressCounter : QObject {
-    explicit CPressCounter(QWidget* w) { w->installEventFilter(this); }
+struct PressCounter : QObject {
+    explicit PressCounter(QWidget* w) { w->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
         count += e->type() == QEvent::MouseButtonPress;
         return false;
@@ -53,7 +53,7 @@ struct CPressCounter : QObject {
     int count = 0;
 };
 
-CTopLevelWatch WatchNextBox(CBoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
+CTopLevelWatch WatchNextBox(BoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
     return WhenBoxShown([&seen, more](QMessageBox* box) {
         seen.shown = true;
         seen.transientParent =
@@ -102,14 +102,14 @@ private slots:
             QVERIFY(list->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         QVERIFY(ShowActive(dlg));
 
-        CBoxSeen seen;
+        BoxSeen seen;
         QString shownText;
         bool windowStillUsable = false;
         const CTopLevelWatch watch = WatchNextBox(seen, [&](QMessageBox* box) {
             shownText = box->text();
             // The window under the box still takes a click (a modal box would have it
             // dropped on the way), and the box stays up.
-            CPressCounter presses(list->viewport());
+            PressCounter presses(list->viewport());
             ClickThroughWindow(list->viewport());
             windowStillUsable = presses.count == 1 && box->isVisible();
         });
@@ -153,7 +153,7 @@ private slots:
         other.resize(200, 100);
         QVERIFY(ShowActive(other));
 
-        CBoxSeen seen;
+        BoxSeen seen;
         const CTopLevelWatch watch = WatchNextBox(seen);
         MessageBox(nullptr, "Where am I?", "Vantrel", MB_OK);
         QVERIFY(seen.shown);
@@ -177,7 +177,7 @@ private slots:
         CVantrelDlg dlg;
         AfxSetMainWnd(&dlg);
         QVERIFY(ShowActive(dlg));
-        CBoxSeen seen;
+        BoxSeen seen;
         QString caption;
         const CTopLevelWatch watch =
             WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });

@@ -41,7 +41,7 @@ const QString kSuccess = QStringLiteral("Joining files was successfully complete
 
 // A file URI for a path: escaped throughout, or with spaces, tabs and the bytes beyond ASCII
 // sent raw, as some file managers do ("%", "#", "?" and line ends are always escaped).
-[[maybe_unused]] QByteArray FileUri(const QByteArray& path, bool bRaw, bool bLocalhost) {
+[[maybe_unused]] QByteArray FileUriBytes(const QByteArray& path, bool bRaw, bool bLocalhost) {
     QByteArray keep("/");
     if (bRaw) {
         keep += " \t";
@@ -53,9 +53,9 @@ const QString kSuccess = QStringLiteral("Joining files was successfully complete
 
 // URI lists as the window system hands them over, bytes untouched (QMimeData::setData would
 // read them as UTF-8).
-class CRawUriList : public QMimeData {
+class RawUriList : public QMimeData {
 public:
-    explicit CRawUriList(QMap<QString, QByteArray> lists) : m_lists(std::move(lists)) {}
+    explicit RawUriList(QMap<QString, QByteArray> lists) : m_lists(std::move(lists)) {}
     QStringList formats() const override { return m_lists.keys(); }
     bool hasFormat(const QString& format) const override { return m_lists.contains(format); }
 
@@ -162,7 +162,7 @@ void TestFileNames::droppedNamesJoinExactly() {
         const QByteArray content = PatternBytes(3000 + i * 1111, quint32(i + 1));
         WriteBytesNamed(Bytes(names[i]), content);
         expected += content;
-        uris += FileUri(Bytes(names[i]), raw, localhost) + "\r\n";
+        uris += FileUriBytes(Bytes(names[i]), raw, localhost) + "\r\n";
     }
     // Local names that cannot be opened as given are named in one box, after the drop.
     uris += "# a comment line\r\nfile://elsewhere.example/x.bin\r\nfile:///a%00b.bin\r\n";
@@ -175,9 +175,9 @@ void TestFileNames::droppedNamesJoinExactly() {
                      '\n';
         lists = {{"text/uri-list", lossy}, {"libfm/files", uris}};
     }
-    const CRawUriList data(lists);
+    const RawUriList data(lists);
 
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
     CFlatListCtrl* list = m_dlg->FileList();
     QVERIFY(DropOnto(*list, data, Qt::CopyAction).dropAccepted);
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
@@ -242,8 +242,8 @@ void TestFileNames::noEditDuringRowDrag() {
     QVERIFY(list->IsDraggingRows());
     Mouse(QEvent::MouseMove, RowPoint(list, m_dlg, 1));
 
-    CMessageBoxRecorder boxes(IDYES);
-    CFileDialogAnswers answers;
+    MessageBoxRecorder boxes(IDYES);
+    FileDialogAnswers answers;
     answers.Next({m_dir.filePath("F")});
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(m_dir.filePath("F"))});
@@ -302,8 +302,8 @@ void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
         QCOMPARE(mkdir(Bytes("\xef\xbf\xbdt\xef\xbf\xbd").constData(), 0700), 0);
     QCOMPARE(chdir(Bytes(cwd).constData()), 0);
 
-    CMessageBoxRecorder boxes;
-    CFileDialogAnswers answers;
+    MessageBoxRecorder boxes;
+    FileDialogAnswers answers;
     answers.Next({answer.startsWith("\ufffd") ? m_dir.filePath(answer) : answer});
     QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 1);

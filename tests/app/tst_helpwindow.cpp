@@ -1,7 +1,7 @@
 // The help window: found from the executable's folder whatever the current directory, in the
 // installed layout or beside the executable, with the contents tree beside the first page;
 // missing or damaged help files reported in it.
-#include "app/CHelpWindow.h"
+#include "app/HelpWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +29,7 @@ bool CopyHelpTo(const QString& folder) {
            QFile::copy(QDir(kBuiltHelpDir).filePath(kHelpFile), QDir(folder).filePath(kHelpFile));
 }
 
-void CloseHelp(CHelpWindow* window) {
+void CloseHelp(HelpWindow* window) {
     if (window)
         window->close(); // deletes itself
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -67,7 +67,7 @@ void TestHelpWindow::init() {
 
 void TestHelpWindow::cleanup() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        CloseHelp(qobject_cast<CHelpWindow*>(w));
+        CloseHelp(qobject_cast<HelpWindow*>(w));
     m_pInstall.reset();
     QDir::setCurrent(m_strStartDir);
 }
@@ -101,7 +101,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
     }
     QVERIFY(QDir::currentPath() != QDir(folder).absolutePath());
 
-    CHelpWindow* window = CHelpWindow::ShowHelpContents(folder);
+    HelpWindow* window = HelpWindow::ShowHelpContents(folder);
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY2(window->IsHelpLoaded(), qPrintable(window->ErrorText()));
@@ -137,7 +137,7 @@ void TestHelpWindow::opensAtContentsFromAnyDirectory() {
 }
 
 void TestHelpWindow::contentsTreeNavigates() {
-    CHelpWindow* window = CHelpWindow::ShowHelpContents(kBinDir);
+    HelpWindow* window = HelpWindow::ShowHelpContents(kBinDir);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTreeWidget* tree = window->ContentsTree();
     auto* page = window->findChild<QTextBrowser*>(QStringLiteral("helpPage"));
@@ -165,12 +165,12 @@ void TestHelpWindow::contentsTreeNavigates() {
 }
 
 void TestHelpWindow::secondOpenReusesWindow() {
-    CHelpWindow* first = CHelpWindow::ShowHelpContents(kBinDir);
+    HelpWindow* first = HelpWindow::ShowHelpContents(kBinDir);
     QVERIFY(QTest::qWaitForWindowExposed(first));
     first->findChild<QTextBrowser*>(QStringLiteral("helpPage"))
         ->setSource(QUrl(QStringLiteral("joining.html")));
     QCOMPARE(first->CurrentPage().fileName(), QStringLiteral("joining.html"));
-    CHelpWindow* second = CHelpWindow::ShowHelpContents(kBinDir);
+    HelpWindow* second = HelpWindow::ShowHelpContents(kBinDir);
     QCOMPARE(second, first);
     QCOMPARE(second->CurrentPage().fileName(), QStringLiteral("index.html"));
 }
@@ -207,7 +207,7 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     }
     const QStringList before = dir.entryList(QDir::Files);
 
-    CHelpWindow* window = CHelpWindow::ShowHelpContents(exeFolder);
+    HelpWindow* window = HelpWindow::ShowHelpContents(exeFolder);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY(!window->IsHelpLoaded());
     auto* error = window->findChild<QLabel*>(QStringLiteral("helpError"));
@@ -233,7 +233,7 @@ void TestHelpWindow::reportsMissingOrDamagedHelp() {
     // Once the files are back, asking again shows the help.
     QFile::remove(dir.filePath(kHelpFile));
     QVERIFY(CopyHelpTo(dir.path()));
-    CHelpWindow* again = CHelpWindow::ShowHelpContents(exeFolder);
+    HelpWindow* again = HelpWindow::ShowHelpContents(exeFolder);
     QVERIFY(QTest::qWaitForWindowExposed(again));
     QVERIFY2(again->IsHelpLoaded(), qPrintable(again->ErrorText()));
 }

@@ -118,7 +118,7 @@ private slots:
         QVERIFY(frame.width() > area.width() || frame.right() <= area.right());
         QVERIFY(frame.height() > area.height() || frame.bottom() <= area.bottom());
         dlg.GetCommandAction(ID_HELP_CONTENTS)->trigger();
-        QWidget* help = FindTopLevel("CHelpWindow");
+        QWidget* help = FindTopLevel("HelpWindow");
         QVERIFY(help != nullptr && QTest::qWaitForWindowExposed(help));
         QVERIFY2(area.contains(help->frameGeometry()),
                  qPrintable(QString("%1 x %2")

@@ -100,7 +100,7 @@ void TestJoinRoad::cleanup() {
 }
 
 void TestJoinRoad::ChooseOutput(const QString& name) {
-    CFileDialogAnswers answers;
+    FileDialogAnswers answers;
     answers.Next({Path(name)});
     QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 1);
@@ -174,7 +174,7 @@ void TestJoinRoad::wholeRoad() {
 void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
     m_dlg->SetOutputFile(Path("out.bin"));
     m_dlg->UpdateData(false);
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text,
@@ -189,7 +189,7 @@ void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
 void TestJoinRoad::joinWithoutOutputAnsweredNo() {
     WriteFile(Path("in.bin"), "x");
     QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
-    CMessageBoxRecorder boxes(IDNO);
+    MessageBoxRecorder boxes(IDNO);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("Output file name was not specified. Would you like to "
@@ -202,8 +202,8 @@ void TestJoinRoad::joinWithoutOutputAnsweredNo() {
 void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     WriteFile(Path("in.bin"), "x");
     QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
-    CMessageBoxRecorder boxes(IDYES);
-    CFileDialogAnswers chooser; // no answer: cancelled
+    MessageBoxRecorder boxes(IDYES);
+    FileDialogAnswers chooser; // no answer: cancelled
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(chooser.calls.size(), 1);
     QCOMPARE(boxes.calls.size(), 2);
@@ -252,7 +252,7 @@ void TestJoinRoad::chooserNamesTheOutput() {
         });
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     } else {
-        CFileDialogAnswers chooser;
+        FileDialogAnswers chooser;
         chooser.Next({typed});
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
@@ -278,12 +278,12 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
     if (m_dlg->FileList()->AddFileRow(pipe) < 0)
         QSKIP("the shell gives no icon for a pipe, so it cannot be listed");
     ChooseOutput("first.bin");
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(CJoinThread::LiveCount(), 1);
 
     {
-        CFileDialogAnswers chooser; // cancelled
+        FileDialogAnswers chooser; // cancelled
         QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
     }
@@ -356,8 +356,8 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     for (int i = 0; i < rowsBefore; ++i)
         QVERIFY(m_dlg->FileList()->AddFileRow(Path("filler.bin")) >= 0);
 
-    CMessageBoxRecorder boxes;
-    CFileDialogAnswers addFiles;
+    MessageBoxRecorder boxes;
+    FileDialogAnswers addFiles;
     addFiles.Next(rowsBefore == 499 ? QStringList{Path("one.bin"), Path("two.bin")}
                                     : QStringList{Path("one.bin")});
     ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
@@ -400,8 +400,8 @@ void TestJoinRoad::addFilesTakesNamesAsTheSystemGivesThem() {
     std::ofstream(exact, std::ios::binary).write(data.constData(), data.size());
     const auto removeInput = qScopeGuard([&] { std::filesystem::remove(exact); });
 
-    CMessageBoxRecorder boxes;
-    CFileDialogAnswers addFiles;
+    MessageBoxRecorder boxes;
+    FileDialogAnswers addFiles;
     addFiles.Next({path});
     ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
     QCOMPARE(m_dlg->FileList()->GetItemCount(), device ? 0 : 1);
@@ -425,7 +425,7 @@ void TestJoinRoad::dialogsStartWhereTheLastChoiceWas() {
     QVERIFY(QDir(m_dir.path()).mkpath("A"));
     WriteFile(Path("A/one.bin"), "1");
     const QString folder = QDir(Path("A")).absolutePath();
-    CFileDialogAnswers answers;
+    FileDialogAnswers answers;
     answers.Next({Path("A/one.bin")});
     answers.Next({}); // cancelled: the folder stays
     answers.Next({"out.bin"});
@@ -441,7 +441,7 @@ void TestJoinRoad::dialogsStartWhereTheLastChoiceWas() {
 
 void TestJoinRoad::newList() {
     CFlatListCtrl* list = m_dlg->FileList();
-    CMessageBoxRecorder boxes(IDYES);
+    MessageBoxRecorder boxes(IDYES);
     m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     QVERIFY(boxes.calls.isEmpty()); // nothing to lose, nothing asked
 
@@ -470,7 +470,7 @@ void TestJoinRoad::newList() {
 
 void TestJoinRoad::removeFiles() {
     CFlatListCtrl* list = m_dlg->FileList();
-    CMessageBoxRecorder boxes(IDYES);
+    MessageBoxRecorder boxes(IDYES);
     m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
@@ -609,7 +609,7 @@ void TestJoinRoad::closingDuringALongJoin() {
     for (const QString& input : inputs)
         args << path(input);
 
-    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, args, endWithinMs);
+    const HelperRun run = RunPastWindowClose(APPEXIT_HELPER, args, endWithinMs);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);

@@ -18,7 +18,7 @@
 
 namespace {
 
-struct CShownWindow {
+struct ShownWindow {
     CVantrelDlg dlg;
     bool Show() {
         dlg.show();
@@ -61,7 +61,7 @@ private slots:
     void tabWalksTheWindow() {
         QFETCH(bool, backwards);
         QFETCH(QStringList, walk);
-        CShownWindow w;
+        ShownWindow w;
         QVERIFY(w.dlg.FileList()->AddFileRow(QCoreApplication::applicationFilePath()) == 0);
         QVERIFY(w.Show());
         QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST")); // where the window starts
@@ -85,7 +85,7 @@ private slots:
     }
     void enterPressesTheFocusedButton() {
         QFETCH(int, key);
-        CShownWindow w;
+        ShownWindow w;
         QVERIFY(w.Show());
         QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST"));
         w.Key(Qt::Key_Tab);
@@ -118,7 +118,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(QStringList, rowsAfter);
         QTemporaryDir dir;
-        CShownWindow w;
+        ShownWindow w;
         CFlatListCtrl* list = w.dlg.FileList();
         for (const QString name : {"a", "b", "c"}) {
             WriteFile(dir.filePath(name), name.toUtf8());
@@ -147,7 +147,7 @@ private slots:
     }
     void menuBarFromTheKeyboard() {
         QFETCH(int, key);
-        CShownWindow w;
+        ShownWindow w;
         QVERIFY(w.Show());
         QMenuBar* bar = w.dlg.GetMenuBar();
         QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST"));
@@ -183,7 +183,7 @@ private slots:
         QTRY_VERIFY(bar->hasFocus());
         w.Key(Qt::Key_Down);
         QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(file->menu()));
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         auto* menu = static_cast<QMenu*>(QApplication::activePopupWidget());
         QCOMPARE(menu->activeAction()->text(), QString("New"));
         QTest::keyClick(menu, Qt::Key_Down);
@@ -196,7 +196,7 @@ private slots:
     }
 
     void escapeLeavesTheMenuBar() {
-        CShownWindow w;
+        ShownWindow w;
         QVERIFY(w.Show());
         w.dlg.findChild<QLineEdit*>("IDC_OUTPUT_FILE")->setFocus();
         QTRY_COMPARE(FocusName(), QString("IDC_OUTPUT_FILE"));

@@ -1,7 +1,7 @@
 // The main window as a user meets it: its menu, toolbar, status bar, list column, fixed size,
 // and the keys and commands that end it or reach its handlers.
-#include "app/CHelpWindow.h"
 #include "app/CVantrelDlg.h"
+#include "app/HelpWindow.h"
 #include "banner/CAboutDlg.h"
 #include "banner/CExplorer1.h"
 #include "listview/CFlatListCtrl.h"
@@ -94,7 +94,7 @@ void TestMainWindow::menuEntriesAndIds() {
     // A toolbar button triggers the same action as its menu entry; all are always enabled.
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    CMessageBoxRecorder boxes(IDNO);
+    MessageBoxRecorder boxes(IDNO);
     for (UINT id :
          {ID_FILE_NEWLIST, ID_FILE_ADDFILES, ID_FILE_REMOVEFILES, ID_ACTION_JOIN, ID_HELP_ABOUT}) {
         QToolButton* button = ToolButtonFor(dlg.ToolBar(), id);
@@ -158,7 +158,7 @@ void TestMainWindow::commandsReachTheirHandlers() {
         } else if (QWidget* about = FindTopLevel("CAboutDlg")) {
             seen = "about box: " + about->windowTitle();
             about->close();
-        } else if (FindTopLevel("CHelpWindow")) {
+        } else if (FindTopLevel("HelpWindow")) {
             seen = "help window";
         }
     });

@@ -22,7 +22,7 @@
 
 namespace {
 
-struct CWindowWithFiles {
+struct WindowWithFiles {
     CVantrelDlg dlg;
     QTemporaryDir dir;
     CFlatListCtrl* list = dlg.FileList();
@@ -109,7 +109,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(QString, order);
         QFETCH(QList<int>, selectedAfter);
-        CWindowWithFiles w;
+        WindowWithFiles w;
         QVERIFY(w.Fill("abcdef"));
         const int current = selected.last();
         const QString currentFile = w.Order().mid(current, 1);
@@ -140,7 +140,7 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(int, current);
         QFETCH(QList<int>, selected);
-        CWindowWithFiles w;
+        WindowWithFiles w;
         QVERIFY(w.Fill("abcdef"));
         // Row 2 reached by the keys, so Shift extends from it.
         w.Key(Qt::Key_Home, Qt::NoModifier);
@@ -154,7 +154,7 @@ private slots:
     }
 
     void joinFollowsTheOrderMadeByKeys() {
-        CWindowWithFiles w;
+        WindowWithFiles w;
         QVERIFY(w.Fill("abc"));
         w.Select({2}, 2);
         w.Key(Qt::Key_Home, Qt::AltModifier); // c a b
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(w.Order(), QString("cab"));
         // The output chosen from the keyboard too: Tab to "..." and Space.
         const QString output = w.dir.filePath("out.bin");
-        CFileDialogAnswers answers;
+        FileDialogAnswers answers;
         answers.Next({output});
         w.Key(Qt::Key_Tab, Qt::NoModifier);
         w.Key(Qt::Key_Tab, Qt::NoModifier);
@@ -200,11 +200,11 @@ private slots:
         QFETCH(int, presses);
         QFETCH(QString, order);
         QFETCH(QString, description);
-        CWindowWithFiles byKey, byClick, byAction;
+        WindowWithFiles byKey, byClick, byAction;
         QAccessibleInterface* cell = HeaderCell(byKey.list);
         QVERIFY(cell != nullptr);
         QCOMPARE(cell->text(QAccessible::Description), QString("Not sorted"));
-        for (CWindowWithFiles* w : {&byKey, &byClick, &byAction})
+        for (WindowWithFiles* w : {&byKey, &byClick, &byAction})
             QVERIFY(w->Fill("bBaA"));
         for (int i = 0; i < presses; ++i) {
             byKey.Key(Qt::Key_S, Qt::AltModifier);
@@ -220,7 +220,7 @@ private slots:
             QTRY_VERIFY(byAction.Order() != before);
         }
         QTRY_COMPARE(byAction.Order(), order);
-        for (CWindowWithFiles* w : {&byKey, &byClick, &byAction}) {
+        for (WindowWithFiles* w : {&byKey, &byClick, &byAction}) {
             QCOMPARE(w->Order(), order);
             bool bAscending = false;
             QCOMPARE(w->list->GetHeaderCtrl()->GetSortIndicator(&bAscending), 0);

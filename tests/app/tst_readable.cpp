@@ -2,8 +2,8 @@
 // About box's link, the help pages' texts and links, the list's focus frame), the About box
 // by keyboard and for a screen reader, the help window's names and pane key, and toolbar
 // presses through the accessibility interface that return before their dialog opens.
-#include "app/CHelpWindow.h"
 #include "app/CVantrelDlg.h"
+#include "app/HelpWindow.h"
 #include "banner/CAboutDlg.h"
 #include "banner/CExplorer1.h"
 #include "listview/CFlatListCtrl.h"
@@ -195,7 +195,7 @@ private slots:
     void helpPagesReadInEveryPalette() {
         QFETCH(QString, palette);
         UsePalette(palette);
-        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        HelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
         QVERIFY2(help.IsHelpLoaded(), qPrintable(help.ErrorText()));
         auto* page = help.findChild<QTextBrowser*>("helpPage");
         help.show();
@@ -229,7 +229,7 @@ private slots:
     }
 
     void helpWindowNamesAndPaneKey() {
-        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        HelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
         QVERIFY(help.IsHelpLoaded());
         help.show();
         QVERIFY(QTest::qWaitForWindowActive(&help));
@@ -360,7 +360,7 @@ private slots:
         QFETCH(QString, control);
         UsePalette(palette);
         CVantrelDlg dlg;
-        CHelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
+        HelpWindow help(QStringLiteral(VANTREL_BIN_DIR));
         QWidget* window = control.startsWith("help") ? static_cast<QWidget*>(&help) : &dlg;
         window->show();
         QVERIFY(QTest::qWaitForWindowActive(window));

@@ -36,8 +36,8 @@ bool HasPixel(QWidget* widget, const QColor& color) {
 }
 
 // A dialog with labels that carry control ids, for links made by hand.
-struct CLinkDialog {
-    CLinkDialog() {
+struct LinkDialog {
+    LinkDialog() {
         for (int i = 0; i < 2; ++i) {
             labels[i] = new QLabel(&dlg);
             labels[i]->setGeometry(10, 10 + 30 * i, 200, 20);
@@ -236,7 +236,7 @@ void TestAboutDlg::emptyTargetOpensTheVisibleText() {
     QFETCH(QString, text);
     QFETCH(QString, target);
     QFETCH(QString, opened);
-    CLinkDialog d;
+    LinkDialog d;
     d.labels[0]->setText(text);
     CStaticLink link(target);
     QVERIFY(link.SubclassDlgItem(2000, &d.dlg));
@@ -291,7 +291,7 @@ void TestAboutDlg::handCursorTriedOncePerProcess() {
             return std::nullopt;
         return QCursor(Qt::PointingHandCursor);
     });
-    CLinkDialog d;
+    LinkDialog d;
     CStaticLink first("http://a.example/");
     CStaticLink second("http://b.example/");
     QVERIFY(first.SubclassDlgItem(2000, &d.dlg));
@@ -320,7 +320,7 @@ void TestAboutDlg::selfDeletionFollowsTheFlag_data() {
 
 void TestAboutDlg::selfDeletionFollowsTheFlag() {
     QFETCH(bool, selfDelete);
-    auto* d = new CLinkDialog;
+    auto* d = new LinkDialog;
     QPointer<CStaticLink> link = new CStaticLink(QString(), selfDelete);
     QVERIFY(link->SubclassDlgItem(2000, &d->dlg));
     delete d;

@@ -2,8 +2,8 @@
 // pictures, the host's settings take away context menu, border and scroll bars, links open
 // through the desktop, and no failure of the server holds up or troubles the main window.
 #include "app/CVantrelDlg.h"
-#include "banner/CBannerLayout.h"
-#include "banner/CBannerLoader.h"
+#include "banner/BannerLayout.h"
+#include "banner/BannerLoader.h"
 #include "banner/CExplorer1.h"
 #include "banner/CWebCtrlInterFace.h"
 #include "banner/MakerSite.h"
@@ -11,9 +11,9 @@
 #include "platform/core/UiThread.h"
 #include "platform/widgets/ShellOpen.h"
 #include "res/resource.h"
-#include "tests/support/CLocalHttpServer.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/HostilePages.h"
+#include "tests/support/LocalHttpServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <QAction>
@@ -61,8 +61,8 @@ QRgb CentrePixel(QWidget* widget) {
 }
 
 // A pane of the main window's size in a window of its own, with or without a host.
-struct CPaneHolder {
-    explicit CPaneHolder(const Host& host) {
+struct PaneHolder {
+    explicit PaneHolder(const Host& host) {
         window.resize(200, 100);
         pane = new CExplorer1(&window);
         pane->setGeometry(10, 10, 64, 26);
@@ -92,9 +92,9 @@ bool RequestContextMenu(QWidget* window, QTextBrowser* view, bool byKey) {
 }
 
 // Sets the server up as the row says; returns the host the banner is to be loaded from.
-QString Serve(const QString& server, CLocalHttpServer* pHttp, QTcpServer* pClosed) {
+QString Serve(const QString& server, LocalHttpServer* pHttp, QTcpServer* pClosed) {
     constexpr qint64 k100MB = 100 * 1000 * 1000;
-    CLocalHttpServer& http = *pHttp;
+    LocalHttpServer& http = *pHttp;
     if (server == "none") {
         pClosed->listen(QHostAddress::LocalHost, 0);
         return QStringLiteral("127.0.0.1:%1").arg(pClosed->serverPort());
@@ -115,7 +115,7 @@ QString Serve(const QString& server, CLocalHttpServer* pHttp, QTcpServer* pClose
         http.Serve("/bnvtl.html", "text/html", Page("<img src=\"pic.png\"><p>Vantrel</p>"));
         http.NeverAnswer("/pic.png");
     } else if (server.startsWith("corpus: ")) {
-        for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
+        for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
             if (page.name != server.mid(8))
                 continue;
             http.Serve("/bnvtl.html", "text/html", page.html);
@@ -200,10 +200,10 @@ void TestBanner::pageShownOnceWithItsPicture() {
     QVERIFY(QDir::setCurrent(work.path()));
     const auto restore = qScopeGuard([&oldDir] { QDir::setCurrent(oldDir); });
     WriteFile(work.filePath("picture:0@2x"), Png({200, 100}, kGreen));
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", Page(body));
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
-    CPaneHolder holder(CWebCtrlInterFace{});
+    PaneHolder holder(CWebCtrlInterFace{});
     QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
     QVERIFY(holder.pane->GetView()->isHidden());
     holder.pane->Navigate(server.Url("/bnvtl.html"));
@@ -216,12 +216,12 @@ void TestBanner::pageShownOnceWithItsPicture() {
 }
 
 void TestBanner::linkInThePageOpensThroughTheDesktop() {
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
                  "<body vlink=#00a000><a href=\"/offer.html\"><img src=\"pic.png\" width=200 "
                  "height=100>Offer</a> <a href=\"/other.html\">Other</a></body>");
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
-    CPaneHolder holder(CWebCtrlInterFace{});
+    PaneHolder holder(CWebCtrlInterFace{});
     holder.pane->Navigate(server.Url("/bnvtl.html"));
     QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
     QWidget* viewport = holder.pane->GetView()->viewport();
@@ -240,7 +240,7 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
 
     // By the keyboard as well: Tab marks the first link on the painted page, Return opens it.
     QTextBrowser* view = holder.pane->GetView();
-    const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+    const auto* layout = qobject_cast<BannerLayout*>(view->document()->documentLayout());
     QTRY_VERIFY(layout->IsCurrent()); // repainted in the visited colour
     view->setFocus();
     view->setTextCursor(QTextCursor(view->document())); // from the page's start
@@ -267,9 +267,9 @@ void TestBanner::contextMenuAsTheHostSays_data() {
 void TestBanner::contextMenuAsTheHostSays() {
     QFETCH(Host, host);
     QFETCH(bool, byKey);
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", Page("<p>Join files faster</p>"));
-    CPaneHolder holder(host);
+    PaneHolder holder(host);
     QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
     holder.pane->Navigate(server.Url("/bnvtl.html"));
     QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
@@ -297,11 +297,11 @@ void TestBanner::borderAndScrollBarsAsTheHostSays_data() {
 void TestBanner::borderAndScrollBarsAsTheHostSays() {
     QFETCH(Host, host);
     QFETCH(QString, when);
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
                  Page("<img src=\"big.png\" width=600 height=400><p>more below</p>"));
     server.Serve("/big.png", "image/png", Png({600, 400}, kGreen));
-    CPaneHolder holder(when == "before navigation" ? host : Host());
+    PaneHolder holder(when == "before navigation" ? host : Host());
     if (when == "deleted before navigation") {
         auto owned = std::make_unique<CWebCtrlInterFace>(*host);
         holder.pane->SetHost(*owned);
@@ -320,7 +320,7 @@ void TestBanner::borderAndScrollBarsAsTheHostSays() {
     QCOMPARE(view->horizontalScrollBar()->isVisible(), scrollBars);
     QCOMPARE(view->verticalScrollBar()->isVisible(), scrollBars);
     // Without frame and scroll bars the page reaches every edge of the pane.
-    const auto* layout = qobject_cast<CBannerLayout*>(view->document()->documentLayout());
+    const auto* layout = qobject_cast<BannerLayout*>(view->document()->documentLayout());
     QTRY_VERIFY(layout->IsCurrent());
     const QImage image = holder.pane->grab().toImage();
     QCOMPARE(QColor(image.pixel(0, 0)) == kGreen, !frame);
@@ -362,7 +362,7 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     QFETCH(QString, server);
     QFETCH(bool, shown);
 
-    CLocalHttpServer http;
+    LocalHttpServer http;
     QTcpServer closed;
     const QString host = Serve(server, &http, &closed);
     QTemporaryDir dir;
@@ -370,11 +370,11 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     WriteFile(input, PatternBytes(100000, 3));
     SetMakerSiteHostForTesting(host); // the window loads its banner from there
     CVantrelDlg dlg;
-    dlg.Banner()->SetLoadLimits(CBannerLoader::kDefaultMaxBytes, 1500);
+    dlg.Banner()->SetLoadLimits(BannerLoader::kDefaultMaxBytes, 1500);
     AfxSetMainWnd(&dlg);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
 
     // While the banner loads, commands and a whole join work.
     dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
@@ -409,7 +409,7 @@ void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes() {
     // The window closes as soon as its banner's load has started, with the load under way; the
     // program must not wait for the server or a request.
     QFETCH(QString, server);
-    CLocalHttpServer http;
+    LocalHttpServer http;
     QTcpServer closed;
     const QString host = Serve(server, &http, &closed);
 #ifdef __SANITIZE_ADDRESS__
@@ -417,7 +417,7 @@ void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes() {
 #else
     constexpr int kEndWithinMs = 1000;
 #endif
-    const CHelperRun run = RunPastWindowClose(APPEXIT_HELPER, {"--banner", host}, kEndWithinMs);
+    const HelperRun run = RunPastWindowClose(APPEXIT_HELPER, {"--banner", host}, kEndWithinMs);
     QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
 }

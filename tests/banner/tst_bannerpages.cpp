@@ -5,18 +5,18 @@
 // load waits for the window's first paint.
 #include "app/CVantrelDlg.h"
 #include "banner/BannerFonts.h"
+#include "banner/BannerLayout.h"
 #include "banner/BannerLimits.h"
-#include "banner/CBannerLayout.h"
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerSanitizer.h"
 #include "banner/CExplorer1.h"
 #include "banner/MakerSite.h"
 #include "listview/CFlatListCtrl.h"
 #include "platform/core/UiThread.h"
 #include "platform/widgets/ShellOpen.h"
 #include "res/resource.h"
-#include "tests/support/CLocalHttpServer.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/HostilePages.h"
+#include "tests/support/LocalHttpServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -63,13 +63,13 @@ qint64 ResetPeakRss() {
 }
 
 // Counts every open of the watched files.
-class CCanaryWatch {
+class CanaryWatch {
 public:
-    explicit CCanaryWatch(const QStringList& paths) : m_fd(inotify_init1(IN_NONBLOCK)) {
+    explicit CanaryWatch(const QStringList& paths) : m_fd(inotify_init1(IN_NONBLOCK)) {
         for (const QString& path : paths)
             m_nWatched += inotify_add_watch(m_fd, QFile::encodeName(path), IN_OPEN) >= 0 ? 1 : 0;
     }
-    ~CCanaryWatch() { close(m_fd); }
+    ~CanaryWatch() { close(m_fd); }
     int Watched() const { return m_nWatched; }
     int Opens() {
         alignas(inotify_event) char buffer[4096];
@@ -91,7 +91,7 @@ private:
 };
 
 // A pane of the main window's size in a window of its own.
-struct CLoadedPane {
+struct LoadedPane {
     QWidget window;
     CExplorer1* pane = new CExplorer1(&window);
 
@@ -106,7 +106,7 @@ struct CLoadedPane {
 };
 
 // Shows only pictures it is handed, as the pane's document does.
-class CBlankPictures : public QTextDocument {
+class BlankPictures : public QTextDocument {
 public:
     using QTextDocument::QTextDocument;
 
@@ -160,7 +160,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle_data() {
     QTest::addColumn<QByteArray>("html");
     QTest::addColumn<CFiles>("files");
     QTest::addColumn<bool>("everyLetterShown");
-    for (const CHostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
+    for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
         QTest::newRow(qPrintable(page.name)) << page.html << page.files << page.bEveryLetterShown;
 }
 
@@ -175,11 +175,11 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     QVERIFY(QDir().mkdir("data:"));
     for (const char* name : {"canary", "data:,canary", "data:canary", "data:/canary"})
         WriteFile(work.filePath(QString::fromUtf8(name)), "canary");
-    CCanaryWatch canaries({work.filePath("canary"), work.filePath("data:,canary"),
-                           work.filePath("data:canary"), work.filePath("data:/canary")});
+    CanaryWatch canaries({work.filePath("canary"), work.filePath("data:,canary"),
+                          work.filePath("data:canary"), work.filePath("data:/canary")});
     QCOMPARE(canaries.Watched(), 4);
 
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", kPlainPage);
     server.Serve("/hostile.html", "text/html", html);
     for (auto it = files.cbegin(); it != files.cend(); ++it)
@@ -216,7 +216,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     const double uiMs = ThreadCpuMs() - cpuBefore - probeCpuMs;
     const qint64 growth = StatusBytes("VmHWM:") - rssBefore;
     // What stays is the page's pictures and its painting, nothing of the layout.
-    auto* shown = static_cast<CBannerDocument*>(pane->GetView()->document());
+    auto* shown = static_cast<BannerDocument*>(pane->GetView()->document());
     const QSizeF painted = shown->documentLayout()->documentSize() * pane->devicePixelRatioF();
     qint64 kept =
         StatusBytes("VmRSS:") - rssBefore - qint64(painted.width()) * 4 * qint64(painted.height());
@@ -263,7 +263,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
         QCOMPARE(drawn.toPlainText(), page.toPlainText());
 
     // The window still answers: a menu command and a whole join.
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
     dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
     QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
@@ -310,7 +310,7 @@ void TestBannerPages::picturesChosenInDocumentOrder_data() {
 void TestBannerPages::picturesChosenInDocumentOrder() {
     QFETCH(QByteArray, body);
     QFETCH(QList<int>, fetched);
-    CLocalHttpServer server, other;
+    LocalHttpServer server, other;
     body.replace("OTHER", other.Host().toLatin1());
     body.replace("SELF", QByteArray::number(server.Port()));
     server.Serve("/bnvtl.html", "text/html", "<html><body>" + body + "</body></html>");
@@ -321,7 +321,7 @@ void TestBannerPages::picturesChosenInDocumentOrder() {
         other.Serve(QStringLiteral("/p%1.png").arg(i), "image/png", PngBytes(4, 4));
     }
     for (int run = 1; run <= 3; ++run) {
-        CLoadedPane loaded;
+        LoadedPane loaded;
         QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
         for (int i = 0; i < 20; ++i) {
             QCOMPARE(server.RequestCount(QStringLiteral("/p%1.png").arg(i)),
@@ -430,13 +430,13 @@ void TestBannerPages::documentHeldToItsBounds() {
     QFETCH(QByteArray, html);
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
-    const CBannerPage page = CBannerSanitizer::Sanitize(html, QUrl("http://e.example/b.html"));
+    const BannerPage page = BannerSanitizer::Sanitize(html, QUrl("http://e.example/b.html"));
     QVERIFY(page.bParsed);
     for (const QString& s : present)
         QVERIFY2(page.html.contains(s), qPrintable(page.html.left(2000)));
     for (const QString& s : absent)
         QVERIFY2(!page.html.contains(s), qPrintable(page.html.left(2000)));
-    for (const CBannerPicture& picture : page.pictures)
+    for (const BannerPicture& picture : page.pictures)
         QVERIFY(picture.url.isEmpty() || picture.url == QUrl("http://e.example/a.png"));
 }
 
@@ -471,7 +471,7 @@ void TestBannerPages::linksHandedToTheDesktop() {
     QFETCH(QString, href);
     QFETCH(QString, opened);
     const QUrl base("http://e.example/bnvtl.html");
-    QCOMPARE(CBannerSanitizer::SafeLink(base, href).toString(QUrl::FullyEncoded), opened);
+    QCOMPARE(BannerSanitizer::SafeLink(base, href).toString(QUrl::FullyEncoded), opened);
 
     // And through the pane, clicked.
     QList<QUrl> desktop;
@@ -479,15 +479,15 @@ void TestBannerPages::linksHandedToTheDesktop() {
         desktop << url;
         return true;
     });
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
                  "<html><body><a href=\"" + href.toHtmlEscaped().toUtf8() +
                      "\"><img src=\"pic.png\" width=64 height=26></a></body></html>");
     server.Serve("/pic.png", "image/png", PngBytes(64, 26));
-    CLoadedPane loaded;
+    LoadedPane loaded;
     QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
     const QUrl pageUrl(server.Url("/bnvtl.html"));
-    const QUrl expected = CBannerSanitizer::SafeLink(pageUrl, href);
+    const QUrl expected = BannerSanitizer::SafeLink(pageUrl, href);
     // The click is handled before mouseClick returns: a link the page kept is clicked, and
     // whatever it opens has been opened.
     QSignalSpy clicked(loaded.pane->GetView(), &QTextBrowser::anchorClicked);
@@ -498,20 +498,20 @@ void TestBannerPages::linksHandedToTheDesktop() {
 }
 
 void TestBannerPages::loadStartsAfterTheFirstPaint() {
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html", kPlainPage);
     SetMakerSiteHostForTesting(server.Host());
     server.Serve("/shown.html", "text/html", kPlainPage);
     CVantrelDlg dlg;
     // While a pane that is painted loads a whole page from the same server, the window's
     // pane, not painted yet, asks for nothing.
-    CLoadedPane shown;
+    LoadedPane shown;
     QVERIFY(shown.Load(server.Url("/shown.html")));
     QCOMPARE(server.RequestCount("/shown.html"), 1);
     QCOMPARE(server.RequestCount("/bnvtl.html"), 0);
 
-    struct CFirstPaint : QObject {
-        CLocalHttpServer* server;
+    struct FirstPaint : QObject {
+        LocalHttpServer* server;
         int requestsAtPaint = -1;
         bool eventFilter(QObject*, QEvent* event) override {
             if (event->type() == QEvent::Paint && requestsAtPaint < 0)
@@ -530,12 +530,12 @@ void TestBannerPages::loadStartsAfterTheFirstPaint() {
 void TestBannerPages::tagSoupBriefly() {
     // A few seconds of what bench_bannerfuzz does for minutes.
     QTextBrowser view;
-    view.setDocument(new CBlankPictures(&view));
+    view.setDocument(new BlankPictures(&view));
     view.resize(64, 26);
     view.show();
     const auto show = [&view](quint32 seed) {
-        const CBannerPage page =
-            CBannerSanitizer::Sanitize(TagSoup(seed, 2000 + int(seed % 7) * 30000), QUrl());
+        const BannerPage page =
+            BannerSanitizer::Sanitize(TagSoup(seed, 2000 + int(seed % 7) * 30000), QUrl());
         const double before = ThreadCpuMs();
         view.setHtml(page.html);
         view.grab();
@@ -565,10 +565,10 @@ void TestBannerPages::tagSoupBriefly() {
 }
 
 void TestBannerPages::pageLookFillsThePane() {
-    CLocalHttpServer server;
+    LocalHttpServer server;
     server.Serve("/bnvtl.html", "text/html",
                  "<body style=\"margin:0;background:#ffffe0;font-size:8px\">News</body>");
-    CLoadedPane loaded;
+    LoadedPane loaded;
     QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
     const QImage shot = loaded.pane->grab().toImage();
     for (const QPoint& corner :

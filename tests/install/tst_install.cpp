@@ -17,18 +17,18 @@ namespace {
 
 const QString kAppId = QStringLiteral(VANTREL_APP_ID);
 
-struct CRun {
+struct RunResult {
     int exitCode = -1;
     QString out;
 };
 
-CRun Run(const QString& program, const QStringList& args,
-         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+RunResult Run(const QString& program, const QStringList& args,
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
-    CRun run;
+    RunResult run;
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
@@ -118,8 +118,8 @@ void TestInstall::initTestCase() {
     m_strStaged = stage + QStringLiteral("/usr");
 
     const QStringList install{QStringLiteral("--install"), QStringLiteral(VANTREL_BUILD_DIR)};
-    CRun run = Run(QStringLiteral(CMAKE_COMMAND),
-                   install + QStringList{QStringLiteral("--prefix"), m_strPrefix});
+    RunResult run = Run(QStringLiteral(CMAKE_COMMAND),
+                        install + QStringList{QStringLiteral("--prefix"), m_strPrefix});
     QVERIFY2(run.exitCode == 0, qPrintable(run.out));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -210,7 +210,7 @@ void TestInstall::installedProgramRuns() {
     if (!module.isEmpty()) {
         tree = m_root.filePath(QStringLiteral("trial"));
         QDir(tree).removeRecursively();
-        const CRun copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix, tree});
+        const RunResult copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix, tree});
         QVERIFY2(copy.exitCode == 0, qPrintable(copy.out));
         const QString file = tree + installedModule;
         const QString here = m_root.filePath(QStringLiteral("libvantrel-banner.so"));
@@ -230,8 +230,8 @@ void TestInstall::installedProgramRuns() {
         // moved aside meanwhile, so nothing can be read from where it was installed.
         tree = m_root.filePath(QStringLiteral("elsewhere/deeper/vantrel-copy"));
         QVERIFY(QDir().mkpath(QFileInfo(tree).path()));
-        const CRun copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix,
-                                                     m_root.filePath(QStringLiteral("copy"))});
+        const RunResult copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix,
+                                                          m_root.filePath(QStringLiteral("copy"))});
         QVERIFY2(copy.exitCode == 0, qPrintable(copy.out));
         QVERIFY(QDir().rename(m_root.filePath(QStringLiteral("copy")), tree));
         away = m_strPrefix + QStringLiteral(".away");
@@ -275,7 +275,7 @@ void TestInstall::validatorsAccept() {
     const QString program = QStandardPaths::findExecutable(tool);
     QVERIFY2(!program.isEmpty(), qPrintable(tool + QStringLiteral(" is missing: run "
                                                                   "scripts/install-deps")));
-    const CRun run = Run(program, args << QDir(m_strPrefix).filePath(file));
+    const RunResult run = Run(program, args << QDir(m_strPrefix).filePath(file));
     QVERIFY2(run.exitCode == 0, qPrintable(run.out));
     if (!run.out.trimmed().isEmpty())
         qInfo().noquote() << tool << "says:" << run.out.trimmed();

@@ -14,7 +14,7 @@
 
 namespace {
 
-class CNotifyTarget : public QObject {
+class NotifyTarget : public QObject {
 public:
     void OnJoinCompleted() { ++completions; }
     void OnJoinFailed(const QString& message) { failures << message; }
@@ -28,14 +28,14 @@ QByteArray Contents(const QString& path) {
 }
 
 // A worker for one join that reports to target, not started yet.
-CJoinThread* NewJoin(CNotifyTarget* target, const QStringList& inputs, const QString& output) {
+CJoinThread* NewJoin(NotifyTarget* target, const QStringList& inputs, const QString& output) {
     JoinRequest request;
     for (const QString& input : inputs)
         request.inputPaths << *FilePath::fromText(input);
     request.outputPath = *FilePath::fromText(output);
     auto* worker = new CJoinThread(request);
-    QObject::connect(worker, &CJoinThread::JoinCompleted, target, &CNotifyTarget::OnJoinCompleted);
-    QObject::connect(worker, &CJoinThread::JoinFailed, target, &CNotifyTarget::OnJoinFailed);
+    QObject::connect(worker, &CJoinThread::JoinCompleted, target, &NotifyTarget::OnJoinCompleted);
+    QObject::connect(worker, &CJoinThread::JoinFailed, target, &NotifyTarget::OnJoinFailed);
     return worker;
 }
 
@@ -59,7 +59,7 @@ private slots:
 void TestJoinCore::failureNamesTheFileAsItIsCalled() {
     const QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    CNotifyTarget window;
+    NotifyTarget window;
     const QString gone = dir.filePath(QString::fromUtf8("Übersicht – März €.bin"));
     QVERIFY(RunToEnd(NewJoin(&window, {gone}, dir.filePath("out"))));
     QCOMPARE(window.failures.size(), 1);
@@ -75,7 +75,7 @@ void TestJoinCore::completionForADestroyedWindowIsDropped() {
     QFile input(dir.filePath("in"));
     QVERIFY(input.open(QIODevice::WriteOnly) && input.write("xyz") == 3);
     input.close();
-    auto* window = new CNotifyTarget;
+    auto* window = new NotifyTarget;
     CJoinThread* worker = NewJoin(window, {input.fileName()}, dir.filePath("out"));
     delete window;
     QVERIFY(RunToEnd(worker));

@@ -590,7 +590,7 @@ void TestJoinFiles::pipeInputsGetAllTheWritersData() {
 
     for (int round = 0; round < 3; ++round) { // a lost race shows in some rounds only
         QFile::remove(output);
-        std::optional<CChildRun> writer, join;
+        std::optional<ChildRun> writer, join;
         if (writerWaitsFirst) {
             writer.emplace(PipeWriter(pipe, data));
             QTRY_VERIFY_WITH_TIMEOUT(WaitingOnPipe(writer->pid()), 10000);
@@ -632,7 +632,7 @@ void TestJoinFiles::inputSwappedForTheOutputStopsTheCopy() {
         QSKIP("cannot see where a process waits on this system");
     const QString pipe = Path("pipe");
     QVERIFY(mkfifo(Std(pipe).c_str(), 0600) == 0);
-    CChildRun join(JoinInChild(output, {pipe, second}, 1 << 20));
+    ChildRun join(JoinInChild(output, {pipe, second}, 1 << 20));
     QTRY_VERIFY_WITH_TIMEOUT(WaitingOnPipe(join.pid()), 10000);
 #else
     if (link == "symbolic")

@@ -15,7 +15,7 @@
 
 namespace {
 
-class CTestWindow : public QWidget {
+class TestWindow : public QWidget {
 public:
     void OnJoinCompleted() {
         ++completions;
@@ -28,14 +28,14 @@ public:
     std::function<void()> onCompleted;
 };
 
-QPointer<CJoinThread> StartJoin(CTestWindow* window, const QString& output,
+QPointer<CJoinThread> StartJoin(TestWindow* window, const QString& output,
                                 const QStringList& inputs) {
     JoinRequest request;
     for (const QString& input : inputs)
         request.inputPaths << *FilePath::fromText(input);
     request.outputPath = *FilePath::fromText(output);
     auto* worker = new CJoinThread(request);
-    QObject::connect(worker, &CJoinThread::JoinCompleted, window, &CTestWindow::OnJoinCompleted);
+    QObject::connect(worker, &CJoinThread::JoinCompleted, window, &TestWindow::OnJoinCompleted);
     QPointer<CJoinThread> guard(worker);
     worker->ResumeThread();
     return guard;
@@ -76,9 +76,9 @@ void TestJoinThread::completionIsSentOnceTheJoinIsDone_data() {
 
 void TestJoinThread::completionIsSentOnceTheJoinIsDone() {
     QFETCH(QList<QByteArray>, contents);
-    CTestWindow window;
+    TestWindow window;
     AfxSetMainWnd(&window);
-    CMessageBoxRecorder boxes;
+    MessageBoxRecorder boxes;
 
     QStringList inputs;
     QByteArray expected;

@@ -149,14 +149,14 @@ void TestKernelCopy::mixedInputsComeOutExact() {
     QStringList inputs;
     QByteArray expected;
     qint64 inFiles = 0;
-    std::vector<std::unique_ptr<CChildRun>> writers; // each waits in open() for the join
+    std::vector<std::unique_ptr<ChildRun>> writers; // each waits in open() for the join
     for (qsizetype i = 0; i < kinds.size(); ++i) {
         const QString input = Path(QString("in%1").arg(i));
         const QByteArray data = PatternBytes(sizes[i], quint32(20 + i));
         QFile::remove(input);
         if (kinds[i] == 'p') {
             QCOMPARE(::mkfifo(Std(input).c_str(), 0600), 0);
-            writers.push_back(std::make_unique<CChildRun>(PipeWriter(input, data)));
+            writers.push_back(std::make_unique<ChildRun>(PipeWriter(input, data)));
         } else {
             WriteFile(input, data);
             inFiles += data.size();

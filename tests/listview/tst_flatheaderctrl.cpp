@@ -35,10 +35,10 @@ const char* const kAscending[8] = {"...SL...", "...SL...", "..S..L..", "..S..L..
 const char* const kDescending[8] = {"SSSSSSSS", "S......L", ".S....L.", ".S....L.",
                                     "..S..L..", "..S..L..", "...SL...", "...SL..."};
 
-struct CHeaderFixture {
+struct HeaderFixture {
     QStandardItemModel model;
     CFlatHeaderCtrl header;
-    explicit CHeaderFixture(const QList<int>& widths, int width = 300) {
+    explicit HeaderFixture(const QList<int>& widths, int width = 300) {
         model.setColumnCount(widths.size());
         for (int i = 0; i < widths.size(); ++i)
             model.setHorizontalHeaderItem(i, new QStandardItem(QString()));
@@ -112,7 +112,7 @@ private slots:
     void sortMarkPixels() {
         QFETCH(int, column);
         QFETCH(bool, ascending);
-        CHeaderFixture f({100, 100});
+        HeaderFixture f({100, 100});
         f.header.SetSortIndicator(column, ascending);
         const QImage img = f.Grab();
         const char* const* art = column != 0 ? nullptr : ascending ? kAscending : kDescending;
@@ -121,7 +121,7 @@ private slots:
     }
 
     void dividersAndFrame() {
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         const QImage img = f.Grab();
         for (int right : {50, 120}) {
             for (int y = 2; y < kHeight - 2; ++y) {
@@ -148,7 +148,7 @@ private slots:
     }
 
     void emptyHeaderPaintsOnlyTheFace() {
-        CHeaderFixture f({});
+        HeaderFixture f({});
         f.header.SetHotDivider(0);
         f.header.SetSortIndicator(0, true);
         const QImage img = f.Grab();
@@ -159,7 +159,7 @@ private slots:
     }
 
     void pressedColumnIsInverted() {
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         f.SetText(1, "Ab");
         QVERIFY(QTest::qWaitForWindowExposed(&f.header));
         const QImage normal = f.Grab();
@@ -181,7 +181,7 @@ private slots:
 
     void pressedLookStaysWhileTheButtonIsHeld() {
         // The mouse is captured: moving onto another column changes nothing.
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         QVERIFY(QTest::qWaitForWindowExposed(&f.header));
         QWidget* vp = f.header.viewport();
         QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(85, kHeight / 2));
@@ -197,7 +197,7 @@ private slots:
     }
 
     void pressOnDividerResizesWithoutInversion() {
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         QVERIFY(QTest::qWaitForWindowExposed(&f.header));
         const QImage normal = f.Grab();
         QWidget* vp = f.header.viewport();
@@ -221,7 +221,7 @@ private slots:
     void dropMarker() {
         QFETCH(int, divider);
         QFETCH(int, x);
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         f.header.SetHotDivider(divider);
         const QImage img = f.Grab();
         int reds = 0;
@@ -269,7 +269,7 @@ private slots:
         QFETCH(bool, bitmap);
         QFETCH(int, markLeft);
         QFETCH(int, bitmapLeft);
-        CHeaderFixture f({200});
+        HeaderFixture f({200});
         f.SetText(0, "Ab", Qt::Alignment(align));
         CImageList images;
         if (image) {
@@ -314,13 +314,13 @@ private slots:
     void markNeedsItsWidth() {
         QFETCH(int, width);
         QFETCH(bool, drawn);
-        CHeaderFixture f({width, 100});
+        HeaderFixture f({width, 100});
         f.header.SetSortIndicator(0, false);
         QCOMPARE(MarkMismatch(f.Grab(), 6, kTop, drawn ? kDescending : nullptr), QString());
     }
 
     void longTextEndsWithEllipsis() {
-        CHeaderFixture f({100});
+        HeaderFixture f({100});
         f.SetText(0, QString(40, 'W'));
         const QImage img = f.Grab();
         // Nothing beyond the room (item less one gap on each side).
@@ -346,7 +346,7 @@ private slots:
     }
 
     void ownerDrawnItemDrawsNothing() {
-        CHeaderFixture f({80, 80});
+        HeaderFixture f({80, 80});
         f.SetText(0, "Ab");
         f.SetText(1, "Ab");
         f.model.setHeaderData(0, Qt::Horizontal, HDF_OWNERDRAW, kHeaderFormatRole);
@@ -362,7 +362,7 @@ private slots:
     }
 
     void partialRepaintChangesOnlyThatPart() {
-        CHeaderFixture f({50, 70, 40});
+        HeaderFixture f({50, 70, 40});
         f.SetText(1, "Abc");
         f.header.SetSortIndicator(1, true);
         f.header.SetHotDivider(2);
@@ -405,7 +405,7 @@ private slots:
     }
 
     void newColoursAfterPaletteChange() {
-        CHeaderFixture f({50, 70});
+        HeaderFixture f({50, 70});
         f.header.SetSortIndicator(0, true);
         const QRgb face = qRgb(10, 60, 90), light = qRgb(240, 230, 10), shadow = qRgb(90, 0, 90);
         f.header.setPalette(TestPalette(face, light, shadow));

@@ -21,12 +21,12 @@
 namespace {
 
 // A dialog holding the list and a default button, as the main window does.
-struct CHostDialog {
+struct HostDialog {
     QDialog dialog;
     CFlatListCtrl* list;
     QLineEdit* edit;
     QPushButton* ok;
-    CHostDialog() {
+    HostDialog() {
         auto* layout = new QVBoxLayout(&dialog);
         list = new CFlatListCtrl(&dialog);
         edit = new QLineEdit(&dialog);
@@ -115,7 +115,7 @@ private slots:
     }
 
     void noScreenSaysSoOnceAndGoesOn() {
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         SetDeviceBitsPixelForTesting(0);
         CFlatListCtrl list;
         list.InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
@@ -129,7 +129,7 @@ private slots:
     }
 
     void deleteKeyRemovesFirstSelectedRow() {
-        CHostDialog host;
+        HostDialog host;
         for (const char* name : {"0", "1", "2", "3", "4", "5", "6"})
             host.list->AddFileRow(File(name));
         const QStringList before = RowTexts(*host.list);
@@ -160,7 +160,7 @@ private slots:
     }
     void keysStayInTheList() {
         QFETCH(int, key);
-        CHostDialog host;
+        HostDialog host;
         host.list->AddFileRow(File("k.txt"));
         QVERIFY(host.Show());
         host.list->setFocus();
@@ -182,7 +182,7 @@ private slots:
     }
     void scrollBarTakesFocus() {
         QFETCH(bool, wheel);
-        CHostDialog host;
+        HostDialog host;
         for (int i = 0; i < 60; ++i)
             host.list->AddFileRow(File("s.txt"));
         QVERIFY(host.Show());
@@ -204,7 +204,7 @@ private slots:
     }
 
     void headerClicksSortAndMoveTheMark() {
-        CHostDialog host;
+        HostDialog host;
         for (const char* name : {"b", "C", "a", "B"})
             host.list->AddFileRow(File(name));
         QVERIFY(host.Show());
@@ -330,7 +330,7 @@ private slots:
     }
 
     void clickSelectsAndFocusesTheRow() {
-        CHostDialog host;
+        HostDialog host;
         for (int i = 0; i < 5; ++i)
             host.list->AddFileRow(File("c.txt"));
         QVERIFY(host.Show());

@@ -33,7 +33,7 @@ CFHDragWnd* DragWindow() {
 }
 
 // A parent that records the header's notifications and answers as told.
-class CNotifyParent : public QWidget, public IHeaderNotifyTarget {
+class HeaderParent : public QWidget, public IHeaderNotifyTarget {
 public:
     struct Call {
         UINT code;
@@ -52,12 +52,12 @@ public:
     }
 };
 
-struct CDragFixture {
+struct DragFixture {
     QStandardItemModel model;
-    CNotifyParent parent;
+    HeaderParent parent;
     CFlatHeaderCtrl* header;
 
-    explicit CDragFixture(const QString& names = "EFGH", bool dragDrop = true)
+    explicit DragFixture(const QString& names = "EFGH", bool dragDrop = true)
         : header(new CFlatHeaderCtrl(&parent)) {
         model.setColumnCount(int(names.size()));
         for (int i = 0; i < names.size(); ++i)
@@ -79,7 +79,7 @@ struct CDragFixture {
         parent.show();
         parent.activateWindow();
     }
-    ~CDragFixture() {
+    ~DragFixture() {
         // A failed check can leave the button held; the next test starts with it up.
         if (QWidget::mouseGrabber() || DragWindow())
             QTest::mouseRelease(&parent, Qt::LeftButton, {}, QPoint(290, 70));
@@ -172,7 +172,7 @@ private slots:
         QFETCH(int, dropY);
         QFETCH(int, gap);
         QFETCH(QString, order);
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(pressX);
         QVERIFY(f.Captured());
@@ -197,12 +197,12 @@ private slots:
 
     void markerFollowsTheCursor() {
         // From one gap to the next and back; moves within one half repaint nothing.
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         int paints = 0;
-        struct CPaintCounter : QObject {
+        struct PaintCounter : QObject {
             int* n;
-            explicit CPaintCounter(int* p) : n(p) {}
+            explicit PaintCounter(int* p) : n(p) {}
             bool eventFilter(QObject*, QEvent* e) override {
                 *n += e->type() == QEvent::Paint;
                 return false;
@@ -227,7 +227,7 @@ private slots:
 
     void markerShowsThroughTheWindow() {
         // The window centred on the cursor lies over the marker next to it.
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
         f.Move(170);
@@ -249,7 +249,7 @@ private slots:
     }
 
     void singleColumnNeverMarksOrMoves() {
-        CDragFixture f("E");
+        DragFixture f("E");
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(20);
         for (int x : {5, 25, 35, 55, 59}) {
@@ -279,7 +279,7 @@ private slots:
         QFETCH(int, dx);
         QFETCH(int, dy);
         QFETCH(bool, drags);
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
         f.Press(90, kY);
@@ -295,7 +295,7 @@ private slots:
     }
 
     void pressOnDividerResizes() {
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         // Plain moves stay with this header, which shows the resize cursor itself.
         f.Move(kW - 1);
@@ -316,7 +316,7 @@ private slots:
     }
 
     void withoutDragDropMovesAreSwallowed() {
-        CDragFixture f("EFGH", false);
+        DragFixture f("EFGH", false);
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QSignalSpy entered(f.header, &QHeaderView::sectionEntered);
         QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
@@ -335,7 +335,7 @@ private slots:
     }
 
     void refusedStart() {
-        CDragFixture f;
+        DragFixture f;
         f.parent.beginAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QSignalSpy entered(f.header, &QHeaderView::sectionEntered);
@@ -356,7 +356,7 @@ private slots:
     }
 
     void refusedEnd() {
-        CDragFixture f;
+        DragFixture f;
         f.parent.endAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
@@ -383,7 +383,7 @@ private slots:
     void floatingWindowPainting() {
         QFETCH(int, markColumn);
         QFETCH(bool, ascending);
-        CDragFixture f;
+        DragFixture f;
         f.model.setHorizontalHeaderItem(1, new QStandardItem("Fig"));
         f.header->SetSortIndicator(markColumn, ascending);
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
@@ -445,7 +445,7 @@ private slots:
     }
 
     void headerDestroyedMidDrag() {
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
         f.Move(170);
@@ -462,7 +462,7 @@ private slots:
     }
 
     void floatingWindowClosedMidDrag() {
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
         f.Move(170);
@@ -486,7 +486,7 @@ private slots:
     }
     void anotherWindowTakesTheMouse() {
         QFETCH(QString, how);
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
         QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
         f.StartDrag(30);
@@ -529,7 +529,7 @@ private slots:
 
     void pressWhoseReleaseWentElsewhere() {
         // Later plain moves must not start a drag as if the button were still held.
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QWidget other;
         other.setWindowFlag(Qt::ToolTip);
@@ -569,7 +569,7 @@ private slots:
         QFETCH(int, x);
         QFETCH(int, y);
         QFETCH(int, gap);
-        CDragFixture f;
+        DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         if (moveHFirst)
             QVERIFY(f.header->SetOrderArray({3, 0, 1, 2}));
@@ -592,7 +592,7 @@ private slots:
     void orderArrayMustBeAPermutation() {
         QFETCH(QList<int>, order);
         QFETCH(QString, result);
-        CDragFixture f;
+        DragFixture f;
         const std::vector<int> v(order.begin(), order.end());
         QCOMPARE(f.header->SetOrderArray(v) != false, result != "EFGH");
         QCOMPARE(f.Order(), result);

@@ -33,12 +33,12 @@ QList<int> TimersOf(QObject* object, int interval) {
 
 // A window with the list and another control beside it, driven through its window handle so
 // that the mouse goes where the window system would send it (capture included).
-struct CDragHost {
+struct DragHost {
     QWidget window;
     CFlatListCtrl* list;
     QLineEdit* edit;
 
-    CDragHost(const QStringList& paths, int listHeight = 220) {
+    DragHost(const QStringList& paths, int listHeight = 220) {
         auto* layout = new QHBoxLayout(&window);
         list = new CFlatListCtrl(&window);
         edit = new QLineEdit(&window);
@@ -95,7 +95,7 @@ struct CDragHost {
 };
 
 QWidget* DragImageWindow() {
-    return FindTopLevel("CDragImageWnd");
+    return FindTopLevel("DragImageWnd");
 }
 
 } // namespace
@@ -123,7 +123,7 @@ class TestRowDrag : public QObject {
             order << QFileInfo(list.GetItemText(r, 0)).fileName().toInt();
         return order;
     }
-    QList<int> SelectedFiles(const CDragHost& host) {
+    QList<int> SelectedFiles(const DragHost& host) {
         QList<int> files;
         const QList<int> order = Order(*host.list);
         for (int r : host.SelectedRows())
@@ -149,7 +149,7 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(int, target);
         QFETCH(QList<int>, order);
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows(selected);
         QCOMPARE(host.SelectedRows(), selected);
@@ -165,7 +165,7 @@ private slots:
     }
 
     void pressOnAnUnselectedRowDragsItAlone() {
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows({1, 3});
         host.BeginDrag(4);
@@ -176,7 +176,7 @@ private slots:
     }
 
     void targetMarkingIsGivenBack() {
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows({2, 4});
         host.BeginDrag(4);
@@ -203,7 +203,7 @@ private slots:
         WriteFile(longPath, "long");
         QStringList paths = Files(3);
         paths.insert(1, longPath);
-        CDragHost host(paths);
+        DragHost host(paths);
         QVERIFY(host.Show());
         host.list->item(1, 0)->setData(kItemDataRole, QVariant::fromValue<qulonglong>(77));
         host.list->SetItemStateBits(1, LVIS_CUT);
@@ -230,7 +230,7 @@ private slots:
     void autoScroll() {
         QFETCH(bool, up);
         const int n = 30;
-        CDragHost host(Files(n), 150);
+        DragHost host(Files(n), 150);
         QVERIFY(host.Show());
         QScrollBar* bar = host.list->verticalScrollBar();
         const int dragged = up ? n - 3 : 2;
@@ -299,7 +299,7 @@ private slots:
     }
     void releaseOutsideTheList() {
         QFETCH(bool, outsideWindow);
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows({1});
         host.BeginDrag(1);
@@ -325,7 +325,7 @@ private slots:
     }
     void releaseBeforeAnyTarget() {
         QFETCH(bool, belowRows);
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         // An earlier drag leaves its last target behind.
         host.SelectRows({0});
@@ -351,7 +351,7 @@ private slots:
     }
 
     void plainClickOnASelectedRowSelectsItAlone() {
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows({1, 3, 4});
         // Pressed: the others stay selected, since a drag may follow.
@@ -368,7 +368,7 @@ private slots:
     }
 
     void dragEndsWhenItsReleaseIsLostOrTheListGoes() {
-        auto host = std::make_unique<CDragHost>(Files(6));
+        auto host = std::make_unique<DragHost>(Files(6));
         QVERIFY(host->Show());
         host->SelectRows({0});
         host->BeginDrag(0);
@@ -392,7 +392,7 @@ private slots:
     }
 
     void dragImageWindow() {
-        CDragHost host(Files(6));
+        DragHost host(Files(6));
         QVERIFY(host.Show());
         host.SelectRows({1, 3});
         QWidget* vp = host.Viewport();
@@ -432,7 +432,7 @@ private slots:
         const int y1 = row1.height() / 2 & ~1;
         QVERIFY(shape.contains(QPoint(40, y1)) && shape.contains(QPoint(41, y1)));
         QVERIFY(!shape.contains(QPoint(40, y1 + 1)));
-        const auto* image = qobject_cast<CDragImageWnd*>(wnd.data());
+        const auto* image = qobject_cast<DragImageWnd*>(wnd.data());
         QVERIFY(image);
         QCOMPARE(image->GetImage().toImage().pixelColor(40, gapY).alpha(), 0);
 

@@ -15,12 +15,12 @@ struct Row {
     bool selected = false;
 };
 
-class CTestRows final : public IRowList {
+class TestRows final : public IRowList {
 public:
     std::vector<Row> rows;
     bool outOfRange = false;
 
-    explicit CTestRows(int n) {
+    explicit TestRows(int n) {
         for (int i = 0; i < n; ++i)
             rows.push_back({i, false});
     }
@@ -90,7 +90,7 @@ private slots:
         QFETCH(QList<int>, dragged);
         QFETCH(int, target);
         QFETCH(QList<int>, order);
-        CTestRows rows(6);
+        TestRows rows(6);
         for (int r : dragged) {
             if (r >= 0 && r < 6)
                 rows.rows[r].selected = true;
@@ -116,7 +116,7 @@ private slots:
                         dragged.push_back(r);
                 }
                 for (int target = 0; target < n; ++target) {
-                    CTestRows rows(n);
+                    TestRows rows(n);
                     std::vector<int> drag = dragged;
                     int nDropIndex = target;
                     MoveDraggedRows(rows, drag, nDropIndex);

@@ -16,7 +16,7 @@ struct Row {
     int id = 0; // stands for everything else a row carries
 };
 
-class CTestRows final : public IRowTable {
+class TestRows final : public IRowTable {
 public:
     std::vector<Row> rows;
     int columns = 1;
@@ -89,7 +89,7 @@ private slots:
         std::mt19937 rng(ascending ? 7 : 11);
         std::uniform_int_distribution<int> size(2, 120);
         for (int round = 0; round < 400; ++round) {
-            CTestRows table;
+            TestRows table;
             const int n = round < 20 ? round + 2 : size(rng);
             for (int i = 0; i < n; ++i)
                 table.rows.push_back({RandomText(rng), i});
@@ -119,7 +119,7 @@ private slots:
 
     void sortedInputIsLeftAlone() {
         // Already in order with runs of equal texts: nothing needs to move.
-        CTestRows table;
+        TestRows table;
         for (int i = 0; i < 50; ++i)
             table.rows.push_back({std::string(1, char('A' + i / 3)), i});
         QVERIFY(SortRows(table, 0, true, 0, -1));
@@ -127,7 +127,7 @@ private slots:
     }
 
     void subRange() {
-        CTestRows table;
+        TestRows table;
         for (const char* t : {"e", "d", "c", "b", "a"})
             table.rows.push_back({t, 0});
         QVERIFY(SortRows(table, 0, true, 1, 3));
@@ -154,7 +154,7 @@ private slots:
         QFETCH(int, column);
         QFETCH(int, low);
         QFETCH(int, high);
-        CTestRows table;
+        TestRows table;
         for (int i = 0; i < rows; ++i)
             table.rows.push_back({std::string(1, char('z' - i)), i});
         QVERIFY(!SortRows(table, column, true, low, high));

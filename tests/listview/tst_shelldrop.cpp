@@ -18,10 +18,10 @@ namespace {
 // Hands a drop to the list's own handler. Qt delivers a drop only to the widget that accepted
 // the drag's enter, so a drop sent to a list that refused the enter would never reach it.
 void DropWithoutEnter(CFlatListCtrl& list, QDropEvent& drop) {
-    struct CAccess : CFlatListCtrl {
-        static void Drop(CFlatListCtrl& target, QDropEvent* e) { (target.*&CAccess::dropEvent)(e); }
+    struct Access : CFlatListCtrl {
+        static void Drop(CFlatListCtrl& target, QDropEvent* e) { (target.*&Access::dropEvent)(e); }
     };
-    CAccess::Drop(list, &drop);
+    Access::Drop(list, &drop);
 }
 
 // A drop adds its rows and shows its boxes from a call it queues on the list, once the source
@@ -73,14 +73,14 @@ private slots:
     void cleanup() { m_list.reset(); }
 
     void filesAreAddedInTheOrderGiven() {
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         const QStringList paths{File("c.txt"), File("a.txt"), File("b.bin")};
         std::unique_ptr<QMimeData> data(UrlData(paths));
 #ifdef Q_OS_WIN
         // Wine passes an X file manager's own list on beside the shell's: its paths are not ours.
         data->setData("libfm/files", "file:///tmp/c.txt\r\n");
 #endif
-        const CDropResult r = DropOnto(*m_list, *data, Qt::CopyAction | Qt::MoveAction);
+        const DropResult r = DropOnto(*m_list, *data, Qt::CopyAction | Qt::MoveAction);
         QVERIFY(r.dropAccepted);
         QTRY_COMPARE(RowTexts(*m_list), paths);
         for (int i = 0; i < 3; ++i)
@@ -105,7 +105,7 @@ private slots:
         QFETCH(int, dropped);
         QFETCH(int, rows);
         QFETCH(bool, refused);
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         const QString filler = File("filler");
         if (rows == 499 || !refused) {
             for (int i = 0; i < 499; ++i)
@@ -150,7 +150,7 @@ private slots:
     }
 
     void vanishedItemsAreSkipped() {
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         const QString gone = File("gone.txt");
         const QStringList paths{File("p.txt"), gone, File("q.txt")};
         std::unique_ptr<QMimeData> data(UrlData(paths));
@@ -187,7 +187,7 @@ private slots:
     void anythingButLocalFilesIsRefusedOrNamed() {
         QFETCH(QString, kind);
         QFETCH(bool, added);
-        CMessageBoxRecorder boxes;
+        MessageBoxRecorder boxes;
         QMimeData data;
         Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         const QString longLink = "http://e.example/" + QString(100000, 'x');
@@ -202,7 +202,7 @@ private slots:
             data.setUrls({QUrl::fromLocalFile(File("t.txt"))});
             offered = Qt::IgnoreAction;
         }
-        const CDropResult r = DropOnto(*m_list, data, offered);
+        const DropResult r = DropOnto(*m_list, data, offered);
         if (added) {
             QVERIFY(r.dropAccepted);
             QTRY_COMPARE(boxes.calls.size(), 1);
@@ -241,7 +241,7 @@ private slots:
         QFETCH(int, answered);
         const QString path = File("keep.txt");
         std::unique_ptr<QMimeData> data(UrlData({path}));
-        const CDropResult r = DropOnto(*m_list, *data, Qt::DropActions(offered));
+        const DropResult r = DropOnto(*m_list, *data, Qt::DropActions(offered));
         QVERIFY(r.enterAccepted);
         QCOMPARE(int(r.enterAction), whileDragging);
         QVERIFY(r.dropAccepted);

@@ -18,9 +18,9 @@
 
 namespace {
 
-class CTestWindow : public QWidget {
+class TestWindow : public QWidget {
 public:
-    CTestWindow() {
+    TestWindow() {
         button = new QPushButton("Press", this);
         button->setGeometry(10, 10, 80, 30);
         resize(200, 100);
@@ -99,7 +99,7 @@ void TestPlatform::boxButtonsAndIcons() {
 }
 
 void TestPlatform::ownerlessBoxLeavesWindowsUsable() {
-    CTestWindow window;
+    TestWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     int presses = 0;
@@ -117,7 +117,7 @@ void TestPlatform::ownerlessBoxLeavesWindowsUsable() {
 }
 
 void TestPlatform::ownedBoxBlocksItsOwner() {
-    CTestWindow window;
+    TestWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     int presses = 0;
@@ -134,9 +134,9 @@ void TestPlatform::ownedBoxBlocksItsOwner() {
 }
 
 void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
-    CTestWindow window;
+    TestWindow window;
     AfxSetMainWnd(&window);
-    CMessageBoxRecorder recorder(IDYES);
+    MessageBoxRecorder recorder(IDYES);
     bool hookOnUiThread = false;
     recorder.onCall = [&](const MessageBoxCall&) { hookOnUiThread = IsUiThread(); };
 
@@ -152,7 +152,7 @@ void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
 }
 
 void TestPlatform::boxesAfterShutdownAreNotShown() {
-    CMessageBoxRecorder recorder(IDYES);
+    MessageBoxRecorder recorder(IDYES);
     ShutdownUiThreadCalls();
     auto answer =
         std::async(std::launch::async, [] { return AfxMessageBox("Too late", MB_YESNO); });

@@ -18,7 +18,7 @@
 
 #include <utility>
 
-CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
+MessageBoxRecorder::MessageBoxRecorder(int answer) : answer(answer) {
     SetMessageBoxHookForTesting([this](const MessageBoxCall& call) {
         calls.append(call);
         if (onCall)
@@ -27,7 +27,7 @@ CMessageBoxRecorder::CMessageBoxRecorder(int answer) : answer(answer) {
     });
 }
 
-CMessageBoxRecorder::~CMessageBoxRecorder() {
+MessageBoxRecorder::~MessageBoxRecorder() {
     SetMessageBoxHookForTesting({});
 }
 
@@ -51,11 +51,11 @@ QMessageBox* FindOpenBox() {
     return static_cast<QMessageBox*>(FindTopLevel("QMessageBox"));
 }
 
-class CTopLevelWatcher : public QObject {
+class TopLevelWatcher : public QObject {
 public:
-    CTopLevelWatcher(const char* className, std::function<void(QWidget*)> fn, int timeoutMs)
+    TopLevelWatcher(const char* className, std::function<void(QWidget*)> fn, int timeoutMs)
         : m_className(className), m_fn(std::move(fn)), m_nTimeoutMs(timeoutMs) {
-        connect(&m_timer, &QTimer::timeout, this, &CTopLevelWatcher::Poll);
+        connect(&m_timer, &QTimer::timeout, this, &TopLevelWatcher::Poll);
         m_elapsed.start();
         m_timer.start(10);
     }
@@ -98,7 +98,7 @@ private:
 
 CTopLevelWatch::CTopLevelWatch(const char* className, std::function<void(QWidget*)> fn,
                                int timeoutMs)
-    : m_pWatcher(new CTopLevelWatcher(className, std::move(fn), timeoutMs)) {}
+    : m_pWatcher(new TopLevelWatcher(className, std::move(fn), timeoutMs)) {}
 
 CTopLevelWatch::~CTopLevelWatch() {
     if (m_pWatcher != nullptr)
@@ -154,7 +154,7 @@ void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStrin
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-CFileDialogAnswers::CFileDialogAnswers() {
+FileDialogAnswers::FileDialogAnswers() {
     SetFileDialogHookForTesting([this](const QFileDialog& dialog) {
         calls.append(
             {dialog.windowTitle(), dialog.directory().absolutePath(), int(dialog.fileMode())});
@@ -162,7 +162,7 @@ CFileDialogAnswers::CFileDialogAnswers() {
     });
 }
 
-CFileDialogAnswers::~CFileDialogAnswers() {
+FileDialogAnswers::~FileDialogAnswers() {
     SetFileDialogHookForTesting({});
 }
 
@@ -210,7 +210,7 @@ QPoint RowPoint(const QTableWidget* table, const QWidget* window, int nRow, int 
     return table->viewport()->mapTo(window, QPoint(x, y));
 }
 
-CDropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered) {
+DropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered) {
     const QPoint pt(30, 10);
     QDragEnterEvent enter(pt, offered, &data, Qt::LeftButton, {});
     QApplication::sendEvent(view.viewport(), &enter);

@@ -14,12 +14,12 @@
 #include <functional>
 
 // Answers message boxes instead of showing them and records what was asked.
-class CMessageBoxRecorder {
+class MessageBoxRecorder {
 public:
-    explicit CMessageBoxRecorder(int answer = IDOK);
-    ~CMessageBoxRecorder();
-    CMessageBoxRecorder(const CMessageBoxRecorder&) = delete;
-    CMessageBoxRecorder& operator=(const CMessageBoxRecorder&) = delete;
+    explicit MessageBoxRecorder(int answer = IDOK);
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     QList<MessageBoxCall> calls;
     int answer;
@@ -28,7 +28,7 @@ public:
 
 class QMessageBox;
 class QWidget;
-class CTopLevelWatcher;
+class TopLevelWatcher;
 
 // Watches for the next visible top-level widget that inherits a class and hands it to a
 // function, from inside whatever event loop runs then (a dialog blocks its caller). A widget
@@ -43,7 +43,7 @@ public:
     CTopLevelWatch& operator=(CTopLevelWatch&& other) noexcept;
 
 private:
-    CTopLevelWatcher* m_pWatcher;
+    TopLevelWatcher* m_pWatcher;
 };
 
 // A watch for the next message box; a box fn leaves open is rejected.
@@ -64,17 +64,17 @@ void CloseTopLevelsAfterTest();
 
 // Answers a file dialog as a user would: types the names (quoted when there are several)
 // into its file name field, relative to folder, and presses Enter. For the few tests that
-// drive the real dialog; others answer through CFileDialogAnswers.
+// drive the real dialog; others answer through FileDialogAnswers.
 void TypeIntoFileDialog(QWidget* fileDialog, const QString& folder, const QStringList& names);
 
 // Answers the program's file dialogs instead of showing them, in turn, and records what each
 // dialog was when it was asked. A dialog with no answer left is cancelled.
-class CFileDialogAnswers {
+class FileDialogAnswers {
 public:
-    CFileDialogAnswers();
-    ~CFileDialogAnswers();
-    CFileDialogAnswers(const CFileDialogAnswers&) = delete;
-    CFileDialogAnswers& operator=(const CFileDialogAnswers&) = delete;
+    FileDialogAnswers();
+    ~FileDialogAnswers();
+    FileDialogAnswers(const FileDialogAnswers&) = delete;
+    FileDialogAnswers& operator=(const FileDialogAnswers&) = delete;
 
     // The names the next dialog returns, relative to its folder or absolute; none cancels.
     void Next(const QStringList& names) { m_answers.append(names); }
@@ -104,14 +104,14 @@ class QTableWidget;
 QStringList RowNames(const QTableWidget* list);
 // The middle of a row, at x in the viewport, in window's coordinates (an ancestor's).
 QPoint RowPoint(const QTableWidget* table, const QWidget* window, int nRow, int x = 40);
-struct CDropResult {
+struct DropResult {
     bool enterAccepted = false;
     Qt::DropAction enterAction = Qt::IgnoreAction;
     bool dropAccepted = false;
     Qt::DropAction dropAction = Qt::IgnoreAction;
 };
 // A drag from outside that enters the view, moves over it and is dropped.
-CDropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered);
+DropResult DropOnto(QAbstractScrollArea& view, const QMimeData& data, Qt::DropActions offered);
 
 // A pixel's colour without its alpha, as qRgb gives it.
 inline QRgb Px(const QImage& img, int x, int y) {

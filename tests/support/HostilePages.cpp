@@ -80,8 +80,8 @@ QByteArray PngBytes(int width, int height, bool mono) {
     return data;
 }
 
-QList<CHostilePage> HostileCorpus(const QString& dataDir) {
-    QList<CHostilePage> pages;
+QList<HostilePage> HostileCorpus(const QString& dataDir) {
+    QList<HostilePage> pages;
     for (const QString& name : QDir(dataDir).entryList({"*.html"}, QDir::Files, QDir::Name)) {
         QFile file(QDir(dataDir).filePath(name));
         if (file.open(QIODevice::ReadOnly))
@@ -132,7 +132,7 @@ QList<CHostilePage> HostileCorpus(const QString& dataDir) {
     // A page of count pictures named prefixN.png, all served with the same body.
     const auto fetched = [](const QString& name, int count, const QByteArray& prefix,
                             const QByteArray& png, const QByteArray& attributes) {
-        CHostilePage page{name, {}, {}};
+        HostilePage page{name, {}, {}};
         for (int i = 0; i < count; ++i) {
             const QByteArray file = prefix + QByteArray::number(i) + ".png";
             page.html += "<img src=\"" + file + "\"" + attributes + ">";

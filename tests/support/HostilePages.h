@@ -7,7 +7,7 @@
 #include <QList>
 #include <QString>
 
-struct CHostilePage {
+struct HostilePage {
     QString name;
     QByteArray html;
     QHash<QString, QByteArray> files; // other paths the server answers, with PNG bodies
@@ -15,7 +15,7 @@ struct CHostilePage {
 };
 
 // Every page of the corpus; dataDir is tests/banner/data.
-QList<CHostilePage> HostileCorpus(const QString& dataDir);
+QList<HostilePage> HostileCorpus(const QString& dataDir);
 
 // Random HTML of about nBytes, the same for the same seed: tags of every kind, broken and
 // deep nesting, odd attributes, entities, long words, data: pictures real and false.

@@ -45,7 +45,7 @@ QByteArray ReadFile(const QString& path) {
 }
 
 #ifdef Q_OS_UNIX
-CChildRun::CChildRun(const std::function<std::string()>& fn, bool asNobody) {
+ChildRun::ChildRun(const std::function<std::string()>& fn, bool asNobody) {
     int fds[2];
     if (pipe(fds) != 0)
         qFatal("pipe failed");
@@ -71,7 +71,7 @@ CChildRun::CChildRun(const std::function<std::string()>& fn, bool asNobody) {
     m_fd = fds[0];
 }
 
-CChildRun::~CChildRun() {
+ChildRun::~ChildRun() {
     if (m_fd >= 0)
         ::close(m_fd);
     if (m_pid > 0) {
@@ -80,7 +80,7 @@ CChildRun::~CChildRun() {
     }
 }
 
-std::string CChildRun::Result(int timeoutMs) {
+std::string ChildRun::Result(int timeoutMs) {
     if (m_pid <= 0)
         return "<child failed>";
     QElapsedTimer elapsed;
@@ -112,7 +112,7 @@ std::string CChildRun::Result(int timeoutMs) {
 }
 
 std::string RunInChild(const std::function<std::string()>& fn, bool asNobody) {
-    return CChildRun(fn, asNobody).Result();
+    return ChildRun(fn, asNobody).Result();
 }
 
 std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data) {
@@ -135,8 +135,8 @@ std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& d
 
 #endif
 
-CHelperRun RunPastWindowClose(const QString& program, const QStringList& args, int endWithinMs) {
-    CHelperRun run;
+HelperRun RunPastWindowClose(const QString& program, const QStringList& args, int endWithinMs) {
+    HelperRun run;
     QProcess helper;
     helper.start(program, args);
     if (!helper.waitForStarted())

@@ -22,12 +22,12 @@ std::string RunInChild(const std::function<std::string()>& fn, bool asNobody = f
 
 // The same, started at once and collected later, so the test can act while the child runs
 // and a child that hangs cannot hang the test.
-class CChildRun {
+class ChildRun {
 public:
-    explicit CChildRun(const std::function<std::string()>& fn, bool asNobody = false);
-    ~CChildRun(); // kills the child if it is still running
-    CChildRun(const CChildRun&) = delete;
-    CChildRun& operator=(const CChildRun&) = delete;
+    explicit ChildRun(const std::function<std::string()>& fn, bool asNobody = false);
+    ~ChildRun(); // kills the child if it is still running
+    ChildRun(const ChildRun&) = delete;
+    ChildRun& operator=(const ChildRun&) = delete;
 
     int pid() const { return m_pid; }
     // What fn returned; "<timed out>" (the child is then killed) or "<child failed>".
@@ -38,14 +38,14 @@ private:
     int m_fd = -1;
 };
 
-// A writer on a pipe, for CChildRun: opens it (waiting for a reader), writes everything,
+// A writer on a pipe, for ChildRun: opens it (waiting for a reader), writes everything,
 // closes it; returns "wrote all" or what went wrong.
 std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& data);
 
 #endif
 
 // What a helper process did that closes its window while a join runs.
-struct CHelperRun {
+struct HelperRun {
     QString failure; // empty when it ran to a normal exit with code 0 in time
     QByteArray out;
     QByteArray err;
@@ -53,5 +53,5 @@ struct CHelperRun {
 
 // Starts the program, waits until it prints "window closed", and then gives it endWithinMs
 // to end.
-CHelperRun RunPastWindowClose(const QString& program, const QStringList& args,
-                              int endWithinMs = 3000);
+HelperRun RunPastWindowClose(const QString& program, const QStringList& args,
+                             int endWithinMs = 3000);

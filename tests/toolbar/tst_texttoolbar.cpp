@@ -22,7 +22,7 @@ namespace {
 constexpr UINT kTestToolBar = 900;
 
 // Makes separators far larger than any button.
-class CTallSeparatorStyle : public QProxyStyle {
+class TallSeparatorStyle : public QProxyStyle {
 public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
@@ -192,7 +192,7 @@ void TestTextToolBar::separatorsTakePartInMeasurement() {
 
     // Separators are made with the application's style.
     const QString styleName = QApplication::style()->name();
-    QApplication::setStyle(new CTallSeparatorStyle);
+    QApplication::setStyle(new TallSeparatorStyle);
     auto restore = qScopeGuard([&] { QApplication::setStyle(styleName); });
     CTextToolBar toolbar;
     QVERIFY(toolbar.LoadToolBarWithLabels(IDR_TOOLBAR));

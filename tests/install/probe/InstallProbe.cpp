@@ -51,9 +51,9 @@ void Say(const QString& line) {
 
 // Runs each step until it reports done; a step that never completes ends the process, so a
 // broken install fails the test instead of hanging it.
-class CInstallProbe : public QObject {
+class InstallProbe : public QObject {
 public:
-    explicit CInstallProbe(QObject* parent) : QObject(parent) {
+    explicit InstallProbe(QObject* parent) : QObject(parent) {
         m_steps = {
             [this] { return FindMainWindow(); },  [this] { return ReportBannerModule(); },
             [this] { return OpenHelpMenu(); },    [this] { return ClickContents(); },
@@ -61,7 +61,7 @@ public:
             [this] { return CloseEverything(); },
         };
         m_timer.setInterval(50);
-        connect(&m_timer, &QTimer::timeout, this, &CInstallProbe::Tick);
+        connect(&m_timer, &QTimer::timeout, this, &InstallProbe::Tick);
         m_timer.start();
         qApp->installEventFilter(this);
     }
@@ -119,7 +119,7 @@ private:
         }
         bool bLoader = false;
         for (const QObject* child : m_pMain->findChildren<QObject*>())
-            bLoader = bLoader || child->inherits("CBannerLoader");
+            bLoader = bLoader || child->inherits("BannerLoader");
         Say(QStringLiteral("banner: module=%1 loader=%2")
                 .arg(module, bLoader ? QStringLiteral("yes") : QStringLiteral("no")));
         return true;
@@ -145,7 +145,7 @@ private:
     }
 
     bool ReportHelp() {
-        QWidget* help = VisibleTopLevel("CHelpWindow");
+        QWidget* help = VisibleTopLevel("HelpWindow");
         if (!help)
             return false;
         if (auto* error = help->findChild<QLabel*>(QStringLiteral("helpError"));
@@ -195,7 +195,7 @@ private:
 
 } // namespace
 
-class CInstallProbePlugin : public QGenericPlugin {
+class InstallProbePlugin : public QGenericPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "installprobe.json")
 
@@ -203,7 +203,7 @@ public:
     QObject* create(const QString& key, const QString&) override {
         if (key.compare(QLatin1String("vantrelprobe"), Qt::CaseInsensitive) != 0)
             return nullptr;
-        return new CInstallProbe(nullptr);
+        return new InstallProbe(nullptr);
     }
 };
 

@@ -10,7 +10,7 @@
 
 class QTcpSocket;
 
-class CHttpGet : public QObject {
+class HttpGet : public QObject {
     Q_OBJECT
 
 public:
@@ -18,8 +18,8 @@ public:
     static constexpr int kMaxInterimAnswers = 4;    // "100 Continue" and the like
 
     // Starts at once; the answer's body may have at most nMaxBytes.
-    CHttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent = nullptr);
-    ~CHttpGet() override;
+    HttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent = nullptr);
+    ~HttpGet() override;
 
     // Closes the connection; no signal follows.
     void Abort();

@@ -1,4 +1,4 @@
-#include "tests/support/CLocalHttpServer.h"
+#include "tests/support/LocalHttpServer.h"
 
 #include <QTcpSocket>
 
@@ -17,59 +17,59 @@ QByteArray Head(const QByteArray& status, const QByteArray& contentType, qint64 
 
 } // namespace
 
-CLocalHttpServer::CLocalHttpServer(QObject* pParent) : QObject(pParent) {
-    connect(&m_server, &QTcpServer::newConnection, this, &CLocalHttpServer::OnNewConnection);
+LocalHttpServer::LocalHttpServer(QObject* pParent) : QObject(pParent) {
+    connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::OnNewConnection);
     if (!m_server.listen(QHostAddress::LocalHost, 0))
         qFatal("cannot listen on the loopback interface");
 }
 
-CLocalHttpServer::~CLocalHttpServer() {
+LocalHttpServer::~LocalHttpServer() {
     // Open sockets are deleted after the members their signals report to: silence them first.
     for (QTcpSocket* socket : m_connections.keys())
         socket->disconnect(this);
 }
 
-QString CLocalHttpServer::Host() const {
+QString LocalHttpServer::Host() const {
     return QStringLiteral("127.0.0.1:%1").arg(Port());
 }
 
-QString CLocalHttpServer::Url(const QString& path) const {
+QString LocalHttpServer::Url(const QString& path) const {
     return QStringLiteral("http://%1%2").arg(Host(), path);
 }
 
-void CLocalHttpServer::Serve(const QString& path, const QByteArray& contentType,
-                             const QByteArray& body) {
+void LocalHttpServer::Serve(const QString& path, const QByteArray& contentType,
+                            const QByteArray& body) {
     m_routes.insert(path, Route{Kind::Serve, contentType, body, 0, false});
 }
 
-void CLocalHttpServer::NeverAnswer(const QString& path) {
+void LocalHttpServer::NeverAnswer(const QString& path) {
     m_routes.insert(path, Route{Kind::Silent, {}, {}, 0, false});
 }
 
-void CLocalHttpServer::EndlessHead(const QString& path, const QByteArray& head,
-                                   const QByteArray& piece, qint64 nBytes) {
+void LocalHttpServer::EndlessHead(const QString& path, const QByteArray& head,
+                                  const QByteArray& piece, qint64 nBytes) {
     m_routes.insert(path, Route{Kind::Endless, {}, head, nBytes, false, piece});
 }
 
-void CLocalHttpServer::Redirect(const QString& path, const QByteArray& location) {
+void LocalHttpServer::Redirect(const QString& path, const QByteArray& location) {
     m_routes.insert(path, Route{Kind::Redirect, {}, location, 0, false});
 }
 
-void CLocalHttpServer::Endless(const QString& path, qint64 nBytes, bool bAnnounce) {
+void LocalHttpServer::Endless(const QString& path, qint64 nBytes, bool bAnnounce) {
     m_routes.insert(path, Route{Kind::Endless, "text/html", {}, nBytes, bAnnounce});
 }
 
-void CLocalHttpServer::OnNewConnection() {
+void LocalHttpServer::OnNewConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         ++m_nOpen;
-        m_connections.insert(socket, CConnection{});
+        m_connections.insert(socket, Connection{});
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             --m_nOpen;
             m_connections.remove(socket);
             socket->deleteLater();
         });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            CConnection& connection = m_connections[socket];
+            Connection& connection = m_connections[socket];
             const QByteArray data = socket->readAll();
             if (connection.bAnswered)
                 return; // one request per connection
@@ -87,7 +87,7 @@ void CLocalHttpServer::OnNewConnection() {
     }
 }
 
-void CLocalHttpServer::OnRequest(QTcpSocket* socket, const QByteArray& head) {
+void LocalHttpServer::OnRequest(QTcpSocket* socket, const QByteArray& head) {
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString();
     m_requests[path] += 1;
@@ -122,8 +122,8 @@ void CLocalHttpServer::OnRequest(QTcpSocket* socket, const QByteArray& head) {
     }
 }
 
-void CLocalHttpServer::Stream(QTcpSocket* socket) {
-    CConnection& connection = m_connections[socket];
+void LocalHttpServer::Stream(QTcpSocket* socket) {
+    Connection& connection = m_connections[socket];
     const qint64 n = qMin(connection.nLeft, kChunk);
     connection.nLeft -= n;
     m_nBytesSent += socket->write(connection.pieces.left(n));

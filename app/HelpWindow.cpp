@@ -1,6 +1,6 @@
-#include "app/CHelpWindow.h"
+#include "app/HelpWindow.h"
 
-#include "app/CHelpBrowser.h"
+#include "app/HelpBrowser.h"
 #include "platform/widgets/AccessibleDocument.h"
 #include "platform/widgets/FocusFrame.h"
 #include "platform/widgets/Resources.h"
@@ -25,7 +25,7 @@ namespace {
 const QString kStartPage = QStringLiteral("index.html");
 const QString kContentsFile = QStringLiteral("contents.xml");
 
-QPointer<CHelpWindow> s_pHelpWindow;
+QPointer<HelpWindow> s_pHelpWindow;
 // Each window registers the help under a resource root of its own, so two windows showing
 // different copies never read each other's pages.
 int s_nRegistrations = 0;
@@ -34,8 +34,8 @@ int s_nRegistrations = 0;
 // not mended by installing again.
 QString MissingFileText(const QString& path, const QString& exeFolder) {
     const QStringList folders = HelpFolderCandidates(exeFolder);
-    return CHelpWindow::tr("The help file \"%1\" was not found.\n\nVantrel looks for its help "
-                           "in \"%2\" and next to the program, in \"%3\".")
+    return HelpWindow::tr("The help file \"%1\" was not found.\n\nVantrel looks for its help "
+                          "in \"%2\" and next to the program, in \"%3\".")
         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folders.first()),
              QDir::toNativeSeparators(folders.last()));
 }
@@ -43,7 +43,7 @@ QString MissingFileText(const QString& path, const QString& exeFolder) {
 // The contents tree. Its current item follows the page shown; while the page has the focus,
 // that is not announced as a focus change (Qt's tree would, and a screen reader would then
 // speak the tree while the keys go to the page).
-class CContentsTree : public QTreeWidget {
+class HelpContentsTree : public QTreeWidget {
 public:
     using QTreeWidget::QTreeWidget;
 
@@ -72,7 +72,7 @@ QString FindHelpFolder(const QString& exeFolder) {
     return folders.first();
 }
 
-CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
+HelpWindow* HelpWindow::ShowHelpContents(const QString& exeFolder) {
     const QString folder = FindHelpFolder(exeFolder);
     // A window that could not load its help tries again, as the files may be back.
     if (s_pHelpWindow && (s_pHelpWindow->HelpFolder() != folder || !s_pHelpWindow->IsHelpLoaded()))
@@ -80,7 +80,7 @@ CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
     if (s_pHelpWindow) {
         s_pHelpWindow->ShowStartPage();
     } else {
-        s_pHelpWindow = new CHelpWindow(exeFolder);
+        s_pHelpWindow = new HelpWindow(exeFolder);
         s_pHelpWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
     s_pHelpWindow->show();
@@ -91,10 +91,10 @@ CHelpWindow* CHelpWindow::ShowHelpContents(const QString& exeFolder) {
 }
 
 void ShowHelpContents(const QString& exeFolder) {
-    CHelpWindow::ShowHelpContents(exeFolder);
+    HelpWindow::ShowHelpContents(exeFolder);
 }
 
-CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
+HelpWindow::HelpWindow(const QString& exeFolder, QWidget* parent)
     : QWidget(parent), m_strExeFolder(QDir(exeFolder).absolutePath()),
       m_strFolder(FindHelpFolder(exeFolder)) {
     setWindowTitle(tr("Vantrel Help"));
@@ -103,11 +103,11 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
-    m_pContents = new CContentsTree(m_pSplitter);
+    m_pContents = new HelpContentsTree(m_pSplitter);
     m_pContents->setObjectName(QStringLiteral("helpContents"));
     m_pContents->setAccessibleName(tr("Contents"));
     m_pContents->setHeaderHidden(true);
-    m_pBrowser = new CHelpBrowser(m_pSplitter);
+    m_pBrowser = new HelpBrowser(m_pSplitter);
     m_pBrowser->setObjectName(QStringLiteral("helpPage"));
     m_pBrowser->setAccessibleName(tr("Help page"));
     MakeAccessibleDocument(m_pBrowser);
@@ -141,22 +141,22 @@ CHelpWindow::CHelpWindow(const QString& exeFolder, QWidget* parent)
     };
     connect(m_pContents, &QTreeWidget::itemClicked, this, open);
     connect(m_pContents, &QTreeWidget::itemActivated, this, open);
-    connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &CHelpWindow::SyncContents);
+    connect(m_pBrowser, &QTextBrowser::sourceChanged, this, &HelpWindow::SyncContents);
     // Tab walks every link of a page; F6 goes straight between the contents and the page.
     for (const QKeySequence& key :
          {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
         auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, this, &CHelpWindow::SwitchPane);
+        connect(shortcut, &QShortcut::activated, this, &HelpWindow::SwitchPane);
     }
     ShowStartPage();
 }
 
-CHelpWindow::~CHelpWindow() {
+HelpWindow::~HelpWindow() {
     if (!m_strRegistered.isEmpty())
         QResource::unregisterResource(m_strRegistered, m_strRoot);
 }
 
-bool CHelpWindow::LoadHelp() {
+bool HelpWindow::LoadHelp() {
     const QString file = QDir(m_strFolder).filePath(QLatin1String(kHelpFile));
     if (!QFileInfo(file).isFile()) {
         m_strError = MissingFileText(file, m_strExeFolder);
@@ -176,7 +176,7 @@ bool CHelpWindow::LoadHelp() {
 }
 
 // The contents' sections, nested as the tree shows them, each naming the page it opens.
-bool CHelpWindow::FillContents() {
+bool HelpWindow::FillContents() {
     QFile file(':' + m_strRoot + '/' + kContentsFile);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -199,7 +199,7 @@ bool CHelpWindow::FillContents() {
     return !xml.hasError() && m_pContents->topLevelItemCount() > 0;
 }
 
-void CHelpWindow::SwitchPane() {
+void HelpWindow::SwitchPane() {
     if (!m_bLoaded)
         return;
     if (m_pContents->hasFocus())
@@ -208,21 +208,21 @@ void CHelpWindow::SwitchPane() {
         m_pContents->setFocus(Qt::ShortcutFocusReason);
 }
 
-void CHelpWindow::ShowStartPage() {
+void HelpWindow::ShowStartPage() {
     if (!m_bLoaded)
         return;
     m_pBrowser->setSource(QUrl(QStringLiteral("qrc:%1/%2").arg(m_strRoot, kStartPage)));
 }
 
-QUrl CHelpWindow::CurrentPage() const {
+QUrl HelpWindow::CurrentPage() const {
     return m_bLoaded ? m_pBrowser->source() : QUrl();
 }
 
-QTreeWidget* CHelpWindow::ContentsTree() const {
+QTreeWidget* HelpWindow::ContentsTree() const {
     return m_bLoaded ? m_pContents : nullptr;
 }
 
-void CHelpWindow::SyncContents(const QUrl& url) {
+void HelpWindow::SyncContents(const QUrl& url) {
     if (!m_bLoaded)
         return;
     const QUrl page = url.adjusted(QUrl::RemoveFragment);

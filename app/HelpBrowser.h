@@ -3,11 +3,11 @@
 
 #include <QTextBrowser>
 
-class CHelpBrowser : public QTextBrowser {
+class HelpBrowser : public QTextBrowser {
     Q_OBJECT
 
 public:
-    explicit CHelpBrowser(QWidget* parent = nullptr);
+    explicit HelpBrowser(QWidget* parent = nullptr);
 
 protected:
     void changeEvent(QEvent* e) override;

@@ -1,4 +1,4 @@
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerSanitizer.h"
 
 #include "banner/BannerLimits.h"
 #include "banner/BannerNodes.h"
@@ -44,12 +44,12 @@ bool IsStray(const xmlNode* child, Part part) {
     return true;
 }
 
-class CEmitter {
+class Emitter {
 public:
-    explicit CEmitter(const QUrl& baseUrl) : m_baseUrl(baseUrl) {}
+    explicit Emitter(const QUrl& baseUrl) : m_baseUrl(baseUrl) {}
 
     void Walk(const xmlNode* document);
-    CBannerPage TakePage() {
+    BannerPage TakePage() {
         m_page.bParsed = true;
         // The page's own colours and size, for the whole pane.
         if (!m_bodyStyle.isEmpty())
@@ -64,7 +64,7 @@ private:
     // What may stand among a node's children.
     enum class Ctx { Flow, Table, Row, List, FlatTable, FlatRow };
 
-    struct CFrame {
+    struct Frame {
         const xmlNode* pNext; // the next child to visit
         Ctx ctx;
         QString close;
@@ -100,9 +100,9 @@ private:
 
     QUrl m_baseUrl;
     QString m_out;
-    CBannerPage m_page;
+    BannerPage m_page;
     QHash<QString, int> m_pictureIndex;
-    std::vector<CFrame> m_stack;
+    std::vector<Frame> m_stack;
     int m_nDepth = 0;
     int m_nTables = 0;
     int m_nLists = 0;
@@ -120,10 +120,10 @@ private:
     QString m_visitedLinkColor;
 };
 
-void CEmitter::Walk(const xmlNode* document) {
+void Emitter::Walk(const xmlNode* document) {
     Enter(document, Ctx::Flow);
     while (!m_stack.empty()) {
-        CFrame& frame = m_stack.back();
+        Frame& frame = m_stack.back();
         if (m_bFull || frame.pNext == nullptr) {
             m_out += frame.close;
             m_nDepth -= frame.close.isEmpty() ? 0 : 1;
@@ -140,7 +140,7 @@ void CEmitter::Walk(const xmlNode* document) {
     }
 }
 
-void CEmitter::Visit(const xmlNode* node, Ctx ctx) {
+void Emitter::Visit(const xmlNode* node, Ctx ctx) {
     // Text the parser left among a table's rows or cells, or a list's items, only reaches
     // here when they are laid out flat (see VisitTable, VisitList).
     if (node->type == XML_TEXT_NODE) {
@@ -190,7 +190,7 @@ void CEmitter::Visit(const xmlNode* node, Ctx ctx) {
     }
 }
 
-void CEmitter::VisitFlow(const xmlNode* node) {
+void Emitter::VisitFlow(const xmlNode* node) {
     switch (KindOf(node)) {
     case Kind::Skip:
         return;
@@ -219,7 +219,7 @@ void CEmitter::VisitFlow(const xmlNode* node) {
         Open(node, Ctx::Flow, QStringLiteral("div"));
         return;
     case Kind::Anchor: {
-        const QUrl link = CBannerSanitizer::SafeLink(m_baseUrl, Attribute(node, "href"));
+        const QUrl link = BannerSanitizer::SafeLink(m_baseUrl, Attribute(node, "href"));
         if (link.isEmpty() || m_bInAnchor) {
             Enter(node, Ctx::Flow);
             return;
@@ -254,7 +254,7 @@ void CEmitter::VisitFlow(const xmlNode* node) {
     }
 }
 
-void CEmitter::Open(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
+void Emitter::Open(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
     if (!CanOpen()) {
         Enter(node, ctx); // too deep or too many: only the text is kept
         return;
@@ -262,21 +262,21 @@ void CEmitter::Open(const xmlNode* node, Ctx ctx, const QString& tag, const QStr
     Push(node, ctx, tag, attributes);
 }
 
-void CEmitter::OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag,
-                            const QString& attributes) {
+void Emitter::OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag,
+                           const QString& attributes) {
     // Set aside when the table or list was opened, so its structure is never cut short.
     --m_nReserved;
     Push(node, ctx, tag, attributes);
 }
 
-void CEmitter::Push(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
+void Emitter::Push(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
     m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
     ++m_nElements;
     ++m_nDepth;
     m_stack.push_back({node->children, ctx, QStringLiteral("</%1>").arg(tag)});
 }
 
-void CEmitter::Separate(bool lineBreak) {
+void Emitter::Separate(bool lineBreak) {
     if (lineBreak && CanOpen(0)) {
         m_out += QLatin1String("<br>");
         ++m_nElements;
@@ -287,7 +287,7 @@ void CEmitter::Separate(bool lineBreak) {
     }
 }
 
-void CEmitter::VisitTable(const xmlNode* node) {
+void Emitter::VisitTable(const xmlNode* node) {
     // The table keeps its form only if all of it fits the bounds and nothing stands in it
     // that the form would lose; otherwise its cells are run together as text.
     std::vector<const xmlNode*> rows;
@@ -346,7 +346,7 @@ void CEmitter::VisitTable(const xmlNode* node) {
     }
 }
 
-void CEmitter::VisitList(const xmlNode* node) {
+void Emitter::VisitList(const xmlNode* node) {
     int nItems = 0;
     bool onlyItems = true;
     for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
@@ -367,11 +367,11 @@ void CEmitter::VisitList(const xmlNode* node) {
     }
 }
 
-void CEmitter::VisitImage(const xmlNode* node) {
+void Emitter::VisitImage(const xmlNode* node) {
     const int index = PictureFor(Attribute(node, "src").trimmed());
     if (index >= 0 && CanOpen(0)) {
         m_out += QStringLiteral("<img src=\"%1\"%2>")
-                     .arg(CBannerSanitizer::PictureName(index).toString(), Attributes(node));
+                     .arg(BannerSanitizer::PictureName(index).toString(), Attributes(node));
         ++m_nElements;
         m_bSpace = false;
         return;
@@ -379,7 +379,7 @@ void CEmitter::VisitImage(const xmlNode* node) {
     Text(Attribute(node, "alt"));
 }
 
-int CEmitter::PictureFor(const QString& src) {
+int Emitter::PictureFor(const QString& src) {
     if (src.isEmpty())
         return -1;
     const bool inlined = src.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
@@ -396,13 +396,13 @@ int CEmitter::PictureFor(const QString& src) {
         return *found;
     if (m_page.pictures.size() >= kMaxPictures)
         return -1;
-    m_page.pictures.append(inlined ? CBannerPicture{QUrl(), DataUrlBytes(src)}
-                                   : CBannerPicture{url, QByteArray()});
+    m_page.pictures.append(inlined ? BannerPicture{QUrl(), DataUrlBytes(src)}
+                                   : BannerPicture{url, QByteArray()});
     m_pictureIndex.insert(key, int(m_page.pictures.size() - 1));
     return int(m_page.pictures.size() - 1);
 }
 
-void CEmitter::Text(const QString& text) {
+void Emitter::Text(const QString& text) {
     for (const char32_t c : text.toUcs4()) {
         if (m_nText >= kMaxText) {
             m_bFull = true;
@@ -445,7 +445,7 @@ void CEmitter::Text(const QString& text) {
 
 } // namespace
 
-CBannerPage CBannerSanitizer::Sanitize(const QByteArray& page, const QUrl& baseUrl) {
+BannerPage BannerSanitizer::Sanitize(const QByteArray& page, const QUrl& baseUrl) {
     QStringDecoder decoder = QStringDecoder::decoderForHtml(page);
     // As browsers read HTML: UTF-16 only from a byte-order mark (a page that names it is read
     // as UTF-8), and never UTF-7, which can hide markup in plain letters.
@@ -456,10 +456,10 @@ CBannerPage CBannerSanitizer::Sanitize(const QByteArray& page, const QUrl& baseU
         decoder = QStringDecoder(QStringDecoder::Utf8);
     const QString text =
         decoder.isValid() ? QString(decoder.decode(page)) : QString::fromUtf8(page);
-    const CBannerParse parse(text.toStdString());
+    const BannerParse parse(text.toStdString());
     if (parse.Document() == nullptr)
         return {};
-    CEmitter emitter(baseUrl);
+    Emitter emitter(baseUrl);
     emitter.Walk(parse.Document());
     return emitter.TakePage();
 }

@@ -1,4 +1,4 @@
-#include "app/CMenuBar.h"
+#include "app/MenuBar.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -8,12 +8,10 @@
 
 // The file list claims F10 with every other plain key, so it is caught before any widget of
 // the window sees it.
-class CMenuBar::CF10Filter : public QObject {
+class MenuBar::F10Filter : public QObject {
 public:
-    explicit CF10Filter(CMenuBar* bar) : QObject(bar), m_bar(bar) {
-        qApp->installEventFilter(this);
-    }
-    ~CF10Filter() override { qApp->removeEventFilter(this); }
+    explicit F10Filter(MenuBar* bar) : QObject(bar), m_bar(bar) { qApp->installEventFilter(this); }
+    ~F10Filter() override { qApp->removeEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
@@ -29,7 +27,7 @@ public:
     }
 
 private:
-    CMenuBar* m_bar;
+    MenuBar* m_bar;
 };
 
 namespace {
@@ -48,17 +46,17 @@ void SendAltKey(QWidget* receiver, QEvent::Type type) {
 
 } // namespace
 
-CMenuBar::CMenuBar(QWidget* parent) : QMenuBar(parent) {
-    new CF10Filter(this); // a child: it goes with the bar
+MenuBar::MenuBar(QWidget* parent) : QMenuBar(parent) {
+    new F10Filter(this); // a child: it goes with the bar
 }
 
-CMenuBar::~CMenuBar() = default;
+MenuBar::~MenuBar() = default;
 
-bool CMenuBar::IsInKeyboardMode() const {
+bool MenuBar::IsInKeyboardMode() const {
     return hasFocus() && activeAction() != nullptr && QApplication::activePopupWidget() == nullptr;
 }
 
-void CMenuBar::ToggleKeyboardMode() {
+void MenuBar::ToggleKeyboardMode() {
     // Qt's menu bar has a keyboard mode of its own, entered by a tap of Alt; F10 takes the
     // same road, so arrows, Enter, Esc and the return of the focus behave alike.
     QWidget* top = window();
@@ -66,7 +64,7 @@ void CMenuBar::ToggleKeyboardMode() {
     SendAltKey(top, QEvent::KeyRelease);
 }
 
-void CMenuBar::paintEvent(QPaintEvent* event) {
+void MenuBar::paintEvent(QPaintEvent* event) {
     QMenuBar::paintEvent(event);
     // Some styles (Fusion among them) highlight a title only while its menu is open, which
     // leaves the keyboard on the bar with nothing to show where it is.

@@ -10,21 +10,21 @@
 #include <QString>
 #include <QUrl>
 
-struct CBannerPicture {
+struct BannerPicture {
     QUrl url;        // http or https, for the loader; empty for a picture in the page
     QByteArray data; // the bytes of a data: picture
 };
 
-struct CBannerPage {
+struct BannerPage {
     bool bParsed = false; // false when the page was given up as too costly to read
     QString html;
-    QList<CBannerPicture> pictures; // in document order, at most kMaxPictures
-    QString visitedLinkColor;       // the checked colour of <body vlink>, or empty
+    QList<BannerPicture> pictures; // in document order, at most kMaxPictures
+    QString visitedLinkColor;      // the checked colour of <body vlink>, or empty
 };
 
-class CBannerSanitizer {
+class BannerSanitizer {
 public:
-    static CBannerPage Sanitize(const QByteArray& page, const QUrl& baseUrl);
+    static BannerPage Sanitize(const QByteArray& page, const QUrl& baseUrl);
 
     // The name the document uses for picture i of the page.
     static QUrl PictureName(int i);

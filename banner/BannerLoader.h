@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QUrl>
 
-class CHttpGet;
+class HttpGet;
 
-class CBannerLoader : public QObject, public IBannerLoader {
+class BannerLoader : public QObject, public IBannerLoader {
     Q_OBJECT
     Q_INTERFACES(IBannerLoader)
 
@@ -22,8 +22,8 @@ public:
     static constexpr int kDefaultTimeoutMs = 20000;
     static constexpr int kMaxImages = BannerLimits::kMaxPictures;
 
-    explicit CBannerLoader(QObject* pParent = nullptr);
-    ~CBannerLoader() override;
+    explicit BannerLoader(QObject* pParent = nullptr);
+    ~BannerLoader() override;
 
     // Bytes allowed for the page and for each picture; time allowed for the page and its
     // pictures together, from Start on (a load under way gets the new time from now on).
@@ -52,19 +52,19 @@ signals:
 private:
     static constexpr int kMaxRedirects = 5;
 
-    struct CTransfer {
+    struct Transfer {
         QUrl url;      // as requested
         QUrl location; // where it is being fetched from now
         bool bPage = false;
         int nRedirects = 0;
     };
 
-    void Get(const CTransfer& transfer);
-    void OnFinished(CHttpGet* pGet, bool ok, const QByteArray& data);
-    void OnRedirected(CHttpGet* pGet, const QUrl& location);
+    void Get(const Transfer& transfer);
+    void OnFinished(HttpGet* pGet, bool ok, const QByteArray& data);
+    void OnRedirected(HttpGet* pGet, const QUrl& location);
     void OnDeadline();
 
-    QHash<CHttpGet*, CTransfer> m_transfers;
+    QHash<HttpGet*, Transfer> m_transfers;
     QSet<QUrl> m_requestedImages;
     QUrl m_site; // where the page was asked for
     QTimer m_deadline;

@@ -4,12 +4,12 @@
 
 #include <QMenuBar>
 
-class CMenuBar : public QMenuBar {
+class MenuBar : public QMenuBar {
     Q_OBJECT
 
 public:
-    explicit CMenuBar(QWidget* parent = nullptr);
-    ~CMenuBar() override;
+    explicit MenuBar(QWidget* parent = nullptr);
+    ~MenuBar() override;
 
     // Puts the keyboard on the menu bar, or gives it back to the control that had it.
     void ToggleKeyboardMode();
@@ -23,5 +23,5 @@ private:
     // Catches F10 for the window. An object of its own: Qt's menu bar adds and removes itself
     // as an application filter around a tap of Alt, which would take an F10 filter on the bar
     // itself with it.
-    class CF10Filter;
+    class F10Filter;
 };

@@ -1,7 +1,7 @@
 // The parts of the page reduction that the pane itself needs: picture names and safe links. Kept
 // apart from the HTML reader, which lives in the banner module (BannerModule.h).
 #include "banner/BannerLimits.h"
-#include "banner/CBannerSanitizer.h"
+#include "banner/BannerSanitizer.h"
 
 #include <QUrlQuery>
 
@@ -9,11 +9,11 @@
 
 using namespace BannerLimits;
 
-QUrl CBannerSanitizer::PictureName(int i) {
+QUrl BannerSanitizer::PictureName(int i) {
     return QUrl(QStringLiteral("picture:%1").arg(i));
 }
 
-QUrl CBannerSanitizer::SafeLink(const QUrl& baseUrl, const QString& href) {
+QUrl BannerSanitizer::SafeLink(const QUrl& baseUrl, const QString& href) {
     const QString trimmed = href.trimmed();
     if (trimmed.isEmpty() || trimmed.size() > kMaxLinkLength)
         return {};

@@ -1,4 +1,4 @@
-#include "banner/CHttpGet.h"
+#include "banner/HttpGet.h"
 
 #include <QTcpSocket>
 
@@ -19,7 +19,7 @@ QByteArray TakeLine(QByteArray& data, qsizetype end) {
 
 } // namespace
 
-CHttpGet::CHttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent)
+HttpGet::HttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent)
     : QObject(pParent), m_pSocket(new QTcpSocket(this)), m_url(url), m_nMaxBytes(nMaxBytes) {
     m_pSocket->setReadBufferSize(kReadStep);
     connect(m_pSocket, &QTcpSocket::connected, this, [this] {
@@ -34,8 +34,8 @@ CHttpGet::CHttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent)
                          "\r\nUser-Agent: Vantrel\r\nAccept: */*\r\n"
                          "Accept-Encoding: identity\r\nConnection: close\r\n\r\n");
     });
-    connect(m_pSocket, &QTcpSocket::readyRead, this, &CHttpGet::OnReadyRead);
-    connect(m_pSocket, &QTcpSocket::disconnected, this, &CHttpGet::OnClosed);
+    connect(m_pSocket, &QTcpSocket::readyRead, this, &HttpGet::OnReadyRead);
+    connect(m_pSocket, &QTcpSocket::disconnected, this, &HttpGet::OnClosed);
     connect(m_pSocket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         if (e == QAbstractSocket::RemoteHostClosedError)
             OnClosed();
@@ -45,17 +45,17 @@ CHttpGet::CHttpGet(const QUrl& url, qint64 nMaxBytes, QObject* pParent)
     m_pSocket->connectToHost(url.host(), quint16(url.port(80)));
 }
 
-CHttpGet::~CHttpGet() {
+HttpGet::~HttpGet() {
     Abort();
 }
 
-void CHttpGet::Abort() {
+void HttpGet::Abort() {
     m_bDone = true;
     m_pSocket->disconnect(this);
     m_pSocket->abort();
 }
 
-void CHttpGet::OnReadyRead() {
+void HttpGet::OnReadyRead() {
     while (!m_bDone && m_pSocket->bytesAvailable() > 0) {
         m_buffer += m_pSocket->read(kReadStep);
         if (!m_bHeadDone && !TakeHead())
@@ -65,7 +65,7 @@ void CHttpGet::OnReadyRead() {
     }
 }
 
-void CHttpGet::OnClosed() {
+void HttpGet::OnClosed() {
     if (m_bDone)
         return;
     OnReadyRead();
@@ -75,7 +75,7 @@ void CHttpGet::OnClosed() {
 
 // Takes the answer's head once it is whole. False when the answer has ended (it failed or
 // redirects) or more is needed.
-bool CHttpGet::TakeHead() {
+bool HttpGet::TakeHead() {
     for (;;) {
         qsizetype end = m_buffer.indexOf("\n\r\n");
         qsizetype endLength = 3;
@@ -155,7 +155,7 @@ bool CHttpGet::TakeHead() {
 }
 
 // Takes what the buffer holds of the body. False when the answer has ended.
-bool CHttpGet::TakeBody() {
+bool HttpGet::TakeBody() {
     if (m_body == Body::Chunked)
         return TakeChunks();
     const qint64 n =
@@ -174,7 +174,7 @@ bool CHttpGet::TakeBody() {
     return true;
 }
 
-bool CHttpGet::TakeChunks() {
+bool HttpGet::TakeChunks() {
     for (;;) {
         if (m_bChunkData) {
             const qint64 n = qMin(m_nLeft, qint64(m_buffer.size()));
@@ -224,7 +224,7 @@ bool CHttpGet::TakeChunks() {
     }
 }
 
-void CHttpGet::Finish(bool ok) {
+void HttpGet::Finish(bool ok) {
     if (m_bDone)
         return;
     m_bDone = true;

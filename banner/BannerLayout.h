@@ -19,11 +19,11 @@
 
 #include <memory>
 
-struct CPageInput;
+struct PageInput;
 
 // Loads nothing by itself: it shows only the pictures it was handed, whatever a name says, so a
 // page cannot make the program read local files or devices.
-class CBannerDocument : public QTextDocument {
+class BannerDocument : public QTextDocument {
 public:
     using QTextDocument::QTextDocument;
 
@@ -33,34 +33,34 @@ protected:
     QVariant loadResource(int type, const QUrl& name) override;
 };
 
-class CBannerLayout : public QAbstractTextDocumentLayout, public ITextLinePlaces {
+class BannerLayout : public QAbstractTextDocumentLayout, public ITextLinePlaces {
     Q_OBJECT
 
 public:
     // A page of more device pixels than this is cut at the bottom: bounds a long page's memory.
     static constexpr int kMaxPixels = 4 * 1024 * 1024;
 
-    explicit CBannerLayout(CBannerDocument* document);
+    explicit BannerLayout(BannerDocument* document);
 
     // What a worker made of the document: its picture and where its links and blocks lie.
-    struct CLink {
+    struct Link {
         QRectF rect;
         int nRun; // the link's place among the document's links
     };
     // A line of text: the x of each place in it, from nStart to the place after its last
     // character.
-    struct CLine {
+    struct Line {
         int nStart;
         QRectF rect;
         QList<qreal> xs;
         int End() const { return nStart + int(xs.size()) - 1; }
     };
-    struct CPicture {
+    struct Picture {
         QImage image;
         QSizeF size;
-        QList<CLink> links;
+        QList<Link> links;
         QList<QRectF> blocks;
-        QList<CLine> lines; // in the order of the text
+        QList<Line> lines; // in the order of the text
         int nRuns = 0;
         int nChars = 0; // of the document laid out
     };
@@ -100,9 +100,9 @@ private:
     void Schedule();
     void Render();
 
-    CBannerDocument* m_pDocument;
-    CPicture m_picture;
-    std::shared_ptr<const CPageInput> m_pShownInput; // what m_picture was made of
+    BannerDocument* m_pDocument;
+    Picture m_picture;
+    std::shared_ptr<const PageInput> m_pShownInput; // what m_picture was made of
     QList<TextLinkRun> m_runs; // the links of the document as it stands, in order
     QPalette m_palette;
     qreal m_ratio = 1;

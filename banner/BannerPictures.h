@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QList>
 
-class CBannerPictures {
+class BannerPictures {
 public:
     // One image per picture, in the same order; a null image where a picture could not be
     // had, was too large, or no longer fitted the page's budget.

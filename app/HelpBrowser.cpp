@@ -1,23 +1,23 @@
-#include "app/CHelpBrowser.h"
+#include "app/HelpBrowser.h"
 
 #include "platform/widgets/Contrast.h"
 
 #include <QEvent>
 #include <QTextDocument>
 
-CHelpBrowser::CHelpBrowser(QWidget* parent) : QTextBrowser(parent) {
+HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent) {
     // The pages link only to each other; nothing is handed to other programs.
     setOpenExternalLinks(false);
     FitLinkColours();
 }
 
-void CHelpBrowser::changeEvent(QEvent* e) {
+void HelpBrowser::changeEvent(QEvent* e) {
     QTextBrowser::changeEvent(e);
     if (e->type() == QEvent::PaletteChange)
         FitLinkColours();
 }
 
-void CHelpBrowser::FitLinkColours() {
+void HelpBrowser::FitLinkColours() {
     // The pages set no colours of their own; only the link colour may be one meant for a
     // light page.
     QPalette pal = palette();

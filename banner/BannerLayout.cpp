@@ -1,4 +1,4 @@
-#include "banner/CBannerLayout.h"
+#include "banner/BannerLayout.h"
 
 #include "banner/BannerFonts.h"
 
@@ -22,7 +22,7 @@
 #endif
 
 // What a picture is made of, taken from the document on the user-interface thread.
-struct CPageInput {
+struct PageInput {
     QString html;
     QHash<QUrl, QImage> images;
     QFont font;
@@ -31,7 +31,7 @@ struct CPageInput {
     QPalette palette;
     qreal ratio;
 
-    bool operator==(const CPageInput& other) const {
+    bool operator==(const PageInput& other) const {
         if (images.size() != other.images.size())
             return false;
         for (auto it = images.cbegin(); it != images.cend(); ++it) {
@@ -47,12 +47,12 @@ namespace {
 
 // Draws the document's pictures from those it was handed. Qt's own handler looks for a file
 // named after the picture with "@2x" in the working folder when it paints at a scale above 1.
-class CPictureHandler : public QObject, public QTextObjectInterface {
+class PictureHandler : public QObject, public QTextObjectInterface {
     Q_OBJECT
     Q_INTERFACES(QTextObjectInterface)
 
 public:
-    explicit CPictureHandler(const CBannerDocument* document) : m_pDocument(document) {}
+    explicit PictureHandler(const BannerDocument* document) : m_pDocument(document) {}
 
     QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat& format) override {
         const QTextImageFormat picture = format.toImageFormat();
@@ -83,12 +83,12 @@ private:
         return m_pDocument->images.value(QUrl(format.name()));
     }
 
-    const CBannerDocument* m_pDocument;
+    const BannerDocument* m_pDocument;
 };
 
 // Runs on a thread of its own: lays the page out as the view would and paints it.
-CBannerLayout::CPicture PaintPage(const CPageInput& input) {
-    CBannerDocument document;
+BannerLayout::Picture PaintPage(const PageInput& input) {
+    BannerDocument document;
     document.setUndoRedoEnabled(false);
     document.images = input.images;
     document.setDefaultFont(input.font);
@@ -96,14 +96,14 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
     document.setHtml(input.html);
     BannerFonts::Bound(document);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
-    CPictureHandler pictures(&document);
+    PictureHandler pictures(&document);
     layout->registerHandler(QTextFormat::ImageObject, &pictures);
     document.setTextWidth(input.width > 0 ? input.width : -1);
 
-    CBannerLayout::CPicture picture;
+    BannerLayout::Picture picture;
     const QSizeF size = layout->documentSize();
     const qreal pixelsPerLine = std::max(1.0, std::ceil(size.width() * input.ratio));
-    const qreal maxHeight = CBannerLayout::kMaxPixels / pixelsPerLine / input.ratio;
+    const qreal maxHeight = BannerLayout::kMaxPixels / pixelsPerLine / input.ratio;
     picture.size = QSizeF(size.width(), std::min(size.height(), std::floor(maxHeight)));
     picture.image =
         QImage((picture.size * input.ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
@@ -123,7 +123,7 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
         const QTextLayout* textLayout = block.layout();
         for (int i = 0; i < textLayout->lineCount(); ++i) {
             const QTextLine line = textLayout->lineAt(i);
-            CBannerLayout::CLine placed{
+            BannerLayout::Line placed{
                 block.position() + line.textStart(), line.rect().translated(bounds.topLeft()), {}};
             for (int at = line.textStart(); at <= line.textStart() + line.textLength(); ++at)
                 placed.xs.append(bounds.left() + line.cursorToX(at));
@@ -137,11 +137,11 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
         // From the last line starting at or before the link, on while lines start within it.
         auto it = std::upper_bound(
             picture.lines.cbegin(), picture.lines.cend(), runs[i].nFrom,
-            [](int position, const CBannerLayout::CLine& line) { return position < line.nStart; });
+            [](int position, const BannerLayout::Line& line) { return position < line.nStart; });
         if (it != picture.lines.cbegin())
             --it;
         for (; it != picture.lines.cend() && it->nStart < runs[i].nTo; ++it) {
-            const CBannerLayout::CLine& line = *it;
+            const BannerLayout::Line& line = *it;
             const int from = std::max(runs[i].nFrom, line.nStart);
             const int to = std::min(runs[i].nTo, line.End());
             if (from >= to)
@@ -159,7 +159,7 @@ CBannerLayout::CPicture PaintPage(const CPageInput& input) {
 
 } // namespace
 
-QVariant CBannerDocument::loadResource(int type, const QUrl& name) {
+QVariant BannerDocument::loadResource(int type, const QUrl& name) {
     if (type != QTextDocument::ImageResource)
         return {};
     const QImage image = images.value(name);
@@ -171,15 +171,15 @@ QVariant CBannerDocument::loadResource(int type, const QUrl& name) {
     return blank;
 }
 
-CBannerLayout::CBannerLayout(CBannerDocument* document)
+BannerLayout::BannerLayout(BannerDocument* document)
     : QAbstractTextDocumentLayout(document), m_pDocument(document),
       m_palette(QGuiApplication::palette()) {}
 
-void CBannerLayout::documentChanged(int, int, int) {
+void BannerLayout::documentChanged(int, int, int) {
     Schedule();
 }
 
-void CBannerLayout::Schedule() {
+void BannerLayout::Schedule() {
     ++m_nGeneration;
     if (m_bScheduled)
         return;
@@ -194,10 +194,10 @@ void CBannerLayout::Schedule() {
         Qt::QueuedConnection);
 }
 
-void CBannerLayout::Render() {
+void BannerLayout::Render() {
     if (m_bBusy)
         return; // started again when the picture being made arrives
-    auto input = std::make_shared<const CPageInput>(CPageInput{
+    auto input = std::make_shared<const PageInput>(PageInput{
         m_pDocument->toHtml(), m_pDocument->images, m_pDocument->defaultFont(),
         m_pDocument->documentMargin(), m_pDocument->pageSize().width(), m_palette, m_ratio});
     // A change that comes to the same page, such as the view setting the width it already had.
@@ -207,7 +207,7 @@ void CBannerLayout::Render() {
         return;
     }
     m_bBusy = true;
-    auto* watcher = new QFutureWatcher<CPicture>(this);
+    auto* watcher = new QFutureWatcher<Picture>(this);
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher, input, nGeneration = m_nGeneration] {
                 watcher->deleteLater();
@@ -228,7 +228,7 @@ void CBannerLayout::Render() {
         // Qt keeps the fonts a thread has used, with their glyphs, until the thread ends, and
         // glibc keeps what a thread has freed: the page is laid out on a thread that ends with
         // it, and what it used is handed back to the system.
-        CPicture picture;
+        Picture picture;
         std::unique_ptr<QThread> thread(QThread::create([&] { picture = PaintPage(*input); }));
         thread->start();
         thread->wait();
@@ -239,7 +239,7 @@ void CBannerLayout::Render() {
     }));
 }
 
-void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
+void BannerLayout::draw(QPainter* painter, const PaintContext& context) {
     const qreal ratio = painter->device()->devicePixelRatioF();
     if (ratio != m_ratio || context.palette != m_palette) {
         m_ratio = ratio;
@@ -262,7 +262,7 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
             // The keyboard's place among the links.
             painter->setPen(qvariant_cast<QPen>(outline));
             painter->setBrush(Qt::NoBrush);
-            for (const CLink& link : m_picture.links) {
+            for (const Link& link : m_picture.links) {
                 if (link.nRun < m_runs.size() && m_runs[link.nRun].nFrom < to &&
                     from < m_runs[link.nRun].nTo)
                     painter->drawRect(link.rect.adjusted(0, 0, -1, -1));
@@ -272,7 +272,7 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
             QColor ground = selection.format.background().color();
             ground.setAlpha(110);
             for (qsizetype i = 0; i < m_picture.lines.size(); ++i) {
-                const CLine& line = m_picture.lines[i];
+                const Line& line = m_picture.lines[i];
                 const int a = std::max(from, line.nStart);
                 const int b = std::min(to, line.End());
                 // A line that ends its paragraph also shows the paragraph's end selected.
@@ -297,12 +297,12 @@ void CBannerLayout::draw(QPainter* painter, const PaintContext& context) {
     }
 }
 
-int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
+int BannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
     if (!PlacesKnown()) {
         // Links alone, by the places of the last picture.
         if (m_picture.nRuns != m_runs.size())
             return -1;
-        for (const CLink& link : m_picture.links) {
+        for (const Link& link : m_picture.links) {
             if (link.rect.contains(point))
                 return m_runs[link.nRun].nFrom;
         }
@@ -323,7 +323,7 @@ int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) c
     }
     if (nBest < 0 || (accuracy == Qt::ExactHit && bestDistance > 0))
         return -1;
-    const CLine& line = m_picture.lines[nBest];
+    const Line& line = m_picture.lines[nBest];
     if (accuracy == Qt::ExactHit) {
         for (qsizetype k = 0; k + 1 < line.xs.size(); ++k) {
             if (std::min(line.xs[k], line.xs[k + 1]) <= point.x() &&
@@ -335,21 +335,21 @@ int CBannerLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) c
     return PositionInLine(nBest, point.x());
 }
 
-int CBannerLayout::LineIndex(int nPosition) const {
+int BannerLayout::LineIndex(int nPosition) const {
     if (!PlacesKnown())
         return -1;
     // The last line starting at or before the place.
     const auto it =
         std::upper_bound(m_picture.lines.cbegin(), m_picture.lines.cend(), nPosition,
-                         [](int position, const CLine& line) { return position < line.nStart; });
+                         [](int position, const Line& line) { return position < line.nStart; });
     if (it == m_picture.lines.cbegin())
         return -1;
     const int n = int(it - m_picture.lines.cbegin()) - 1;
     return nPosition <= m_picture.lines[n].End() ? n : -1;
 }
 
-int CBannerLayout::PositionInLine(int nLine, qreal x) const {
-    const CLine& line = m_picture.lines[nLine];
+int BannerLayout::PositionInLine(int nLine, qreal x) const {
+    const Line& line = m_picture.lines[nLine];
     qsizetype nearest = 0;
     for (qsizetype k = 1; k < line.xs.size(); ++k) {
         if (std::abs(line.xs[k] - x) < std::abs(line.xs[nearest] - x))
@@ -358,7 +358,7 @@ int CBannerLayout::PositionInLine(int nLine, qreal x) const {
     return line.nStart + int(nearest);
 }
 
-bool CBannerLayout::LineAt(int nPosition, int* pnStart, int* pnEnd) const {
+bool BannerLayout::LineAt(int nPosition, int* pnStart, int* pnEnd) const {
     const int n = LineIndex(nPosition);
     if (n < 0)
         return false;
@@ -367,31 +367,31 @@ bool CBannerLayout::LineAt(int nPosition, int* pnStart, int* pnEnd) const {
     return true;
 }
 
-QRectF CBannerLayout::CharacterRect(int nPosition) const {
+QRectF BannerLayout::CharacterRect(int nPosition) const {
     const int n = LineIndex(nPosition);
     if (n < 0 || nPosition >= m_picture.lines[n].End())
         return {};
-    const CLine& line = m_picture.lines[n];
+    const Line& line = m_picture.lines[n];
     const qreal x1 = line.xs[nPosition - line.nStart];
     const qreal x2 = line.xs[nPosition - line.nStart + 1];
     return QRectF(std::min(x1, x2), line.rect.top(), std::abs(x2 - x1), line.rect.height());
 }
 
-QRectF CBannerLayout::CursorRect(int nPosition) const {
+QRectF BannerLayout::CursorRect(int nPosition) const {
     const int n = LineIndex(nPosition);
     if (n < 0)
         return {};
-    const CLine& line = m_picture.lines[n];
+    const Line& line = m_picture.lines[n];
     return QRectF(line.xs[nPosition - line.nStart], line.rect.top(), 1, line.rect.height());
 }
 
-QRectF CBannerLayout::frameBoundingRect(QTextFrame* frame) const {
+QRectF BannerLayout::frameBoundingRect(QTextFrame* frame) const {
     return frame == m_pDocument->rootFrame() ? QRectF(QPointF(0, 0), m_picture.size) : QRectF();
 }
 
-QRectF CBannerLayout::blockBoundingRect(const QTextBlock& block) const {
+QRectF BannerLayout::blockBoundingRect(const QTextBlock& block) const {
     const int n = block.blockNumber();
     return n >= 0 && n < m_picture.blocks.size() ? m_picture.blocks[n] : QRectF();
 }
 
-#include "CBannerLayout.moc"
+#include "BannerLayout.moc"

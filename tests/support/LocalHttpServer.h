@@ -11,12 +11,12 @@
 
 class QTcpSocket;
 
-class CLocalHttpServer : public QObject {
+class LocalHttpServer : public QObject {
     Q_OBJECT
 
 public:
-    explicit CLocalHttpServer(QObject* pParent = nullptr);
-    ~CLocalHttpServer() override;
+    explicit LocalHttpServer(QObject* pParent = nullptr);
+    ~LocalHttpServer() override;
 
     quint16 Port() const { return m_server.serverPort(); }
     // "127.0.0.1:PORT"
@@ -57,7 +57,7 @@ private:
     // Sends the next piece of an endless page.
     void Stream(QTcpSocket* socket);
 
-    struct CConnection {
+    struct Connection {
         QByteArray buffer;
         bool bAnswered = false;
         qint64 nLeft = 0;  // of an endless page
@@ -67,7 +67,7 @@ private:
     QTcpServer m_server;
     QHash<QString, Route> m_routes;
     QHash<QString, int> m_requests;
-    QHash<QTcpSocket*, CConnection> m_connections;
+    QHash<QTcpSocket*, Connection> m_connections;
     qint64 m_nBytesSent = 0;
     int m_nOpen = 0;
 };

@@ -1,4 +1,4 @@
-#include "banner/CBannerPictures.h"
+#include "banner/BannerPictures.h"
 
 #include "banner/BannerLimits.h"
 
@@ -75,7 +75,7 @@ bool JpegScansWithinBound(const QByteArray& data) {
 
 } // namespace
 
-QList<QImage> CBannerPictures::Decode(const QList<QByteArray>& pictures) {
+QList<QImage> BannerPictures::Decode(const QList<QByteArray>& pictures) {
     qint64 budget = kMaxPictureBytes;
     QList<QImage> images;
     for (const QByteArray& data : pictures)
@@ -83,7 +83,7 @@ QList<QImage> CBannerPictures::Decode(const QList<QByteArray>& pictures) {
     return images;
 }
 
-QImage CBannerPictures::DecodeOne(const QByteArray& data, qint64* pBudget) {
+QImage BannerPictures::DecodeOne(const QByteArray& data, qint64* pBudget) {
     if (data.isEmpty())
         return {};
     QBuffer buffer;

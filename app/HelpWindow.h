@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 
-class CHelpBrowser;
+class HelpBrowser;
 class QLabel;
 class QSplitter;
 class QTreeWidget;
@@ -25,17 +25,17 @@ QStringList HelpFolderCandidates(const QString& exeFolder);
 // The first candidate that holds the help file; the first candidate when none does.
 QString FindHelpFolder(const QString& exeFolder);
 
-class CHelpWindow : public QWidget {
+class HelpWindow : public QWidget {
     Q_OBJECT
 
 public:
     // Opens the help of the executable in exeFolder at its first page with the contents
     // shown. One window serves the whole program: it is raised and sent back to the first
     // page when already open.
-    static CHelpWindow* ShowHelpContents(const QString& exeFolder);
+    static HelpWindow* ShowHelpContents(const QString& exeFolder);
 
-    explicit CHelpWindow(const QString& exeFolder, QWidget* parent = nullptr);
-    ~CHelpWindow() override;
+    explicit HelpWindow(const QString& exeFolder, QWidget* parent = nullptr);
+    ~HelpWindow() override;
 
     QString HelpFolder() const { return m_strFolder; }
     bool IsHelpLoaded() const { return m_bLoaded; }
@@ -59,7 +59,7 @@ private:
     QString m_strRoot;       // where they are registered, as a resource path
     QSplitter* m_pSplitter = nullptr;
     QTreeWidget* m_pContents = nullptr;
-    CHelpBrowser* m_pBrowser = nullptr;
+    HelpBrowser* m_pBrowser = nullptr;
     QLabel* m_pError = nullptr;
     bool m_bLoaded = false;
     QString m_strError;
