@@ -132,14 +132,14 @@ bool CVantrelDlg::OnInitDialog() {
 }
 
 void CVantrelDlg::InitBanner() {
-    m_wndBanner->SetHost(bannerHost);
+    m_wndBanner->SetHost(m_bannerHost);
     m_wndBanner->Navigate(BannerPageAddress());
 }
 
 QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
     struct Command {
         void (CVantrelDlg::*handler)() = nullptr;
-        bool editsList = false; // held back by the list while rows are dragged
+        bool bEditsList = false; // held back by the list while rows are dragged
     };
     static const QHash<UINT, Command> commands = {
         {ID_FILE_NEWLIST, {&CVantrelDlg::OnNewList, true}},
@@ -153,7 +153,7 @@ QAction* CVantrelDlg::AddCommand(UINT nID, const QString& text) {
     auto* action = new QAction(text, this);
     action->setData(nID);
     const Command command = commands.value(nID);
-    if (command.editsList)
+    if (command.bEditsList)
         m_ctlFileList->ConnectEdit(action, [this, command] { (this->*command.handler)(); });
     else if (command.handler)
         connect(action, &QAction::triggered, this, command.handler);
@@ -166,12 +166,12 @@ void CVantrelDlg::CreateMenu() {
     // relative to it; the window's size does not change.
     m_pMenuBar = new MenuBar(this);
     for (const MenuPopup& popup : LoadMenu(IDR_MAINMENU)) {
-        QMenu* menu = m_pMenuBar->addMenu(popup.text);
+        QMenu* menu = m_pMenuBar->addMenu(popup.strText);
         for (const MenuItem& item : popup.items) {
             if (item.nID == 0)
                 menu->addSeparator();
             else
-                menu->addAction(AddCommand(item.nID, item.text));
+                menu->addAction(AddCommand(item.nID, item.strText));
         }
     }
     const int menuHeight = m_pMenuBar->sizeHint().height();
@@ -215,13 +215,13 @@ void CVantrelDlg::CreateToolBar() {
 // to a screen of another density (event()).
 void CVantrelDlg::LoadToolBarImages() {
     const qreal ratio = devicePixelRatioF();
-    toolBarDoubleDensity = ratio > 1.0;
+    m_bToolBarDoubleDensity = ratio > 1.0;
     m_wndToolBar->SetImageList(LoadBitmap(IDB_TOOLBAR, ratio));
     m_wndToolBar->SetHotImageList(LoadBitmap(IDB_TOOLBAR_HOT, ratio));
 }
 
 void CVantrelDlg::OnScreenChanged() {
-    if (m_wndToolBar != nullptr && (devicePixelRatioF() > 1.0) != toolBarDoubleDensity)
+    if (m_wndToolBar != nullptr && (devicePixelRatioF() > 1.0) != m_bToolBarDoubleDensity)
         LoadToolBarImages();
 }
 
@@ -234,13 +234,13 @@ bool CVantrelDlg::event(QEvent* event) {
         KeepFrameOnScreen(this);
         // Where the frame is not known yet, the move that comes with it places the window
         // again; later moves are the user's.
-        placingFrame = windowHandle() != nullptr && windowHandle()->frameMargins().isNull();
-        if (placingFrame)
-            QTimer::singleShot(2000, this, [this] { placingFrame = false; });
-    } else if (event->type() == QEvent::Move && placingFrame && windowHandle() != nullptr &&
+        m_bPlacingFrame = windowHandle() != nullptr && windowHandle()->frameMargins().isNull();
+        if (m_bPlacingFrame)
+            QTimer::singleShot(2000, this, [this] { m_bPlacingFrame = false; });
+    } else if (event->type() == QEvent::Move && m_bPlacingFrame && windowHandle() != nullptr &&
                !windowHandle()->frameMargins().isNull()) {
         // Framed now by the window manager: the real frame is kept inside, once.
-        placingFrame = false;
+        m_bPlacingFrame = false;
         KeepFrameOnScreen(this);
     }
     return result;

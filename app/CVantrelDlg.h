@@ -53,7 +53,7 @@ public:
     const QString& OutputFile() const { return m_strOutputFile; }
     void SetOutputFile(const QString& strPath) { m_strOutputFile = strPath; }
     // The chosen output exactly, of which OutputFile() is the readable form.
-    const FilePath& OutputPath() const { return outputPath; }
+    const FilePath& OutputPath() const { return m_outputPath; }
 
 protected:
     bool OnInitDialog();
@@ -91,17 +91,17 @@ private:
     void RememberDialogFolder(const QString& chosenFile);
 
     CTextToolBar* m_wndToolBar = nullptr;
-    bool toolBarDoubleDensity = false; // which pictures the toolbar has
-    bool placingFrame = false;         // shown, and not yet framed by the window manager
+    bool m_bToolBarDoubleDensity = false; // which pictures the toolbar has
+    bool m_bPlacingFrame = false;         // shown, and not yet framed by the window manager
     CStatusBarCtrl* m_wndStatusBar = nullptr;
     int m_aStatusParts[2] = {0, -1};
     CFlatListCtrl* m_ctlFileList = nullptr;
     QString m_strOutputFile;
-    FilePath outputPath;
-    QString dialogFolder; // kept for this run only
+    FilePath m_outputPath;
+    QString m_strDialogFolder; // kept for this run only
     QIcon m_hIcon;
     CExplorer1* m_wndBanner = nullptr;
-    CWebCtrlInterFace bannerHost; // handed to the banner pane, which keeps a copy
+    CWebCtrlInterFace m_bannerHost; // handed to the banner pane, which keeps a copy
 
     QHash<UINT, QAction*> m_actions;
     QMenuBar* m_pMenuBar = nullptr;

@@ -140,15 +140,15 @@ bool CVantrelDlg::ChooseOutputFile() {
     // The ".txt" rule reads characters, so it is applied to the text and mirrored in bytes.
     const QString shown = QDir::toNativeSeparators(file->text());
     m_strOutputFile = OutputPathForChoice(shown);
-    outputPath = FilePath::fromBytes(file->bytes() + PathBytes(m_strOutputFile.mid(shown.size())))
-                     .value_or(FilePath());
+    m_outputPath = FilePath::fromBytes(file->bytes() + PathBytes(m_strOutputFile.mid(shown.size())))
+                       .value_or(FilePath());
     UpdateData(false);
     return true;
 }
 
 void CVantrelDlg::StartFileDialog(QFileDialog& dialog) const {
-    if (!dialogFolder.isEmpty() && QFileInfo(dialogFolder).isDir()) {
-        dialog.setDirectory(dialogFolder);
+    if (!m_strDialogFolder.isEmpty() && QFileInfo(m_strDialogFolder).isDir()) {
+        dialog.setDirectory(m_strDialogFolder);
         return;
     }
     // A folder whose name is not text would be shown as, and opened as, another folder.
@@ -158,7 +158,7 @@ void CVantrelDlg::StartFileDialog(QFileDialog& dialog) const {
 
 void CVantrelDlg::RememberDialogFolder(const QString& chosenFile) {
     // The dialog's text names the folder it showed, so it opens that one again.
-    dialogFolder = QFileInfo(chosenFile).absolutePath();
+    m_strDialogFolder = QFileInfo(chosenFile).absolutePath();
 }
 
 void CVantrelDlg::StartJoin() {
@@ -168,8 +168,8 @@ void CVantrelDlg::StartJoin() {
             request.inputPaths << m_ctlFileList->GetItemPath(row);
     }
     // The chosen bytes, as long as the field still shows the name they were chosen as.
-    request.outputPath = outputPath.text() == m_strOutputFile
-                             ? outputPath
+    request.outputPath = m_outputPath.text() == m_strOutputFile
+                             ? m_outputPath
                              : FilePath::fromText(m_strOutputFile).value_or(FilePath());
     auto* pThread = new CJoinThread(request); // suspended until resumed below
     connect(pThread, &CJoinThread::JoinCompleted, this, &CVantrelDlg::OnJoinCompleted);

@@ -219,7 +219,7 @@ bool NeedsNoFont(char32_t c) {
 struct FormatEdit {
     int nAt;
     int nLength;
-    QString text; // empty: only the format changes
+    QString strText; // empty: only the format changes
     QTextCharFormat format;
 };
 
@@ -250,7 +250,7 @@ void Bound(QTextDocument& document) {
                     if (!edits.isEmpty() && edits.last().nAt + edits.last().nLength == at &&
                         edits.last().format == fragment.charFormat()) {
                         edits.last().nLength += length;
-                        edits.last().text += mark;
+                        edits.last().strText += mark;
                     } else {
                         edits.append({at, length, mark, fragment.charFormat()});
                     }
@@ -263,7 +263,7 @@ void Bound(QTextDocument& document) {
     for (const FormatEdit& edit : edits) {
         cursor.setPosition(edit.nAt);
         cursor.setPosition(edit.nAt + edit.nLength, QTextCursor::KeepAnchor);
-        cursor.insertText(edit.text, edit.format);
+        cursor.insertText(edit.strText, edit.format);
     }
 
     FontBound fonts(base);

@@ -23,7 +23,7 @@
 
 // What a picture is made of, taken from the document on the user-interface thread.
 struct PageInput {
-    QString html;
+    QString strHtml;
     QHash<QUrl, QImage> images;
     QFont font;
     qreal margin;
@@ -38,7 +38,7 @@ struct PageInput {
             if (it.value().cacheKey() != other.images.value(it.key()).cacheKey())
                 return false;
         }
-        return html == other.html && font == other.font && margin == other.margin &&
+        return strHtml == other.strHtml && font == other.font && margin == other.margin &&
                width == other.width && palette == other.palette && ratio == other.ratio;
     }
 };
@@ -93,7 +93,7 @@ BannerLayout::Picture PaintPage(const PageInput& input) {
     document.images = input.images;
     document.setDefaultFont(input.font);
     document.setDocumentMargin(input.margin);
-    document.setHtml(input.html);
+    document.setHtml(input.strHtml);
     BannerFonts::Bound(document);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     PictureHandler pictures(&document);

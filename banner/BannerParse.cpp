@@ -65,23 +65,23 @@ void IgnoreMessage(void*, const char*, ...) {}
 class QuietThread {
 public:
     QuietThread()
-        : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
-          m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext) {
+        : m_structured(xmlStructuredError), m_pStructuredContext(xmlStructuredErrorContext),
+          m_generic(xmlGenericError), m_pGenericContext(xmlGenericErrorContext) {
         xmlSetStructuredErrorFunc(nullptr, [](void*, auto) {});
         xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
     }
     ~QuietThread() {
-        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
-        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+        xmlSetStructuredErrorFunc(m_pStructuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_pGenericContext, m_generic);
     }
     QuietThread(const QuietThread&) = delete;
     QuietThread& operator=(const QuietThread&) = delete;
 
 private:
     xmlStructuredErrorFunc m_structured;
-    void* m_structuredContext;
+    void* m_pStructuredContext;
     xmlGenericErrorFunc m_generic;
-    void* m_genericContext;
+    void* m_pGenericContext;
 };
 
 bool IsAsciiAlpha(char c) {
@@ -214,14 +214,14 @@ std::size_t BannerParse::AttributeBoundary(const std::string& text, std::size_t 
     return end;
 }
 
-BannerParse::BannerParse(std::string utf8) : m_text(std::move(utf8)) {
+BannerParse::BannerParse(std::string utf8) : m_strText(std::move(utf8)) {
     static const bool initialized = (xmlInitParser(), true);
     (void)initialized;
-    CutUtf8(m_text, BannerLimits::kMaxParseBytes);
-    BlankUnreadable(m_text);
-    std::size_t end = TagBoundary(m_text, BannerLimits::kMaxParsedTags);
-    end = ReferenceBoundary(m_text, end, BannerLimits::kMaxParsedReferences);
-    m_text.resize(AttributeBoundary(m_text, end, BannerLimits::kMaxAttributePairs));
+    CutUtf8(m_strText, BannerLimits::kMaxParseBytes);
+    BlankUnreadable(m_strText);
+    std::size_t end = TagBoundary(m_strText, BannerLimits::kMaxParsedTags);
+    end = ReferenceBoundary(m_strText, end, BannerLimits::kMaxParsedReferences);
+    m_strText.resize(AttributeBoundary(m_strText, end, BannerLimits::kMaxAttributePairs));
 
     const QuietThread quiet;
     htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
@@ -242,7 +242,8 @@ BannerParse::BannerParse(std::string utf8) : m_text(std::move(utf8)) {
     const int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
                         HTML_PARSE_NOWARNING | HTML_PARSE_NODEFDTD | HTML_PARSE_IGNORE_ENC |
                         XML_PARSE_HUGE;
-    m_pDoc = htmlCtxtReadMemory(ctxt, m_text.data(), int(m_text.size()), nullptr, "UTF-8", options);
+    m_pDoc = htmlCtxtReadMemory(ctxt, m_strText.data(), int(m_strText.size()), nullptr, "UTF-8",
+                                options);
     htmlFreeParserCtxt(ctxt);
     // Also a parse that went over in one long step between two callbacks.
     clock.bOver = clock.bOver || ThreadCpuMs() - clock.startMs > BannerLimits::kParseCpuMs;

@@ -22,7 +22,7 @@ public:
     // was given up.
     const _xmlNode* Document() const;
     // How many bytes of the input were read (the rest lies past the bounds).
-    std::size_t ParsedBytes() const { return m_text.size(); }
+    std::size_t ParsedBytes() const { return m_strText.size(); }
 
     // Where the text has to be cut to keep at most nTags tags (every '<' that may open a
     // tag, comment or declaration counts, so the parser never sees more).
@@ -34,6 +34,6 @@ public:
                                          long long nPairs);
 
 private:
-    std::string m_text;
+    std::string m_strText;
     _xmlDoc* m_pDoc = nullptr;
 };

@@ -52,11 +52,11 @@ public:
     BannerPage TakePage() {
         m_page.bParsed = true;
         // The page's own colours and size, for the whole pane.
-        if (!m_bodyStyle.isEmpty())
-            m_out = QStringLiteral("<body style=\"%1\">").arg(m_bodyStyle) + m_out +
-                    QLatin1String("</body>");
-        m_page.html = std::move(m_out);
-        m_page.visitedLinkColor = m_visitedLinkColor;
+        if (!m_strBodyStyle.isEmpty())
+            m_strOut = QStringLiteral("<body style=\"%1\">").arg(m_strBodyStyle) + m_strOut +
+                       QLatin1String("</body>");
+        m_page.strHtml = std::move(m_strOut);
+        m_page.strVisitedLinkColor = m_strVisitedLinkColor;
         return std::move(m_page);
     }
 
@@ -67,7 +67,7 @@ private:
     struct Frame {
         const xmlNode* pNext; // the next child to visit
         Ctx ctx;
-        QString close;
+        QString strClose;
         int nTables = 0;
         int nLists = 0;
         bool bAnchor = false;
@@ -82,12 +82,12 @@ private:
     bool CanOpen(int nDepth = 1, int nElements = 1) const {
         return m_nDepth + nDepth <= kMaxDepth &&
                m_nElements + m_nReserved + nElements <= kMaxElements &&
-               m_out.size() + m_nReserved * kMarkupPerCell < kMaxHtml;
+               m_strOut.size() + m_nReserved * kMarkupPerCell < kMaxHtml;
     }
     // Room for a table or list that opens nDepth levels and nParts rows, cells or items.
     bool CanReserve(int nDepth, int nParts) const {
         return CanOpen(nDepth, 1 + nParts) &&
-               m_out.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml;
+               m_strOut.size() + (m_nReserved + nParts) * kMarkupPerCell < kMaxHtml;
     }
     void Open(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes = {});
     void OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes);
@@ -99,7 +99,7 @@ private:
     int PictureFor(const QString& src);
 
     QUrl m_baseUrl;
-    QString m_out;
+    QString m_strOut;
     BannerPage m_page;
     QHash<QString, int> m_pictureIndex;
     std::vector<Frame> m_stack;
@@ -115,9 +115,9 @@ private:
     bool m_bInAnchor = false;
     bool m_bFull = false;
     bool m_bBody = false; // the first body's look taken
-    QString m_bodyStyle;
-    QString m_linkColor;
-    QString m_visitedLinkColor;
+    QString m_strBodyStyle;
+    QString m_strLinkColor;
+    QString m_strVisitedLinkColor;
 };
 
 void Emitter::Walk(const xmlNode* document) {
@@ -125,8 +125,8 @@ void Emitter::Walk(const xmlNode* document) {
     while (!m_stack.empty()) {
         Frame& frame = m_stack.back();
         if (m_bFull || frame.pNext == nullptr) {
-            m_out += frame.close;
-            m_nDepth -= frame.close.isEmpty() ? 0 : 1;
+            m_strOut += frame.strClose;
+            m_nDepth -= frame.strClose.isEmpty() ? 0 : 1;
             m_nTables -= frame.nTables;
             m_nLists -= frame.nLists;
             if (frame.bAnchor)
@@ -204,9 +204,9 @@ void Emitter::VisitFlow(const xmlNode* node) {
                 style << QStringLiteral("color:") + c;
             if (const QString own = Style(Attribute(node, "style")); !own.isEmpty())
                 style << own;
-            m_bodyStyle = style.join(QLatin1Char(';'));
-            m_linkColor = Color(Attribute(node, "link"));
-            m_visitedLinkColor = Color(Attribute(node, "vlink"));
+            m_strBodyStyle = style.join(QLatin1Char(';'));
+            m_strLinkColor = Color(Attribute(node, "link"));
+            m_strVisitedLinkColor = Color(Attribute(node, "vlink"));
         }
         Enter(node, Ctx::Flow);
         return;
@@ -226,10 +226,10 @@ void Emitter::VisitFlow(const xmlNode* node) {
         }
         QString attributes =
             QStringLiteral(" href=\"%1\"").arg(link.toString(QUrl::FullyEncoded).toHtmlEscaped());
-        if (!m_linkColor.isEmpty())
-            attributes += QStringLiteral(" style=\"color:%1\"").arg(m_linkColor);
+        if (!m_strLinkColor.isEmpty())
+            attributes += QStringLiteral(" style=\"color:%1\"").arg(m_strLinkColor);
         Open(node, Ctx::Flow, QStringLiteral("a"), attributes);
-        if (!m_stack.back().close.isEmpty()) {
+        if (!m_stack.back().strClose.isEmpty()) {
             m_stack.back().bAnchor = true;
             m_bInAnchor = true;
         }
@@ -270,7 +270,7 @@ void Emitter::OpenReserved(const xmlNode* node, Ctx ctx, const QString& tag,
 }
 
 void Emitter::Push(const xmlNode* node, Ctx ctx, const QString& tag, const QString& attributes) {
-    m_out += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
+    m_strOut += QLatin1Char('<') + tag + attributes + QLatin1Char('>');
     ++m_nElements;
     ++m_nDepth;
     m_stack.push_back({node->children, ctx, QStringLiteral("</%1>").arg(tag)});
@@ -278,7 +278,7 @@ void Emitter::Push(const xmlNode* node, Ctx ctx, const QString& tag, const QStri
 
 void Emitter::Separate(bool lineBreak) {
     if (lineBreak && CanOpen(0)) {
-        m_out += QLatin1String("<br>");
+        m_strOut += QLatin1String("<br>");
         ++m_nElements;
         m_bSpace = true;
         m_nRun = 0;
@@ -370,8 +370,8 @@ void Emitter::VisitList(const xmlNode* node) {
 void Emitter::VisitImage(const xmlNode* node) {
     const int index = PictureFor(Attribute(node, "src").trimmed());
     if (index >= 0 && CanOpen(0)) {
-        m_out += QStringLiteral("<img src=\"%1\"%2>")
-                     .arg(BannerSanitizer::PictureName(index).toString(), Attributes(node));
+        m_strOut += QStringLiteral("<img src=\"%1\"%2>")
+                        .arg(BannerSanitizer::PictureName(index).toString(), Attributes(node));
         ++m_nElements;
         m_bSpace = false;
         return;
@@ -413,7 +413,7 @@ void Emitter::Text(const QString& text) {
         if (QChar::isSpace(c) || c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 ||
             c == 0x2029) {
             if (!m_bSpace) {
-                m_out += QLatin1Char(' ');
+                m_strOut += QLatin1Char(' ');
                 ++m_nText;
                 m_bSpace = true;
             }
@@ -425,18 +425,18 @@ void Emitter::Text(const QString& text) {
         if ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))
             continue;
         if (m_nRun >= kMaxWord) {
-            m_out += QChar(0x200B); // a break opportunity inside a long word
+            m_strOut += QChar(0x200B); // a break opportunity inside a long word
             ++m_nText;
             m_nRun = 0;
         }
         if (c == '&')
-            m_out += QLatin1String("&amp;");
+            m_strOut += QLatin1String("&amp;");
         else if (c == '<')
-            m_out += QLatin1String("&lt;");
+            m_strOut += QLatin1String("&lt;");
         else if (c == '>')
-            m_out += QLatin1String("&gt;");
+            m_strOut += QLatin1String("&gt;");
         else
-            m_out += QString::fromUcs4(&c, 1);
+            m_strOut += QString::fromUcs4(&c, 1);
         ++m_nText;
         ++m_nRun;
         m_bSpace = false;

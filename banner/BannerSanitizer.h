@@ -17,9 +17,9 @@ struct BannerPicture {
 
 struct BannerPage {
     bool bParsed = false; // false when the page was given up as too costly to read
-    QString html;
+    QString strHtml;
     QList<BannerPicture> pictures; // in document order, at most kMaxPictures
-    QString visitedLinkColor;      // the checked colour of <body vlink>, or empty
+    QString strVisitedLinkColor;   // the checked colour of <body vlink>, or empty
 };
 
 class BannerSanitizer {

@@ -145,7 +145,7 @@ void CExplorer1::OnPageArrived(const QByteArray& data, const QUrl& url) {
 }
 
 void CExplorer1::OnPageSanitized(const BannerPage& page) {
-    if (page.html.isEmpty()) {
+    if (page.strHtml.isEmpty()) {
         emit PageSettled(false);
         return;
     }
@@ -194,8 +194,8 @@ void CExplorer1::ShowPage(const QList<QImage>& images) {
         if (!images[i].isNull())
             document->images.insert(BannerSanitizer::PictureName(int(i)), images[i]);
     }
-    m_pView->setHtml(m_page.html);
-    m_visitedLinkColor = m_page.visitedLinkColor;
+    m_pView->setHtml(m_page.strHtml);
+    m_strVisitedLinkColor = m_page.strVisitedLinkColor;
     m_page = BannerPage();
     // Laid out for the place the view will take, and shown once that picture has come.
     m_pView->setGeometry(rect());
@@ -212,7 +212,7 @@ void CExplorer1::OnPictureReady() {
 }
 
 void CExplorer1::ApplyHost() {
-    const bool frame = !host || host->frame;
+    const bool frame = !host || host->bFrame;
     m_pView->setFrameStyle(frame ? int(QFrame::StyledPanel | QFrame::Sunken)
                                  : int(QFrame::NoFrame));
     const Qt::ScrollBarPolicy policy = NoScroll() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
@@ -304,7 +304,7 @@ void CExplorer1::KeepCaretInView() {
 }
 
 void CExplorer1::OnContextMenu(const QPoint& pos) {
-    if (host && !host->contextMenu)
+    if (host && !host->bContextMenu)
         return;
     QMenu* menu = m_pView->createStandardContextMenu(pos);
     if (menu == nullptr)
@@ -324,7 +324,7 @@ void CExplorer1::OnLinkClicked(const QUrl& link) {
 }
 
 void CExplorer1::MarkVisited(const QUrl& link) {
-    if (m_visitedLinkColor.isEmpty())
+    if (m_strVisitedLinkColor.isEmpty())
         return;
     QTextDocument* document = m_pView->document();
     QList<QPair<int, int>> ranges; // found first: a changed format splits the fragments
@@ -336,7 +336,7 @@ void CExplorer1::MarkVisited(const QUrl& link) {
         }
     }
     QTextCharFormat visited;
-    visited.setForeground(QColor(m_visitedLinkColor));
+    visited.setForeground(QColor(m_strVisitedLinkColor));
     for (const auto& [from, to] : ranges) {
         QTextCursor cursor(document);
         cursor.setPosition(from);

@@ -69,7 +69,7 @@ private:
     void OnPictureReady();
     void ApplyHost();
     // The host wants no scroll bars, and so no scrolling by the wheel either.
-    bool NoScroll() const { return host && !host->scrollBars; }
+    bool NoScroll() const { return host && !host->bScrollBars; }
     void OnContextMenu(const QPoint& pos);
     void OnLinkClicked(const QUrl& link);
     // Shows the link's text in the page's colour for visited links from now on.
@@ -95,7 +95,7 @@ private:
     QString m_strLocation;
     QUrl m_pageUrl;
     BannerPage m_page;
-    QString m_visitedLinkColor;      // of the page shown
+    QString m_strVisitedLinkColor;   // of the page shown
     QList<QByteArray> m_pictureData; // in the order of m_page.pictures
     int m_nPendingPictures = 0;
 };

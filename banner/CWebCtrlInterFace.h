@@ -3,7 +3,7 @@
 #pragma once
 
 struct CWebCtrlInterFace {
-    bool contextMenu = false; // on a right click or the menu key
-    bool frame = false;
-    bool scrollBars = false; // false: the page stays put under the wheel too
+    bool bContextMenu = false; // on a right click or the menu key
+    bool bFrame = false;
+    bool bScrollBars = false; // false: the page stays put under the wheel too
 };

@@ -20,7 +20,7 @@ namespace {
 struct Times {
     double wallMs;
     double uiMs;
-    bool shown;
+    bool bShown;
 };
 
 Times ShowOnce(const HostilePage& page) {
@@ -67,18 +67,18 @@ int main(int argc, char** argv) {
                       {{"/pic.png", PngBytes(64, 26)}}};
     const Times base = Median(plain);
     std::printf("%-44s %9s %9s %7s\n", "page", "wall ms", "UI ms", "shown");
-    std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(plain.name), base.wallMs, base.uiMs,
-                base.shown ? "yes" : "no");
+    std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(plain.strName), base.wallMs, base.uiMs,
+                base.bShown ? "yes" : "no");
     QString worstName;
     Times worst{0, 0, false};
     for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
         const Times t = Median(page);
-        std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(page.name), t.wallMs, t.uiMs,
-                    t.shown ? "yes" : "no");
+        std::printf("%-44s %9.1f %9.1f %7s\n", qPrintable(page.strName), t.wallMs, t.uiMs,
+                    t.bShown ? "yes" : "no");
         std::fflush(stdout);
         if (t.uiMs > worst.uiMs) {
             worst = t;
-            worstName = page.name;
+            worstName = page.strName;
         }
     }
     std::printf("\nworst page for the UI thread: %s: %.1f ms UI (%.2f x the plain page), "

@@ -31,8 +31,8 @@ namespace {
 
 struct Worst {
     double ms = 0;
-    quint32 seed = 0;
-    int bytes = 0;
+    quint32 nSeed = 0;
+    int nBytes = 0;
 };
 
 } // namespace
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         document->images.clear();
         for (qsizetype i = 0; i < images.size(); ++i)
             document->images.insert(BannerSanitizer::PictureName(int(i)), images[i]);
-        view.setHtml(page.html);
+        view.setHtml(page.strHtml);
         QElapsedTimer painting;
         painting.start();
         QEventLoop wait;
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         refused += page.bParsed ? 0 : 1;
         pictures += int(std::count_if(images.begin(), images.end(),
                                       [](const QImage& i) { return !i.isNull(); }));
-        largestHtml = std::max(largestHtml, page.html.size());
+        largestHtml = std::max(largestHtml, page.strHtml.size());
         if (ui > worstUi.ms)
             worstUi = {ui, seed, int(html.size())};
         if (off > worstOff.ms)
@@ -135,11 +135,11 @@ int main(int argc, char** argv) {
                 "decoded: %d, largest document emitted: %lld characters\n",
                 pages, seed - 1, refused, pictures, (long long)largestHtml);
     std::printf("worst user-interface thread time (set and paint): %.2f ms (seed %u, %d bytes)\n",
-                worstUi.ms, worstUi.seed, worstUi.bytes);
+                worstUi.ms, worstUi.nSeed, worstUi.nBytes);
     std::printf("worst wait for the font lock during a layout: %.2f ms (seed %u, %d bytes)\n",
-                worstLock.ms, worstLock.seed, worstLock.bytes);
+                worstLock.ms, worstLock.nSeed, worstLock.nBytes);
     std::printf("worst off-thread time (parse, reduce, decode, lay out, paint): %.2f ms (seed %u, "
                 "%d bytes)\n",
-                worstOff.ms, worstOff.seed, worstOff.bytes);
+                worstOff.ms, worstOff.nSeed, worstOff.nBytes);
     return 0;
 }

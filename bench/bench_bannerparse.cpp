@@ -85,9 +85,9 @@ QByteArray Attributes(int count, bool distinct) {
 
 struct Result {
     double ms;
-    std::size_t peakBytes;
-    std::size_t readBytes;
-    bool parsed;
+    std::size_t nPeakBytes;
+    std::size_t nReadBytes;
+    bool bParsed;
 };
 
 Result Median(const std::function<Result()>& once) {
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         {"< before a digit flood", Fill("<p>", "<1")},
     };
     for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
-        pages.append({"corpus: " + page.name, page.html});
+        pages.append({"corpus: " + page.strName, page.html});
 
     std::printf("%-46s %8s %9s %9s %7s", "page", "bytes", "read", "ms", "peak MB");
     if (whole)
@@ -194,11 +194,11 @@ int main(int argc, char** argv) {
             continue;
         const Result r = Bounded(html);
         std::printf("%-46s %8lld %9zu %9.2f %7.1f%s", qPrintable(name.left(46)),
-                    (long long)html.size(), r.readBytes, r.ms, double(r.peakBytes) / 1e6,
-                    r.parsed ? "" : " (given up)");
+                    (long long)html.size(), r.nReadBytes, r.ms, double(r.nPeakBytes) / 1e6,
+                    r.bParsed ? "" : " (given up)");
         if (whole) {
             const Result w = Whole(html);
-            std::printf(" %10.1f %8.1f", w.ms, double(w.peakBytes) / 1e6);
+            std::printf(" %10.1f %8.1f", w.ms, double(w.nPeakBytes) / 1e6);
         }
         std::printf("\n");
         std::fflush(stdout);

@@ -140,7 +140,7 @@ std::vector<std::string> MakeInputs(const std::string& dir, int count, long size
 // Named pipes, each fed by a process of its own with size bytes once a reader opens it.
 struct Fifos {
     std::vector<std::string> paths;
-    long size = 0;
+    long nSize = 0;
     std::vector<pid_t> writers;
 
     void Feed() {
@@ -152,7 +152,7 @@ struct Fifos {
                 const int fd = ::open(path.c_str(), O_WRONLY);
                 if (fd < 0)
                     _exit(1);
-                WritePattern(fd, size);
+                WritePattern(fd, nSize);
                 _exit(0);
             }
             writers.push_back(pid);
@@ -169,9 +169,9 @@ struct Fifos {
 };
 
 struct Contender {
-    const char* name;
+    const char* pszName;
     std::function<void(const std::string&, const std::vector<std::string>&)> run;
-    bool filesOnly; // a way that only differs from the others between regular files
+    bool bFilesOnly; // a way that only differs from the others between regular files
 };
 
 const std::vector<Contender>& Contenders() {
@@ -202,7 +202,7 @@ void Race(const char* title, const std::vector<std::string>& inputs, const std::
     for (int round = 0; round < kRounds; ++round) {
         for (size_t i = 0; i < contenders.size(); ++i) {
             const size_t k = (i + size_t(round)) % contenders.size();
-            if (fifos && contenders[k].filesOnly)
+            if (fifos && contenders[k].bFilesOnly)
                 continue;
             ::unlink(output.c_str());
             if (fifos)
@@ -228,7 +228,7 @@ void Race(const char* title, const std::vector<std::string>& inputs, const std::
                 "speed, cat = 1");
     for (size_t k = 0; k < contenders.size(); ++k) {
         if (!times[k].empty())
-            std::printf("  %-24s %9.1f %9.3f %9.3f %9.3f  %.2f\n", contenders[k].name,
+            std::printf("  %-24s %9.1f %9.3f %9.3f %9.3f  %.2f\n", contenders[k].pszName,
                         bytes / median[k] / 1e6, median[k], times[k].front(), cpuMedian[k],
                         cat / median[k]);
     }
@@ -268,7 +268,7 @@ void PageCacheRuns(const std::string& dir, long totalMiB) {
     }
 
     Fifos fifos;
-    fifos.size = perInput;
+    fifos.nSize = perInput;
     for (int i = 0; i < kInputs; ++i) {
         fifos.paths.push_back(dir + "/pipe" + std::to_string(i));
         if (::mkfifo(fifos.paths.back().c_str(), 0600) != 0)
@@ -358,7 +358,7 @@ Aim SharedExtentsRun(const std::string& dir, const char* fsName, const char* mkf
             });
             SyncFs(mnt);
             const double newMiB = (before - FreeBytes(mnt)) / 1048576.0;
-            std::printf("  %-24s %9.4f %9.4f %12.1f\n", contenders[k].name, joinTime, syncTime,
+            std::printf("  %-24s %9.4f %9.4f %12.1f\n", contenders[k].pszName, joinTime, syncTime,
                         newMiB);
             if (k == 0) {
                 joinFiles[0] = std::min(joinFiles[0], joinTime + syncTime);

@@ -219,7 +219,7 @@ std::string ShortInputProblem(int fd, const FileState& opened, const JoinPath& p
     if (SizeMayBeUnreal(fd))
         return {};
     return "Reading the input file " + Quoted(path) + " failed: it ended after " +
-           std::to_string(copied) + " of its " + std::to_string(opened.id.size) + " bytes.";
+           std::to_string(copied) + " of its " + std::to_string(opened.id.nSize) + " bytes.";
 }
 
 // Opens without waiting: a pipe's open would otherwise block until a writer comes, where
@@ -361,8 +361,8 @@ bool CopyBlocks(int fdIn, int fdOut, std::span<char> block, bool endless,
         copied += static_cast<std::uint64_t>(n);
         FileState in, out;
         const bool inStep = watch && StateOfFd(fdIn, in) && StateOfFd(fdOut, out) &&
-                            in.id.size == out.id.size &&
-                            in.id.size - before.id.size == static_cast<std::uint64_t>(n);
+                            in.id.nSize == out.id.nSize &&
+                            in.id.nSize - before.id.nSize == static_cast<std::uint64_t>(n);
         blocksInStep = inStep ? blocksInStep + 1 : 0;
         if (blocksInStep == kBlocksInStep) {
             how = CopyStop::ReadBack;
@@ -437,7 +437,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
             return incomplete(WriteSideError(err) ? WriteFailed(err) : ReadFailed(path, err));
         CopyStop how{};
         const std::uint64_t readBackFrom =
-            inputIsFile && outputIsFile ? in.id.size : std::numeric_limits<std::uint64_t>::max();
+            inputIsFile && outputIsFile ? in.id.nSize : std::numeric_limits<std::uint64_t>::max();
         if (!CopyBlocks(fdIn, fdOut, block.Get(), !inputIsFile || !outputIsFile, readBackFrom,
                         copied, how, err))
             return incomplete(how == CopyStop::ReadBack
@@ -445,7 +445,7 @@ JoinResult CopyJoinInputs(const JoinPath& outputPath, const std::list<JoinPath>&
                                   : CopyFailed(how, path, err));
         // A file that grew is copied to the end it has now; one that gave less than its size
         // left part of itself out.
-        if (inputIsFile && copied < in.id.size) {
+        if (inputIsFile && copied < in.id.nSize) {
             if (std::string problem = ShortInputProblem(fdIn, in, path, copied); !problem.empty())
                 return incomplete(problem);
         }
@@ -466,7 +466,7 @@ std::uint64_t JoinActivity() {
     for (const int fd : s_outputs) {
         FileState state;
         if (StateOfFd(fd, state))
-            activity += state.id.size;
+            activity += state.id.nSize;
     }
     return activity;
 }

@@ -40,20 +40,20 @@ extern const int kNewFileMode;
 enum class FileKind { Regular, Folder, Fifo, Socket, Other };
 struct FileId {
     bool bKnown = false; // pipes and devices on Windows have none
-    std::uint64_t volume = 0;
-    std::uint64_t index = 0;
+    std::uint64_t nVolume = 0;
+    std::uint64_t nIndex = 0;
     // The size and two times (creation and last write on Windows, modification and status
     // change here): a file with the same index on another volume is the same file when these
     // agree too. Wine gives every drive letter a serial of its own, so one file reached by two
     // letters differs in the serial alone; taking two files for one where all of these agree is
     // the lesser harm.
-    std::uint64_t size = 0;
-    std::uint64_t time1 = 0;
-    std::uint64_t time2 = 0;
+    std::uint64_t nSize = 0;
+    std::uint64_t nTime1 = 0;
+    std::uint64_t nTime2 = 0;
     bool SameAs(const FileId& other) const {
-        return bKnown && other.bKnown && index == other.index &&
-               (volume == other.volume ||
-                (size == other.size && time1 == other.time1 && time2 == other.time2));
+        return bKnown && other.bKnown && nIndex == other.nIndex &&
+               (nVolume == other.nVolume ||
+                (nSize == other.nSize && nTime1 == other.nTime1 && nTime2 == other.nTime2));
     }
 };
 struct FileState {
@@ -63,7 +63,8 @@ struct FileState {
     // status change (POSIX ctime) also moves when a file is cut and its size and modification
     // time are then set back.
     bool SameContentsAs(const FileState& other) const {
-        return id.size == other.id.size && id.time1 == other.id.time1 && id.time2 == other.id.time2;
+        return id.nSize == other.id.nSize && id.nTime1 == other.id.nTime1 &&
+               id.nTime2 == other.id.nTime2;
     }
 };
 

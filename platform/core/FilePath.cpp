@@ -91,7 +91,7 @@ QString DisplayPath(const QByteArray& path) {
 #endif
 }
 
-FilePath::FilePath(const QByteArray& bytes) : m_bytes(bytes), m_text(DisplayPath(bytes)) {}
+FilePath::FilePath(const QByteArray& bytes) : m_bytes(bytes), m_strText(DisplayPath(bytes)) {}
 
 std::optional<FilePath> FilePath::fromBytes(const QByteArray& bytes) {
     if (bytes.contains('\0'))
@@ -104,12 +104,12 @@ std::optional<FilePath> FilePath::fromText(const QString& text) {
 }
 
 bool FilePath::isExactlyShown() const {
-    return PathBytes(m_text) == m_bytes;
+    return PathBytes(m_strText) == m_bytes;
 }
 
 std::filesystem::path::string_type FilePath::native() const {
 #ifdef Q_OS_WIN
-    return m_text.toStdWString();
+    return m_strText.toStdWString();
 #else
     return m_bytes.toStdString();
 #endif

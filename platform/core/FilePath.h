@@ -22,7 +22,7 @@ public:
 
     const QByteArray& bytes() const { return m_bytes; }
     // Readable text; bytes that are not text in the locale show as U+FFFD.
-    const QString& text() const { return m_text; }
+    const QString& text() const { return m_strText; }
     // Whether text() names exactly this file again, so that it can be handed to Qt.
     bool isExactlyShown() const;
     // The form the join opens: the same bytes on Linux, UTF-16 on Windows.
@@ -35,7 +35,7 @@ private:
     explicit FilePath(const QByteArray& bytes);
 
     QByteArray m_bytes;
-    QString m_text;
+    QString m_strText;
 };
 Q_DECLARE_METATYPE(FilePath)
 

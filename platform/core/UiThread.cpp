@@ -13,8 +13,8 @@ namespace {
 struct PendingCall {
     std::mutex mutex;
     std::condition_variable cv;
-    bool finished = false;
-    bool ran = false;
+    bool bFinished = false;
+    bool bRan = false;
 };
 
 std::mutex s_mutex;
@@ -25,8 +25,8 @@ std::function<void()> s_shutdownHook; // user-interface thread only
 void Finish(const std::shared_ptr<PendingCall>& call, bool ran) {
     {
         std::lock_guard lock(call->mutex);
-        call->finished = true;
-        call->ran = ran;
+        call->bFinished = true;
+        call->bRan = ran;
     }
     call->cv.notify_all();
 }
@@ -74,8 +74,8 @@ bool RunOnUiThread(const std::function<void()>& fn) {
         Qt::QueuedConnection);
 
     std::unique_lock lock(call->mutex);
-    call->cv.wait(lock, [&] { return call->finished; });
-    return call->ran;
+    call->cv.wait(lock, [&] { return call->bFinished; });
+    return call->bRan;
 }
 
 void ShutdownUiThreadCalls() {

@@ -12,13 +12,13 @@ DialogBaseUnits GetDialogBaseUnits(const QFont& font) {
 }
 
 QRect MapDialogRect(const QRect& dlu, const DialogBaseUnits& base) {
-    const int left = dlu.left() * base.baseX / 4;
-    const int top = dlu.top() * base.baseY / 8;
-    const int right = (dlu.left() + dlu.width()) * base.baseX / 4;
-    const int bottom = (dlu.top() + dlu.height()) * base.baseY / 8;
+    const int left = dlu.left() * base.nBaseX / 4;
+    const int top = dlu.top() * base.nBaseY / 8;
+    const int right = (dlu.left() + dlu.width()) * base.nBaseX / 4;
+    const int bottom = (dlu.top() + dlu.height()) * base.nBaseY / 8;
     return QRect(left, top, right - left, bottom - top);
 }
 
 QSize MapDialogSize(const QSize& dlu, const DialogBaseUnits& base) {
-    return QSize(dlu.width() * base.baseX / 4, dlu.height() * base.baseY / 8);
+    return QSize(dlu.width() * base.nBaseX / 4, dlu.height() * base.nBaseY / 8);
 }

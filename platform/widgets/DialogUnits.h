@@ -6,8 +6,8 @@
 #include <QSize>
 
 struct DialogBaseUnits {
-    int baseX; // average character width
-    int baseY; // character height
+    int nBaseX; // average character width
+    int nBaseY; // character height
 };
 
 DialogBaseUnits GetDialogBaseUnits(const QFont& font);

@@ -37,9 +37,9 @@ void CloseAllMessageBoxes();
 // What tests see of a box instead of a window. The hook runs on the user-interface thread.
 struct MessageBoxCall {
     QPointer<QWidget> owner;
-    QString text;
-    QString caption;
-    UINT type = MB_OK;
+    QString strText;
+    QString strCaption;
+    UINT nType = MB_OK;
 };
 using MessageBoxHook = std::function<int(const MessageBoxCall&)>;
 

@@ -77,7 +77,7 @@ class ResourceIconEngine : public QIconEngine {
 public:
     struct Picture {
         QSize size;
-        QString path;
+        QString strPath;
         QPixmap pixmap; // null until first asked for
     };
 
@@ -105,7 +105,7 @@ public:
         if (!picture)
             return {};
         if (picture->pixmap.isNull())
-            picture->pixmap = QPixmap(picture->path);
+            picture->pixmap = QPixmap(picture->strPath);
         QPixmap pixmap = picture->pixmap;
         if (pixmap.width() > size.width() || pixmap.height() > size.height())
             pixmap = pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -169,7 +169,7 @@ std::vector<MenuPopup> LoadMenu(UINT nID) {
             continue;
         for (const ResMenuPopup& popup : menu.popups) {
             MenuPopup& out = popups.emplace_back();
-            out.text = QString::fromUtf8(popup.pszText);
+            out.strText = QString::fromUtf8(popup.pszText);
             for (const ResMenuItem& item : popup.items)
                 out.items.push_back({item.nID, QString::fromUtf8(item.pszText)});
         }

@@ -31,12 +31,12 @@ QIcon LoadIcon(UINT nID, int nMaxSide = INT_MAX);
 QIcon LoadWindowIcon(UINT nID);
 
 struct MenuItem {
-    UINT nID;     // 0 for a separator
-    QString text; // empty for a separator
+    UINT nID;        // 0 for a separator
+    QString strText; // empty for a separator
 };
 
 struct MenuPopup {
-    QString text;
+    QString strText;
     std::vector<MenuItem> items;
 };
 

@@ -33,12 +33,12 @@ bool ShowActive(QWidget& w) {
 
 // What a box looked like while it was up.
 struct BoxSeen {
-    bool shown = false;
-    QWindow* transientParent = nullptr;
+    bool bShown = false;
+    QWindow* pTransientParent = nullptr;
     Qt::WindowModality modality = Qt::ApplicationModal;
-    bool modalWidget = true;
-    bool active = false;
-    bool focusInBox = false;
+    bool bModalWidget = true;
+    bool bActive = false;
+    bool bFocusInBox = false;
     QPoint centre;
     QRect geometry;
 };
@@ -55,14 +55,14 @@ struct PressCounter : QObject {
 
 CTopLevelWatch WatchNextBox(BoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
     return WhenBoxShown([&seen, more](QMessageBox* box) {
-        seen.shown = true;
-        seen.transientParent =
+        seen.bShown = true;
+        seen.pTransientParent =
             box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
         seen.modality = box->windowModality();
-        seen.modalWidget = QApplication::activeModalWidget() != nullptr;
+        seen.bModalWidget = QApplication::activeModalWidget() != nullptr;
         QTRY_VERIFY(QApplication::activeWindow() == box); // cannot fail the test from here
-        seen.active = QApplication::activeWindow() == box;
-        seen.focusInBox = box->isAncestorOf(QApplication::focusWidget());
+        seen.bActive = QApplication::activeWindow() == box;
+        seen.bFocusInBox = box->isAncestorOf(QApplication::focusWidget());
         seen.centre = box->frameGeometry().center();
         seen.geometry = box->frameGeometry();
         if (more)
@@ -118,13 +118,13 @@ private slots:
         else
             dlg.GetCommandAction(command)->trigger();
 
-        QVERIFY(seen.shown);
+        QVERIFY(seen.bShown);
         QCOMPARE(shownText, text);
-        QCOMPARE(seen.transientParent, dlg.windowHandle());
+        QCOMPARE(seen.pTransientParent, dlg.windowHandle());
         QCOMPARE(seen.modality, Qt::NonModal);
-        QVERIFY(!seen.modalWidget);
-        QVERIFY(seen.active);
-        QVERIFY(seen.focusInBox);
+        QVERIFY(!seen.bModalWidget);
+        QVERIFY(seen.bActive);
+        QVERIFY(seen.bFocusInBox);
         QVERIFY((seen.centre - dlg.frameGeometry().center()).manhattanLength() <= 2);
         QVERIFY(windowStillUsable);
     }
@@ -156,9 +156,9 @@ private slots:
         BoxSeen seen;
         const CTopLevelWatch watch = WatchNextBox(seen);
         MessageBox(nullptr, "Where am I?", "Vantrel", MB_OK);
-        QVERIFY(seen.shown);
-        QCOMPARE(seen.transientParent, dlg.windowHandle());
-        QVERIFY(seen.active);
+        QVERIFY(seen.bShown);
+        QCOMPARE(seen.pTransientParent, dlg.windowHandle());
+        QVERIFY(seen.bActive);
         QVERIFY2(avail.contains(seen.geometry), qPrintable(QString("%1: %2,%3 %4x%5 in %6x%7")
                                                                .arg(where)
                                                                .arg(seen.geometry.x())
@@ -182,10 +182,10 @@ private slots:
         const CTopLevelWatch watch =
             WatchNextBox(seen, [&](QMessageBox* box) { caption = box->windowTitle(); });
         AfxMessageBox("Owned", MB_OK | MB_ICONEXCLAMATION);
-        QVERIFY(seen.shown);
+        QVERIFY(seen.bShown);
         QCOMPARE(seen.modality, Qt::WindowModal);
-        QCOMPARE(seen.transientParent, dlg.windowHandle());
-        QVERIFY(seen.focusInBox);
+        QCOMPARE(seen.pTransientParent, dlg.windowHandle());
+        QVERIFY(seen.bFocusInBox);
         // The application's title is the program's display name, not the executable's name.
         QVERIFY(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() != "Vantrel");
         QCOMPARE(caption, QString("Vantrel"));

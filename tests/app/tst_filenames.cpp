@@ -179,7 +179,7 @@ void TestFileNames::droppedNamesJoinExactly() {
 
     MessageBoxRecorder boxes;
     CFlatListCtrl* list = m_dlg->FileList();
-    QVERIFY(DropOnto(*list, data, Qt::CopyAction).dropAccepted);
+    QVERIFY(DropOnto(*list, data, Qt::CopyAction).bDropAccepted);
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
     QTRY_COMPARE(list->GetItemCount(), names.size());
     for (int i = 0; i < names.size(); ++i) {
@@ -187,16 +187,16 @@ void TestFileNames::droppedNamesJoinExactly() {
         QCOMPARE(list->GetItemText(i, 0), QFile::decodeName(Bytes(names[i])));
     }
     QCOMPARE(boxes.calls.size(), 1);
-    QVERIFY(boxes.calls[0].text.contains("elsewhere.example/x.bin"));
-    QVERIFY(boxes.calls[0].text.contains("a\ufffdb.bin"));
-    QCOMPARE(boxes.calls[0].text.count('\n'), 2);
+    QVERIFY(boxes.calls[0].strText.contains("elsewhere.example/x.bin"));
+    QVERIFY(boxes.calls[0].strText.contains("a\ufffdb.bin"));
+    QCOMPARE(boxes.calls[0].strText.count('\n'), 2);
 
     m_dlg->SetOutputFile(QFile::decodeName(Bytes("out.bin")));
     m_dlg->UpdateData(false);
     m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text, kSuccess);
+    QCOMPARE(boxes.calls[1].strText, kSuccess);
     QCOMPARE(ReadBytesNamed(Bytes("out.bin")), expected);
 
     // Sorted, the names take their byte order, the same as their text's where it is text.
@@ -256,7 +256,7 @@ void TestFileNames::noEditDuringRowDrag() {
     else if (edit == "New")
         m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     else
-        QVERIFY(!DropOnto(*list, data, Qt::CopyAction).dropAccepted);
+        QVERIFY(!DropOnto(*list, data, Qt::CopyAction).bDropAccepted);
     QCoreApplication::processEvents();
     QCOMPARE(list->GetItemCount(), 5);
 
@@ -308,13 +308,13 @@ void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
     QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 1);
     const QString home = QDir::homePath();
-    QCOMPARE(answers.calls[0].folder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
+    QCOMPARE(answers.calls[0].strFolder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
     if (startsAtHome) {
         QCOMPARE(m_dlg->OutputPath().bytes(), QFile::encodeName(home) + "/new.bin");
     } else if (output.isEmpty()) {
         QVERIFY(m_dlg->OutputFile().isEmpty());
         QCOMPARE(boxes.calls.size(), 1);
-        QVERIFY(boxes.calls[0].text.contains(answer));
+        QVERIFY(boxes.calls[0].strText.contains(answer));
     } else {
         QCOMPARE(m_dlg->OutputPath().bytes(), Bytes(output));
         QCOMPARE(m_dlg->OutputFile(), QFile::decodeName(Bytes(output)));

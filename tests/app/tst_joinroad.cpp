@@ -48,7 +48,7 @@ class TestJoinRoad : public QObject {
     QTemporaryDir m_dir;
     QString Path(const QString& name) const { return m_dir.filePath(name); }
     QTemporaryDir m_config; // the user's settings folder, where nothing may appear
-    CVantrelDlg* m_dlg = nullptr;
+    CVantrelDlg* m_pDlg = nullptr;
 
     // Chooses the output through the "..." button, its dialog answered through the seam.
     void ChooseOutput(const QString& name);
@@ -83,17 +83,17 @@ private slots:
 void TestJoinRoad::init() {
     QVERIFY(m_dir.isValid());
     ResetUiThreadCallsForTesting();
-    m_dlg = new CVantrelDlg;
-    AfxSetMainWnd(m_dlg);
-    m_dlg->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_dlg));
+    m_pDlg = new CVantrelDlg;
+    AfxSetMainWnd(m_pDlg);
+    m_pDlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pDlg));
 }
 
 void TestJoinRoad::cleanup() {
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     AfxSetMainWnd(nullptr);
-    delete m_dlg;
-    m_dlg = nullptr;
+    delete m_pDlg;
+    m_pDlg = nullptr;
     CloseTopLevelsAfterTest();
     QDir(m_dir.path()).removeRecursively();
     QDir().mkpath(m_dir.path());
@@ -102,7 +102,7 @@ void TestJoinRoad::cleanup() {
 void TestJoinRoad::ChooseOutput(const QString& name) {
     FileDialogAnswers answers;
     answers.Next({Path(name)});
-    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 1);
 }
 
@@ -120,14 +120,14 @@ void TestJoinRoad::wholeRoad() {
             addTitle = fd->windowTitle();
             TypeIntoFileDialog(fd, m_dir.path(), {"c.bin", "a.bin", "b.bin"});
         });
-        ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+        ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
     }
     QCOMPARE(addTitle, QString("Add Files to Join"));
-    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QCOMPARE(RowNames(m_pDlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
 
     // The column's header drags (a floating picture of it follows the mouse) and, being the
     // only column, lands where it was: nothing moves or sorts. A plain click sorts.
-    QHeaderView* header = m_dlg->FileList()->horizontalHeader();
+    QHeaderView* header = m_pDlg->FileList()->horizontalHeader();
     const QPoint middle(header->sectionSize(0) / 2, header->height() / 2);
     const QPoint away = middle + QPoint(QApplication::startDragDistance() + 30, 0);
     QTest::mousePress(header->viewport(), Qt::LeftButton, {}, middle);
@@ -137,18 +137,18 @@ void TestJoinRoad::wholeRoad() {
     QVERIFY(floating != nullptr && floating->isVisible());
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, away);
     QCOMPARE(FindTopLevel("CFHDragWnd"), nullptr);
-    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
+    QCOMPARE(RowNames(m_pDlg->FileList()), QStringList({"c.bin", "a.bin", "b.bin"}));
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
-    QCOMPARE(RowNames(m_dlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
+    QCOMPARE(RowNames(m_pDlg->FileList()), QStringList({"a.bin", "b.bin", "c.bin"}));
 
     {
         const CTopLevelWatch watch = WhenTopLevelShown("QFileDialog", [&](QWidget* fd) {
             TypeIntoFileDialog(fd, m_dir.path(), {"joined.bin"});
         });
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     }
-    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("joined.bin")));
-    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
+    QCOMPARE(m_pDlg->OutputFile(), QDir::toNativeSeparators(Path("joined.bin")));
+    QCOMPARE(m_pDlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
              QDir::toNativeSeparators(Path("joined.bin")));
 
     for (int round = 0; round < 2; ++round) { // the same join again at once
@@ -163,7 +163,7 @@ void TestJoinRoad::wholeRoad() {
                 box->button(QMessageBox::Ok)->click();
             },
             20000);
-        ClickToolButton(*m_dlg, ID_ACTION_JOIN);
+        ClickToolButton(*m_pDlg, ID_ACTION_JOIN);
         QTRY_COMPARE_WITH_TIMEOUT(seen, kSuccess, 20000);
         QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     }
@@ -172,15 +172,15 @@ void TestJoinRoad::wholeRoad() {
 }
 
 void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
-    m_dlg->SetOutputFile(Path("out.bin"));
-    m_dlg->UpdateData(false);
+    m_pDlg->SetOutputFile(Path("out.bin"));
+    m_pDlg->UpdateData(false);
     MessageBoxRecorder boxes;
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text,
+    QCOMPARE(boxes.calls[0].strText,
              QString("Please select or drag and drop files that you would like to join."));
-    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
-    QCOMPARE(boxes.calls[0].type, MB_OK);
+    QCOMPARE(boxes.calls[0].strCaption, QString("Vantrel"));
+    QCOMPARE(boxes.calls[0].nType, MB_OK);
     QVERIFY(boxes.calls[0].owner.isNull());
     QCOMPARE(CJoinThread::LiveCount(), 0);
     QVERIFY(!QFile::exists(Path("out.bin")));
@@ -188,28 +188,29 @@ void TestJoinRoad::joinWithEmptyListSaysSoEvenWithAnOutput() {
 
 void TestJoinRoad::joinWithoutOutputAnsweredNo() {
     WriteFile(Path("in.bin"), "x");
-    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_pDlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     MessageBoxRecorder boxes(IDNO);
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, QString("Output file name was not specified. Would you like to "
-                                          "set output file name now and join files?"));
-    QCOMPARE(boxes.calls[0].type, MB_YESNO | MB_ICONQUESTION);
+    QCOMPARE(boxes.calls[0].strText,
+             QString("Output file name was not specified. Would you like to "
+                     "set output file name now and join files?"));
+    QCOMPARE(boxes.calls[0].nType, MB_YESNO | MB_ICONQUESTION);
     QCOMPARE(CJoinThread::LiveCount(), 0);
     QVERIFY(FindTopLevel("QFileDialog") == nullptr);
 }
 
 void TestJoinRoad::joinWithoutOutputAnsweredYesThenCancelled() {
     WriteFile(Path("in.bin"), "x");
-    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_pDlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     MessageBoxRecorder boxes(IDYES);
     FileDialogAnswers chooser; // no answer: cancelled
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(chooser.calls.size(), 1);
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text,
+    QCOMPARE(boxes.calls[1].strText,
              QString("Output file was not selected, join operation canceled."));
-    QCOMPARE(m_dlg->OutputFile(), QString());
+    QCOMPARE(m_pDlg->OutputFile(), QString());
     QCOMPARE(CJoinThread::LiveCount(), 0);
 }
 
@@ -250,20 +251,20 @@ void TestJoinRoad::chooserNamesTheOutput() {
             startFolder = static_cast<QFileDialog*>(fd)->directory().absolutePath();
             TypeIntoFileDialog(fd, m_dir.path(), {typed});
         });
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     } else {
         FileDialogAnswers chooser;
         chooser.Next({typed});
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
-        startFolder = chooser.calls[0].folder;
-        QCOMPARE(chooser.calls[0].fileMode, int(QFileDialog::AnyFile));
+        startFolder = chooser.calls[0].strFolder;
+        QCOMPARE(chooser.calls[0].nFileMode, int(QFileDialog::AnyFile));
     }
     QDir::setCurrent(oldCurrent);
 
     QCOMPARE(startFolder, QDir(m_dir.path()).absolutePath()); // starts in the current folder
-    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path(stored)));
-    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
+    QCOMPARE(m_pDlg->OutputFile(), QDir::toNativeSeparators(Path(stored)));
+    QCOMPARE(m_pDlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(),
              QDir::toNativeSeparators(Path(stored)));
     QCOMPARE(ReadFile(Path("exists.dat")), QByteArray("keep")); // choosing writes nothing
 }
@@ -275,29 +276,29 @@ void TestJoinRoad::chooserCancelKeepsAndOkReplacesWhileAJoinRuns() {
     // A join that waits on a pipe is running while the user picks another output.
     const QString pipe = Path("pipe");
     QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
-    if (m_dlg->FileList()->AddFileRow(pipe) < 0)
+    if (m_pDlg->FileList()->AddFileRow(pipe) < 0)
         QSKIP("the shell gives no icon for a pipe, so it cannot be listed");
     ChooseOutput("first.bin");
     MessageBoxRecorder boxes;
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QCOMPARE(CJoinThread::LiveCount(), 1);
 
     {
         FileDialogAnswers chooser; // cancelled
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+        QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
         QCOMPARE(chooser.calls.size(), 1);
     }
-    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("first.bin")));
+    QCOMPARE(m_pDlg->OutputFile(), QDir::toNativeSeparators(Path("first.bin")));
 
     ChooseOutput("second.bin");
-    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("second.bin")));
+    QCOMPARE(m_pDlg->OutputFile(), QDir::toNativeSeparators(Path("second.bin")));
 
     QFile fifo(pipe);
     QVERIFY(fifo.open(QIODevice::WriteOnly));
     fifo.write("through the pipe");
     fifo.close();
     QTRY_COMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, kSuccess);
+    QCOMPARE(boxes.calls[0].strText, kSuccess);
     QCOMPARE(ReadFile(Path("first.bin")), QByteArray("through the pipe")); // the request was a copy
     QVERIFY(!QFile::exists(Path("second.bin")));
 #endif
@@ -331,9 +332,9 @@ void TestJoinRoad::dialogsJudgeFilesByTheirNames() {
             static_cast<QFileDialog*>(fd)->reject();
         });
         if (addFiles)
-            ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+            ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
         else
-            QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+            QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     }
     QVERIFY(!type.isEmpty());
     QVERIFY2(!type.contains("PDF"), qPrintable(type));
@@ -354,28 +355,28 @@ void TestJoinRoad::addFilesStopsAtTheCap() {
     WriteFile(Path("one.bin"), "1");
     WriteFile(Path("two.bin"), "2");
     for (int i = 0; i < rowsBefore; ++i)
-        QVERIFY(m_dlg->FileList()->AddFileRow(Path("filler.bin")) >= 0);
+        QVERIFY(m_pDlg->FileList()->AddFileRow(Path("filler.bin")) >= 0);
 
     MessageBoxRecorder boxes;
     FileDialogAnswers addFiles;
     addFiles.Next(rowsBefore == 499 ? QStringList{Path("one.bin"), Path("two.bin")}
                                     : QStringList{Path("one.bin")});
-    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
+    ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
     QCOMPARE(addFiles.calls.size(), 1);
-    QCOMPARE(addFiles.calls[0].title, QString("Add Files to Join"));
-    QCOMPARE(addFiles.calls[0].fileMode, int(QFileDialog::ExistingFiles));
+    QCOMPARE(addFiles.calls[0].strTitle, QString("Add Files to Join"));
+    QCOMPARE(addFiles.calls[0].nFileMode, int(QFileDialog::ExistingFiles));
 
-    CFlatListCtrl* list = m_dlg->FileList();
+    CFlatListCtrl* list = m_pDlg->FileList();
     QCOMPARE(list->GetItemCount(), rowsAfter);
     if (rowsBefore == 499)
         QCOMPARE(QFileInfo(list->GetItemText(499, 0)).fileName(), QString("one.bin"));
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text,
+    QCOMPARE(boxes.calls[0].strText,
              QString("This version does not allow joining more than 500 files at once \nPlease "
                      "join files in batches not exceeding 500 count."));
-    QCOMPARE(boxes.calls[0].caption, QString("Vantrel"));
-    QCOMPARE(boxes.calls[0].type, MB_OK | MB_ICONEXCLAMATION);
-    QCOMPARE(boxes.calls[0].owner.data(), m_dlg);
+    QCOMPARE(boxes.calls[0].strCaption, QString("Vantrel"));
+    QCOMPARE(boxes.calls[0].nType, MB_OK | MB_ICONEXCLAMATION);
+    QCOMPARE(boxes.calls[0].owner.data(), m_pDlg);
 }
 
 void TestJoinRoad::addFilesTakesNamesAsTheSystemGivesThem_data() {
@@ -403,21 +404,22 @@ void TestJoinRoad::addFilesTakesNamesAsTheSystemGivesThem() {
     MessageBoxRecorder boxes;
     FileDialogAnswers addFiles;
     addFiles.Next({path});
-    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
-    QCOMPARE(m_dlg->FileList()->GetItemCount(), device ? 0 : 1);
+    ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
+    QCOMPARE(m_pDlg->FileList()->GetItemCount(), device ? 0 : 1);
     if (device) {
         QCOMPARE(boxes.calls.size(), 1);
-        QVERIFY2(boxes.calls[0].text.endsWith("\n" + path + " (the name of a device, " +
-                                              name.section('.', 0, 0).toUpper() + ", on Windows)"),
-                 qPrintable(boxes.calls[0].text));
+        QVERIFY2(boxes.calls[0].strText.endsWith("\n" + path + " (the name of a device, " +
+                                                 name.section('.', 0, 0).toUpper() +
+                                                 ", on Windows)"),
+                 qPrintable(boxes.calls[0].strText));
         return;
     }
-    m_dlg->SetOutputFile(Path("out.bin"));
-    m_dlg->UpdateData(false);
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->SetOutputFile(Path("out.bin"));
+    m_pDlg->UpdateData(false);
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, kSuccess);
+    QCOMPARE(boxes.calls[0].strText, kSuccess);
     QCOMPARE(ReadFile(Path("out.bin")), data);
 }
 
@@ -429,52 +431,53 @@ void TestJoinRoad::dialogsStartWhereTheLastChoiceWas() {
     answers.Next({Path("A/one.bin")});
     answers.Next({}); // cancelled: the folder stays
     answers.Next({"out.bin"});
-    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
-    ClickToolButton(*m_dlg, ID_FILE_ADDFILES);
-    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
+    ClickToolButton(*m_pDlg, ID_FILE_ADDFILES);
+    QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 3);
-    QCOMPARE(answers.calls[0].folder, QDir::currentPath()); // the first time
-    QCOMPARE(answers.calls[1].folder, folder);
-    QCOMPARE(answers.calls[2].folder, folder);
-    QCOMPARE(m_dlg->OutputFile(), QDir::toNativeSeparators(Path("A/out.bin")));
+    QCOMPARE(answers.calls[0].strFolder, QDir::currentPath()); // the first time
+    QCOMPARE(answers.calls[1].strFolder, folder);
+    QCOMPARE(answers.calls[2].strFolder, folder);
+    QCOMPARE(m_pDlg->OutputFile(), QDir::toNativeSeparators(Path("A/out.bin")));
 }
 
 void TestJoinRoad::newList() {
-    CFlatListCtrl* list = m_dlg->FileList();
+    CFlatListCtrl* list = m_pDlg->FileList();
     MessageBoxRecorder boxes(IDYES);
-    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    m_pDlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     QVERIFY(boxes.calls.isEmpty()); // nothing to lose, nothing asked
 
     WriteFile(Path("a.bin"), "a");
     WriteFile(Path("b.txt"), "b");
     QVERIFY(list->AddFileRow(Path("a.bin")) >= 0);
     QVERIFY(list->AddFileRow(Path("b.txt")) >= 0);
-    m_dlg->SetOutputFile(Path("out.bin"));
-    m_dlg->UpdateData(false);
+    m_pDlg->SetOutputFile(Path("out.bin"));
+    m_pDlg->UpdateData(false);
 
-    boxes.answer = IDNO;
-    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    boxes.nAnswer = IDNO;
+    m_pDlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     QCOMPARE(list->GetItemCount(), 2);
 
-    boxes.answer = IDYES;
-    m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+    boxes.nAnswer = IDYES;
+    m_pDlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text, QString("Would you like to create a new list of files to join?"));
-    QCOMPARE(boxes.calls[1].type, MB_YESNO | MB_ICONQUESTION);
+    QCOMPARE(boxes.calls[1].strText,
+             QString("Would you like to create a new list of files to join?"));
+    QCOMPARE(boxes.calls[1].nType, MB_YESNO | MB_ICONQUESTION);
     QCOMPARE(list->GetItemCount(), 0);
-    QCOMPARE(m_dlg->OutputFile(), Path("out.bin"));
-    QCOMPARE(m_dlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("out.bin"));
+    QCOMPARE(m_pDlg->OutputFile(), Path("out.bin"));
+    QCOMPARE(m_pDlg->findChild<QLineEdit*>("IDC_OUTPUT_FILE")->text(), Path("out.bin"));
     const int row = list->AddFileRow(Path("b.txt"));
     QCOMPARE(list->GetItemImage(row), 0);
 }
 
 void TestJoinRoad::removeFiles() {
-    CFlatListCtrl* list = m_dlg->FileList();
+    CFlatListCtrl* list = m_pDlg->FileList();
     MessageBoxRecorder boxes(IDYES);
-    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    m_pDlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
-    QCOMPARE(boxes.calls[0].type, MB_OK);
+    QCOMPARE(boxes.calls[0].strText, QString("There are no files to remove!"));
+    QCOMPARE(boxes.calls[0].nType, MB_OK);
 
     QStringList names;
     for (int i = 0; i < 9; ++i) {
@@ -483,20 +486,20 @@ void TestJoinRoad::removeFiles() {
         QVERIFY(list->AddFileRow(Path(names.last())) >= 0);
     }
     list->clearSelection();
-    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger(); // Yes with nothing selected
+    m_pDlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger(); // Yes with nothing selected
     QCOMPARE(boxes.calls.size(), 2);
-    QCOMPARE(boxes.calls[1].text,
+    QCOMPARE(boxes.calls[1].strText,
              QString("Would you like to remove selected files from the list?"));
     QCOMPARE(RowNames(list), names);
 
     for (int row : {2, 5, 7})
         list->selectionModel()->select(list->model()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    boxes.answer = IDNO;
-    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    boxes.nAnswer = IDNO;
+    m_pDlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(RowNames(list), names);
-    boxes.answer = IDYES;
-    m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+    boxes.nAnswer = IDYES;
+    m_pDlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(RowNames(list),
              QStringList({"f0.bin", "f1.bin", "f3.bin", "f4.bin", "f6.bin", "f8.bin"}));
 }
@@ -504,7 +507,7 @@ void TestJoinRoad::removeFiles() {
 void TestJoinRoad::twoJoinsInQuickSuccession() {
     const QByteArray data = PatternBytes(6 << 20, 4);
     WriteFile(Path("in.bin"), data);
-    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
+    QVERIFY(m_pDlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
     WriteFile(Path("out1.bin"), "sentinel");
     WriteFile(Path("out2.bin"), "sentinel");
     ChooseOutput("out1.bin");
@@ -529,9 +532,9 @@ void TestJoinRoad::twoJoinsInQuickSuccession() {
         box->button(QMessageBox::Ok)->click();
     };
     const CTopLevelWatch firstWatch = WhenBoxShown(answer, 20000);
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     ChooseOutput("out2.bin");
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(successes, 2, 20000);
     QCOMPARE(secondOutputWhileFirstBoxUp, QList<QByteArray>{"sentinel"});
     QCOMPARE(ReadFile(Path("out1.bin")), data);
@@ -540,8 +543,8 @@ void TestJoinRoad::twoJoinsInQuickSuccession() {
 
 void TestJoinRoad::failingJoinThenAWorkingOne() {
     WriteFile(Path("in.bin"), "abc");
-    QVERIFY(m_dlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
-    m_dlg->SetOutputFile(Path("missing/out.bin"));
+    QVERIFY(m_pDlg->FileList()->AddFileRow(Path("in.bin")) >= 0);
+    m_pDlg->SetOutputFile(Path("missing/out.bin"));
     QStringList shown;
     const auto answer = [&](QMessageBox* box) {
         // The worker waits for the user, holding the join lock; a failure is a real warning on
@@ -549,7 +552,7 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
         const bool held = !g_csJoin.tryLock();
         if (!held)
             g_csJoin.unlock();
-        const bool warning = box->icon() == QMessageBox::Warning && box->parentWidget() == m_dlg &&
+        const bool warning = box->icon() == QMessageBox::Warning && box->parentWidget() == m_pDlg &&
                              box->windowTitle() == QString("Vantrel") &&
                              box->windowModality() == Qt::WindowModal;
         shown << box->text() + (warning ? " (warning)" : "");
@@ -558,8 +561,8 @@ void TestJoinRoad::failingJoinThenAWorkingOne() {
     };
     for (const char* output : {"missing/out.bin", "out.bin"}) {
         const CTopLevelWatch watch = WhenBoxShown(answer);
-        m_dlg->SetOutputFile(Path(output));
-        m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+        m_pDlg->SetOutputFile(Path(output));
+        m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
         QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     }
     QCOMPARE(shown, QStringList({"File not found (warning)", kSuccess})); // no success with it
@@ -610,7 +613,7 @@ void TestJoinRoad::closingDuringALongJoin() {
         args << path(input);
 
     const HelperRun run = RunPastWindowClose(APPEXIT_HELPER, args, endWithinMs);
-    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
+    QVERIFY2(run.strFailure.isEmpty(), qPrintable(run.strFailure + "\n" + run.out + run.err));
     QVERIFY2(!run.err.contains("Destroyed while"), run.err);
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
     if (out1Bytes >= 0)

@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(menu->activeAction()->text(), QString("Remove Files"));
         QTest::keyClick(menu, Qt::Key_Return);
         QTRY_COMPARE(boxes.calls.size(), 1);
-        QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+        QCOMPARE(boxes.calls[0].strText, QString("There are no files to remove!"));
         QTRY_COMPARE(FocusName(), QString("IDC_FILE_LIST"));
     }
 

@@ -25,13 +25,13 @@ namespace {
 struct WindowWithFiles {
     CVantrelDlg dlg;
     QTemporaryDir dir;
-    CFlatListCtrl* list = dlg.FileList();
+    CFlatListCtrl* pList = dlg.FileList();
 
     bool Fill(const QString& names) {
         for (const QChar c : names) {
             const QString path = dir.filePath(QString(c));
             WriteFile(path, QString(c).repeated(3).toUtf8());
-            if (list->AddFileRow(path) < 0)
+            if (pList->AddFileRow(path) < 0)
                 return false;
         }
         dlg.show();
@@ -39,28 +39,29 @@ struct WindowWithFiles {
             return false;
         dlg.activateWindow();
         return QTest::qWaitForWindowActive(&dlg) &&
-               QTest::qWaitFor([&] { return list->hasFocus(); });
+               QTest::qWaitFor([&] { return pList->hasFocus(); });
     }
     void Select(const QList<int>& rows, int current) {
-        list->clearSelection();
+        pList->clearSelection();
         for (int r : rows)
-            list->selectionModel()->select(list->model()->index(r, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        list->selectionModel()->setCurrentIndex(list->model()->index(current, 0),
-                                                QItemSelectionModel::NoUpdate);
+            pList->selectionModel()->select(pList->model()->index(r, 0),
+                                            QItemSelectionModel::Select |
+                                                QItemSelectionModel::Rows);
+        pList->selectionModel()->setCurrentIndex(pList->model()->index(current, 0),
+                                                 QItemSelectionModel::NoUpdate);
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers mods) {
         QTest::keyClick(dlg.windowHandle(), key, mods);
     }
     QString Order() const {
         QString s;
-        for (int r = 0; r < list->GetItemCount(); ++r)
-            s += QFileInfo(list->GetItemText(r, 0)).fileName();
+        for (int r = 0; r < pList->GetItemCount(); ++r)
+            s += QFileInfo(pList->GetItemText(r, 0)).fileName();
         return s;
     }
     QList<int> Selected() const {
         QList<int> rows;
-        for (int r = list->GetNextSelectedItem(-1); r >= 0; r = list->GetNextSelectedItem(r))
+        for (int r = pList->GetNextSelectedItem(-1); r >= 0; r = pList->GetNextSelectedItem(r))
             rows << r;
         return rows;
     }
@@ -118,8 +119,8 @@ private slots:
         QCOMPARE(w.Order(), order);
         QCOMPARE(w.Selected(), selectedAfter);
         // The current row went with its file, and the keys stayed in the list.
-        QCOMPARE(w.Order().mid(w.list->currentRow(), 1), currentFile);
-        QVERIFY(w.list->hasFocus());
+        QCOMPARE(w.Order().mid(w.pList->currentRow(), 1), currentFile);
+        QVERIFY(w.pList->hasFocus());
         QVERIFY(QApplication::activePopupWidget() == nullptr);
     }
 
@@ -148,7 +149,7 @@ private slots:
         w.Key(Qt::Key_Down, Qt::NoModifier);
         QCOMPARE(w.Selected(), QList<int>{2});
         w.Key(Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(w.list->currentRow(), current);
+        QCOMPARE(w.pList->currentRow(), current);
         QCOMPARE(w.Selected(), selected);
         QCOMPARE(w.Order(), QString("abcdef"));
     }
@@ -201,17 +202,17 @@ private slots:
         QFETCH(QString, order);
         QFETCH(QString, description);
         WindowWithFiles byKey, byClick, byAction;
-        QAccessibleInterface* cell = HeaderCell(byKey.list);
+        QAccessibleInterface* cell = HeaderCell(byKey.pList);
         QVERIFY(cell != nullptr);
         QCOMPARE(cell->text(QAccessible::Description), QString("Not sorted"));
         for (WindowWithFiles* w : {&byKey, &byClick, &byAction})
             QVERIFY(w->Fill("bBaA"));
         for (int i = 0; i < presses; ++i) {
             byKey.Key(Qt::Key_S, Qt::AltModifier);
-            QHeaderView* header = byClick.list->horizontalHeader();
+            QHeaderView* header = byClick.pList->horizontalHeader();
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                               QPoint(header->sectionSize(0) / 2, header->height() / 2));
-            QAccessibleActionInterface* action = HeaderCell(byAction.list)->actionInterface();
+            QAccessibleActionInterface* action = HeaderCell(byAction.pList)->actionInterface();
             QVERIFY(action != nullptr);
             QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
             const QString before = byAction.Order();
@@ -223,9 +224,9 @@ private slots:
         for (WindowWithFiles* w : {&byKey, &byClick, &byAction}) {
             QCOMPARE(w->Order(), order);
             bool bAscending = false;
-            QCOMPARE(w->list->GetHeaderCtrl()->GetSortIndicator(&bAscending), 0);
+            QCOMPARE(w->pList->GetHeaderCtrl()->GetSortIndicator(&bAscending), 0);
             QCOMPARE(bool(bAscending), presses % 2 == 1);
-            QCOMPARE(HeaderCell(w->list)->text(QAccessible::Description), description);
+            QCOMPARE(HeaderCell(w->pList)->text(QAccessible::Description), description);
         }
     }
 

@@ -201,9 +201,9 @@ private slots:
         help.show();
         QVERIFY(QTest::qWaitForWindowExposed(&help));
         struct Sample {
-            const char* what;
-            const char* page;
-            const char* text;
+            const char* pszWhat;
+            const char* pszPage;
+            const char* pszText;
         };
         const Sample samples[] = {
             {"help heading", "messages.html", "Messages"},
@@ -213,18 +213,18 @@ private slots:
             {"help link", "index.html", "Add the files"},
         };
         for (const Sample& s : samples) {
-            page->setSource(page->source().resolved(QUrl(QString::fromLatin1(s.page))));
-            QTRY_VERIFY(page->source().toString().endsWith(s.page));
-            const QTextCursor found = page->document()->find(QString::fromUtf8(s.text));
-            QVERIFY2(!found.isNull(), s.text);
+            page->setSource(page->source().resolved(QUrl(QString::fromLatin1(s.pszPage))));
+            QTRY_VERIFY(page->source().toString().endsWith(s.pszPage));
+            const QTextCursor found = page->document()->find(QString::fromUtf8(s.pszText));
+            QVERIFY2(!found.isNull(), s.pszText);
             QTextCursor start(page->document());
             start.setPosition(found.selectionStart());
             page->ensureCursorVisible();
             const QRect r = page->cursorRect(start).united(page->cursorRect(found));
             const QImage image = page->viewport()->grab().toImage();
             const double ratio = InkContrast(image, r);
-            Report(s.what, palette, ratio);
-            QVERIFY2(ratio >= 4.5, s.what);
+            Report(s.pszWhat, palette, ratio);
+            QVERIFY2(ratio >= 4.5, s.pszWhat);
         }
     }
 

@@ -64,14 +64,14 @@ QRgb CentrePixel(QWidget* widget) {
 struct PaneHolder {
     explicit PaneHolder(const Host& host) {
         window.resize(200, 100);
-        pane = new CExplorer1(&window);
-        pane->setGeometry(10, 10, 64, 26);
+        pPane = new CExplorer1(&window);
+        pPane->setGeometry(10, 10, 64, 26);
         if (host)
-            pane->SetHost(*host);
+            pPane->SetHost(*host);
         window.show();
     }
     QWidget window;
-    CExplorer1* pane = nullptr;
+    CExplorer1* pPane = nullptr;
 };
 
 // Asks the view for its context menu as the system does, by the mouse's right button (through
@@ -116,7 +116,7 @@ QString Serve(const QString& server, LocalHttpServer* pHttp, QTcpServer* pClosed
         http.NeverAnswer("/pic.png");
     } else if (server.startsWith("corpus: ")) {
         for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR))) {
-            if (page.name != server.mid(8))
+            if (page.strName != server.mid(8))
                 continue;
             http.Serve("/bnvtl.html", "text/html", page.html);
             for (auto it = page.files.cbegin(); it != page.files.cend(); ++it)
@@ -205,10 +205,10 @@ void TestBanner::pageShownOnceWithItsPicture() {
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
     PaneHolder holder(CWebCtrlInterFace{});
     QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
-    QVERIFY(holder.pane->GetView()->isHidden());
-    holder.pane->Navigate(server.Url("/bnvtl.html"));
-    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
-    QCOMPARE(QColor(CentrePixel(holder.pane)), kRed);
+    QVERIFY(holder.pPane->GetView()->isHidden());
+    holder.pPane->Navigate(server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pPane->GetView()->isVisible(), 10000);
+    QCOMPARE(QColor(CentrePixel(holder.pPane)), kRed);
     QCOMPARE(server.RequestCount("/bnvtl.html"), 1);
     QCOMPARE(server.RequestCount("/pic.png"), 1);
     QTRY_COMPARE(server.OpenConnections(), 0);
@@ -222,15 +222,15 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
                  "height=100>Offer</a> <a href=\"/other.html\">Other</a></body>");
     server.Serve("/pic.png", "image/png", Png({200, 100}, kRed));
     PaneHolder holder(CWebCtrlInterFace{});
-    holder.pane->Navigate(server.Url("/bnvtl.html"));
-    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
-    QWidget* viewport = holder.pane->GetView()->viewport();
+    holder.pPane->Navigate(server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pPane->GetView()->isVisible(), 10000);
+    QWidget* viewport = holder.pPane->GetView()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
     QTRY_COMPARE(m_opened, QList<QUrl>({QUrl(server.Url("/offer.html"))}));
     QCOMPARE(server.RequestCount("/offer.html"), 0); // the desktop opens it, not the pane
     // From now on in the page's colour for visited links; the other link keeps its own.
     const auto textColor = [&](const QString& text) {
-        QTextDocument* document = holder.pane->GetView()->document();
+        QTextDocument* document = holder.pPane->GetView()->document();
         QTextCursor cursor = document->find(text);
         cursor.clearSelection(); // the format of the text's last letter
         return cursor.charFormat().foreground().color();
@@ -239,7 +239,7 @@ void TestBanner::linkInThePageOpensThroughTheDesktop() {
     QVERIFY(textColor("Other") != kGreen);
 
     // By the keyboard as well: Tab marks the first link on the painted page, Return opens it.
-    QTextBrowser* view = holder.pane->GetView();
+    QTextBrowser* view = holder.pPane->GetView();
     const auto* layout = qobject_cast<BannerLayout*>(view->document()->documentLayout());
     QTRY_VERIFY(layout->IsCurrent()); // repainted in the visited colour
     view->setFocus();
@@ -259,7 +259,7 @@ void TestBanner::contextMenuAsTheHostSays_data() {
         const char* how = byKey ? "menu key" : "right click";
         QTest::addRow("window's host, %s: no menu", how) << Host(CWebCtrlInterFace{}) << byKey;
         QTest::addRow("host allows it, %s: the view's menu", how)
-            << Host(CWebCtrlInterFace{.contextMenu = true}) << byKey;
+            << Host(CWebCtrlInterFace{.bContextMenu = true}) << byKey;
         QTest::addRow("no host, %s: the view's menu", how) << Host() << byKey;
     }
 }
@@ -271,11 +271,11 @@ void TestBanner::contextMenuAsTheHostSays() {
     server.Serve("/bnvtl.html", "text/html", Page("<p>Join files faster</p>"));
     PaneHolder holder(host);
     QVERIFY(QTest::qWaitForWindowExposed(&holder.window));
-    holder.pane->Navigate(server.Url("/bnvtl.html"));
-    QTRY_VERIFY_WITH_TIMEOUT(holder.pane->GetView()->isVisible(), 10000);
-    QVERIFY(RequestContextMenu(&holder.window, holder.pane->GetView(), byKey));
+    holder.pPane->Navigate(server.Url("/bnvtl.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(holder.pPane->GetView()->isVisible(), 10000);
+    QVERIFY(RequestContextMenu(&holder.window, holder.pPane->GetView(), byKey));
     // A menu, when there is one, is open by now.
-    QCOMPARE(FindTopLevel("QMenu") != nullptr, !host || host->contextMenu);
+    QCOMPARE(FindTopLevel("QMenu") != nullptr, !host || host->bContextMenu);
 }
 
 void TestBanner::borderAndScrollBarsAsTheHostSays_data() {
@@ -289,9 +289,9 @@ void TestBanner::borderAndScrollBarsAsTheHostSays_data() {
     QTest::newRow("window's host, deleted before navigation")
         << Host(CWebCtrlInterFace{}) << "deleted before navigation";
     QTest::newRow("frame without scroll bars")
-        << Host(CWebCtrlInterFace{.frame = true}) << "before navigation";
+        << Host(CWebCtrlInterFace{.bFrame = true}) << "before navigation";
     QTest::newRow("scroll bars without frame, once the page is shown")
-        << Host(CWebCtrlInterFace{.scrollBars = true}) << "page shown";
+        << Host(CWebCtrlInterFace{.bScrollBars = true}) << "page shown";
 }
 
 void TestBanner::borderAndScrollBarsAsTheHostSays() {
@@ -304,25 +304,25 @@ void TestBanner::borderAndScrollBarsAsTheHostSays() {
     PaneHolder holder(when == "before navigation" ? host : Host());
     if (when == "deleted before navigation") {
         auto owned = std::make_unique<CWebCtrlInterFace>(*host);
-        holder.pane->SetHost(*owned);
+        holder.pPane->SetHost(*owned);
         owned.reset();
     }
-    holder.pane->Navigate(server.Url("/bnvtl.html"));
-    QTextBrowser* view = holder.pane->GetView();
+    holder.pPane->Navigate(server.Url("/bnvtl.html"));
+    QTextBrowser* view = holder.pPane->GetView();
     QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 10000);
     if (when == "page shown")
-        holder.pane->SetHost(*host);
-    const bool frame = !host || host->frame;
-    const bool scrollBars = !host || host->scrollBars;
-    QVERIFY(view->document()->size().width() > holder.pane->width());
-    QVERIFY(view->document()->size().height() > holder.pane->height());
+        holder.pPane->SetHost(*host);
+    const bool frame = !host || host->bFrame;
+    const bool scrollBars = !host || host->bScrollBars;
+    QVERIFY(view->document()->size().width() > holder.pPane->width());
+    QVERIFY(view->document()->size().height() > holder.pPane->height());
     QCOMPARE(view->frameWidth() > 0, frame);
     QCOMPARE(view->horizontalScrollBar()->isVisible(), scrollBars);
     QCOMPARE(view->verticalScrollBar()->isVisible(), scrollBars);
     // Without frame and scroll bars the page reaches every edge of the pane.
     const auto* layout = qobject_cast<BannerLayout*>(view->document()->documentLayout());
     QTRY_VERIFY(layout->IsCurrent());
-    const QImage image = holder.pane->grab().toImage();
+    const QImage image = holder.pPane->grab().toImage();
     QCOMPARE(QColor(image.pixel(0, 0)) == kGreen, !frame);
     QCOMPARE(QColor(image.pixel(image.width() - 1, image.height() - 1)) == kGreen,
              !frame && !scrollBars);
@@ -379,13 +379,13 @@ void TestBanner::windowUsableWhateverTheServerDoes() {
     // While the banner loads, commands and a whole join work.
     dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+    QCOMPARE(boxes.calls[0].strText, QString("There are no files to remove!"));
     QVERIFY(dlg.FileList()->AddFileRow(input) >= 0);
     dlg.SetOutputFile(dir.filePath("out.bin"));
     dlg.UpdateData(false);
     dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
-    QCOMPARE(boxes.calls[1].text, QString("Joining files was successfully completed!"));
+    QCOMPARE(boxes.calls[1].strText, QString("Joining files was successfully completed!"));
     QCOMPARE(ReadFile(dir.filePath("out.bin")), PatternBytes(100000, 3));
 
     // The page is asked for once, and the load ends by itself, within its bounds.
@@ -418,7 +418,7 @@ void TestBanner::programEndsSoonAfterItsWindowWhateverTheServerDoes() {
     constexpr int kEndWithinMs = 1000;
 #endif
     const HelperRun run = RunPastWindowClose(APPEXIT_HELPER, {"--banner", host}, kEndWithinMs);
-    QVERIFY2(run.failure.isEmpty(), qPrintable(run.failure + "\n" + run.out + run.err));
+    QVERIFY2(run.strFailure.isEmpty(), qPrintable(run.strFailure + "\n" + run.out + run.err));
     QVERIFY2(run.out.contains("boxes shown 0, windows left 0"), run.out);
 }
 

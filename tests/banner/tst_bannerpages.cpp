@@ -93,14 +93,14 @@ private:
 // A pane of the main window's size in a window of its own.
 struct LoadedPane {
     QWidget window;
-    CExplorer1* pane = new CExplorer1(&window);
+    CExplorer1* pPane = new CExplorer1(&window);
 
     // Shows the page at url; false if it did not settle.
     bool Load(const QString& url) {
-        pane->setGeometry(0, 0, 64, 26);
+        pPane->setGeometry(0, 0, 64, 26);
         window.show();
-        QSignalSpy settled(pane, &CExplorer1::PageSettled);
-        pane->Navigate(url);
+        QSignalSpy settled(pPane, &CExplorer1::PageSettled);
+        pPane->Navigate(url);
         return settled.wait(10000);
     }
 };
@@ -114,7 +114,7 @@ protected:
     QVariant loadResource(int, const QUrl&) override { return QImage(1, 1, QImage::Format_ARGB32); }
 };
 
-using CFiles = QHash<QString, QByteArray>;
+using PageFiles = QHash<QString, QByteArray>;
 
 const QByteArray kPlainPage = "<html><body><p>Join files faster</p></body></html>";
 
@@ -140,17 +140,17 @@ private slots:
     void pageLookFillsThePane();
 
 private:
-    QString m_oldDir;
+    QString m_strOldDir;
 };
 
 void TestBannerPages::init() {
     ResetUiThreadCallsForTesting();
-    m_oldDir = QDir::currentPath();
+    m_strOldDir = QDir::currentPath();
     SetShellOpenHookForTesting([](const QUrl&) { return true; });
 }
 
 void TestBannerPages::cleanup() {
-    QDir::setCurrent(m_oldDir);
+    QDir::setCurrent(m_strOldDir);
     SetShellOpenHookForTesting({});
     SetMakerSiteHostForTesting({});
     CloseTopLevelsAfterTest();
@@ -158,15 +158,16 @@ void TestBannerPages::cleanup() {
 
 void TestBannerPages::hostilePageCostsTheWindowLittle_data() {
     QTest::addColumn<QByteArray>("html");
-    QTest::addColumn<CFiles>("files");
+    QTest::addColumn<PageFiles>("files");
     QTest::addColumn<bool>("everyLetterShown");
     for (const HostilePage& page : HostileCorpus(QStringLiteral(BANNER_DATA_DIR)))
-        QTest::newRow(qPrintable(page.name)) << page.html << page.files << page.bEveryLetterShown;
+        QTest::newRow(qPrintable(page.strName))
+            << page.html << page.files << page.bEveryLetterShown;
 }
 
 void TestBannerPages::hostilePageCostsTheWindowLittle() {
     QFETCH(QByteArray, html);
-    QFETCH(CFiles, files);
+    QFETCH(PageFiles, files);
     QFETCH(bool, everyLetterShown);
 
     // Files a broken data: picture would name, in the working folder.
@@ -266,7 +267,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     MessageBoxRecorder boxes;
     dlg.GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     QCOMPARE(boxes.calls.size(), 1);
-    QCOMPARE(boxes.calls[0].text, QString("There are no files to remove!"));
+    QCOMPARE(boxes.calls[0].strText, QString("There are no files to remove!"));
     QTemporaryDir joinDir;
     const QString input = joinDir.filePath("in.bin");
     WriteFile(input, PatternBytes(5000, 7));
@@ -275,7 +276,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     dlg.UpdateData(false);
     dlg.GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.calls.size(), 2, 20000);
-    QCOMPARE(boxes.calls[1].text, QString("Joining files was successfully completed!"));
+    QCOMPARE(boxes.calls[1].strText, QString("Joining files was successfully completed!"));
     QCOMPARE(ReadFile(joinDir.filePath("out.bin")), PatternBytes(5000, 7));
     AfxSetMainWnd(nullptr);
 }
@@ -433,9 +434,9 @@ void TestBannerPages::documentHeldToItsBounds() {
     const BannerPage page = BannerSanitizer::Sanitize(html, QUrl("http://e.example/b.html"));
     QVERIFY(page.bParsed);
     for (const QString& s : present)
-        QVERIFY2(page.html.contains(s), qPrintable(page.html.left(2000)));
+        QVERIFY2(page.strHtml.contains(s), qPrintable(page.strHtml.left(2000)));
     for (const QString& s : absent)
-        QVERIFY2(!page.html.contains(s), qPrintable(page.html.left(2000)));
+        QVERIFY2(!page.strHtml.contains(s), qPrintable(page.strHtml.left(2000)));
     for (const BannerPicture& picture : page.pictures)
         QVERIFY(picture.url.isEmpty() || picture.url == QUrl("http://e.example/a.png"));
 }
@@ -490,8 +491,8 @@ void TestBannerPages::linksHandedToTheDesktop() {
     const QUrl expected = BannerSanitizer::SafeLink(pageUrl, href);
     // The click is handled before mouseClick returns: a link the page kept is clicked, and
     // whatever it opens has been opened.
-    QSignalSpy clicked(loaded.pane->GetView(), &QTextBrowser::anchorClicked);
-    QWidget* viewport = loaded.pane->GetView()->viewport();
+    QSignalSpy clicked(loaded.pPane->GetView(), &QTextBrowser::anchorClicked);
+    QWidget* viewport = loaded.pPane->GetView()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->rect().center());
     QCOMPARE(clicked.size(), expected.isEmpty() ? 0 : 1);
     QCOMPARE(desktop, expected.isEmpty() ? QList<QUrl>() : QList<QUrl>{expected});
@@ -511,19 +512,19 @@ void TestBannerPages::loadStartsAfterTheFirstPaint() {
     QCOMPARE(server.RequestCount("/bnvtl.html"), 0);
 
     struct FirstPaint : QObject {
-        LocalHttpServer* server;
-        int requestsAtPaint = -1;
+        LocalHttpServer* pServer;
+        int nRequestsAtPaint = -1;
         bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::Paint && requestsAtPaint < 0)
-                requestsAtPaint = server->RequestCount("/bnvtl.html");
+            if (event->type() == QEvent::Paint && nRequestsAtPaint < 0)
+                nRequestsAtPaint = pServer->RequestCount("/bnvtl.html");
             return false;
         }
     } firstPaint;
-    firstPaint.server = &server;
+    firstPaint.pServer = &server;
     dlg.Banner()->installEventFilter(&firstPaint);
     dlg.show();
     QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount("/bnvtl.html"), 1, 10000);
-    QCOMPARE(firstPaint.requestsAtPaint, 0);
+    QCOMPARE(firstPaint.nRequestsAtPaint, 0);
     QTRY_VERIFY_WITH_TIMEOUT(dlg.Banner()->GetView()->isVisible(), 10000);
 }
 
@@ -537,7 +538,7 @@ void TestBannerPages::tagSoupBriefly() {
         const BannerPage page =
             BannerSanitizer::Sanitize(TagSoup(seed, 2000 + int(seed % 7) * 30000), QUrl());
         const double before = ThreadCpuMs();
-        view.setHtml(page.html);
+        view.setHtml(page.strHtml);
         view.grab();
         return ThreadCpuMs() - before;
     };
@@ -570,11 +571,11 @@ void TestBannerPages::pageLookFillsThePane() {
                  "<body style=\"margin:0;background:#ffffe0;font-size:8px\">News</body>");
     LoadedPane loaded;
     QVERIFY(loaded.Load(server.Url("/bnvtl.html")));
-    const QImage shot = loaded.pane->grab().toImage();
+    const QImage shot = loaded.pPane->grab().toImage();
     for (const QPoint& corner :
          {QPoint(shot.width() - 3, 2), QPoint(shot.width() - 3, shot.height() - 3)})
         QCOMPARE(shot.pixelColor(corner), QColor("#ffffe0"));
-    QTextCursor cursor(loaded.pane->GetView()->document());
+    QTextCursor cursor(loaded.pPane->GetView()->document());
     cursor.movePosition(QTextCursor::NextCharacter);
     QCOMPARE(cursor.charFormat().font().pixelSize(), 8);
 }

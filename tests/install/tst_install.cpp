@@ -18,8 +18,8 @@ namespace {
 const QString kAppId = QStringLiteral(VANTREL_APP_ID);
 
 struct RunResult {
-    int exitCode = -1;
-    QString out;
+    int nExitCode = -1;
+    QString strOut;
 };
 
 RunResult Run(const QString& program, const QStringList& args,
@@ -32,11 +32,11 @@ RunResult Run(const QString& program, const QStringList& args,
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
-        run.out = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        run.strOut = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
         return run;
     }
-    run.out = QString::fromLocal8Bit(process.readAll());
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.strOut = QString::fromLocal8Bit(process.readAll());
+    run.nExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return run;
 }
 
@@ -120,13 +120,13 @@ void TestInstall::initTestCase() {
     const QStringList install{QStringLiteral("--install"), QStringLiteral(VANTREL_BUILD_DIR)};
     RunResult run = Run(QStringLiteral(CMAKE_COMMAND),
                         install + QStringList{QStringLiteral("--prefix"), m_strPrefix});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.out));
+    QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DESTDIR"), stage);
     run = Run(QStringLiteral(CMAKE_COMMAND),
               install + QStringList{QStringLiteral("--prefix"), QStringLiteral("/usr")}, env);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.out));
+    QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut));
 }
 
 void TestInstall::AddTreeRows() {
@@ -211,7 +211,7 @@ void TestInstall::installedProgramRuns() {
         tree = m_root.filePath(QStringLiteral("trial"));
         QDir(tree).removeRecursively();
         const RunResult copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix, tree});
-        QVERIFY2(copy.exitCode == 0, qPrintable(copy.out));
+        QVERIFY2(copy.nExitCode == 0, qPrintable(copy.strOut));
         const QString file = tree + installedModule;
         const QString here = m_root.filePath(QStringLiteral("libvantrel-banner.so"));
         QFile::remove(here);
@@ -232,7 +232,7 @@ void TestInstall::installedProgramRuns() {
         QVERIFY(QDir().mkpath(QFileInfo(tree).path()));
         const RunResult copy = Run(QStringLiteral("cp"), {QStringLiteral("-a"), m_strPrefix,
                                                           m_root.filePath(QStringLiteral("copy"))});
-        QVERIFY2(copy.exitCode == 0, qPrintable(copy.out));
+        QVERIFY2(copy.nExitCode == 0, qPrintable(copy.strOut));
         QVERIFY(QDir().rename(m_root.filePath(QStringLiteral("copy")), tree));
         away = m_strPrefix + QStringLiteral(".away");
         QVERIFY(QDir().rename(m_strPrefix, away));
@@ -276,9 +276,9 @@ void TestInstall::validatorsAccept() {
     QVERIFY2(!program.isEmpty(), qPrintable(tool + QStringLiteral(" is missing: run "
                                                                   "scripts/install-deps")));
     const RunResult run = Run(program, args << QDir(m_strPrefix).filePath(file));
-    QVERIFY2(run.exitCode == 0, qPrintable(run.out));
-    if (!run.out.trimmed().isEmpty())
-        qInfo().noquote() << tool << "says:" << run.out.trimmed();
+    QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut));
+    if (!run.strOut.trimmed().isEmpty())
+        qInfo().noquote() << tool << "says:" << run.strOut.trimmed();
 }
 
 void TestInstall::desktopFilesMatchProgram() {

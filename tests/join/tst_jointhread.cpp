@@ -19,12 +19,12 @@ class TestWindow : public QWidget {
 public:
     void OnJoinCompleted() {
         ++completions;
-        allOnUiThread = allOnUiThread && IsUiThread();
+        bAllOnUiThread = bAllOnUiThread && IsUiThread();
         if (onCompleted)
             onCompleted();
     }
     int completions = 0;
-    bool allOnUiThread = true;
+    bool bAllOnUiThread = true;
     std::function<void()> onCompleted;
 };
 
@@ -94,7 +94,7 @@ void TestJoinThread::completionIsSentOnceTheJoinIsDone() {
     QPointer<CJoinThread> worker = StartJoin(&window, output, inputs);
     QTRY_VERIFY(worker.isNull()); // it deleted itself when its thread ended
     QCOMPARE(window.completions, 1);
-    QVERIFY(window.allOnUiThread);
+    QVERIFY(window.bAllOnUiThread);
     QCOMPARE(outputAtCompletion, expected); // whole and closed before the notice
     QVERIFY(boxes.calls.isEmpty());
 }

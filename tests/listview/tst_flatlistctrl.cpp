@@ -23,20 +23,20 @@ namespace {
 // A dialog holding the list and a default button, as the main window does.
 struct HostDialog {
     QDialog dialog;
-    CFlatListCtrl* list;
-    QLineEdit* edit;
-    QPushButton* ok;
+    CFlatListCtrl* pList;
+    QLineEdit* pEdit;
+    QPushButton* pOk;
     HostDialog() {
         auto* layout = new QVBoxLayout(&dialog);
-        list = new CFlatListCtrl(&dialog);
-        edit = new QLineEdit(&dialog);
-        ok = new QPushButton("OK", &dialog);
-        ok->setDefault(true);
-        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-        layout->addWidget(list);
-        layout->addWidget(edit);
-        layout->addWidget(ok);
-        list->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        pList = new CFlatListCtrl(&dialog);
+        pEdit = new QLineEdit(&dialog);
+        pOk = new QPushButton("OK", &dialog);
+        pOk->setDefault(true);
+        QObject::connect(pOk, &QPushButton::clicked, &dialog, &QDialog::accept);
+        layout->addWidget(pList);
+        layout->addWidget(pEdit);
+        layout->addWidget(pOk);
+        pList->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
         dialog.resize(520, 300);
     }
     bool Show() {
@@ -125,30 +125,30 @@ private slots:
         QCOMPARE(list.AddFileRow(File("n.txt")), 0);
         QCOMPARE(list.AddFileRow(File("n.txt")), 1);
         QCOMPARE(boxes.calls.size(), 1);
-        QCOMPARE(boxes.calls[0].text, QStringLiteral("can't get DC"));
+        QCOMPARE(boxes.calls[0].strText, QStringLiteral("can't get DC"));
     }
 
     void deleteKeyRemovesFirstSelectedRow() {
         HostDialog host;
         for (const char* name : {"0", "1", "2", "3", "4", "5", "6"})
-            host.list->AddFileRow(File(name));
-        const QStringList before = RowTexts(*host.list);
+            host.pList->AddFileRow(File(name));
+        const QStringList before = RowTexts(*host.pList);
         QVERIFY(host.Show());
-        host.list->setFocus();
-        auto* sm = host.list->selectionModel();
+        host.pList->setFocus();
+        auto* sm = host.pList->selectionModel();
         for (int r : {2, 5})
-            sm->select(host.list->model()->index(r, 0),
+            sm->select(host.pList->model()->index(r, 0),
                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QTest::keyClick(host.list, Qt::Key_Delete);
+        QTest::keyClick(host.pList, Qt::Key_Delete);
         QStringList expected = before;
         expected.removeAt(2);
-        QCOMPARE(RowTexts(*host.list), expected);
-        QCOMPARE(host.list->GetNextSelectedItem(-1), 4);
-        QCOMPARE(host.list->GetNextSelectedItem(4), -1);
-        QTest::keyClick(host.list, Qt::Key_Delete);
-        QTest::keyClick(host.list, Qt::Key_Delete); // nothing selected: nothing goes
+        QCOMPARE(RowTexts(*host.pList), expected);
+        QCOMPARE(host.pList->GetNextSelectedItem(-1), 4);
+        QCOMPARE(host.pList->GetNextSelectedItem(4), -1);
+        QTest::keyClick(host.pList, Qt::Key_Delete);
+        QTest::keyClick(host.pList, Qt::Key_Delete); // nothing selected: nothing goes
         expected.removeAt(4);
-        QCOMPARE(RowTexts(*host.list), expected);
+        QCOMPARE(RowTexts(*host.pList), expected);
         QVERIFY(host.dialog.isVisible());
     }
 
@@ -161,18 +161,18 @@ private slots:
     void keysStayInTheList() {
         QFETCH(int, key);
         HostDialog host;
-        host.list->AddFileRow(File("k.txt"));
+        host.pList->AddFileRow(File("k.txt"));
         QVERIFY(host.Show());
-        host.list->setFocus();
-        QTRY_VERIFY(host.list->hasFocus());
+        host.pList->setFocus();
+        QTRY_VERIFY(host.pList->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QVERIFY(host.dialog.isVisible());
-        QVERIFY(host.list->hasFocus());
+        QVERIFY(host.pList->hasFocus());
         // The same key from another control does reach the dialog.
-        host.edit->setFocus();
-        QTRY_VERIFY(host.edit->hasFocus());
+        host.pEdit->setFocus();
+        QTRY_VERIFY(host.pEdit->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-        QVERIFY(!host.dialog.isVisible() || !host.edit->hasFocus());
+        QVERIFY(!host.dialog.isVisible() || !host.pEdit->hasFocus());
     }
 
     void scrollBarTakesFocus_data() {
@@ -184,11 +184,11 @@ private slots:
         QFETCH(bool, wheel);
         HostDialog host;
         for (int i = 0; i < 60; ++i)
-            host.list->AddFileRow(File("s.txt"));
+            host.pList->AddFileRow(File("s.txt"));
         QVERIFY(host.Show());
-        host.edit->setFocus();
-        QTRY_VERIFY(host.edit->hasFocus());
-        QScrollBar* bar = host.list->verticalScrollBar();
+        host.pEdit->setFocus();
+        QTRY_VERIFY(host.pEdit->hasFocus());
+        QScrollBar* bar = host.pList->verticalScrollBar();
         QTRY_VERIFY(bar->isVisible());
         const QPoint below(bar->width() / 2, bar->height() - 25);
         if (wheel) {
@@ -199,21 +199,21 @@ private slots:
             // A click in the trough below the handle pages down.
             QTest::mouseClick(bar, Qt::LeftButton, {}, below);
         }
-        QTRY_VERIFY(host.list->hasFocus());
+        QTRY_VERIFY(host.pList->hasFocus());
         QVERIFY(bar->value() > 0);
     }
 
     void headerClicksSortAndMoveTheMark() {
         HostDialog host;
         for (const char* name : {"b", "C", "a", "B"})
-            host.list->AddFileRow(File(name));
+            host.pList->AddFileRow(File(name));
         QVERIFY(host.Show());
         const QString base = QDir::toNativeSeparators(m_dir.path() + "/");
-        auto* sm = host.list->selectionModel();
-        sm->select(host.list->model()->index(0, 0),
+        auto* sm = host.pList->selectionModel();
+        sm->select(host.pList->model()->index(0, 0),
                    QItemSelectionModel::Select | QItemSelectionModel::Rows); // "b"
-        CFlatHeaderCtrl* header = host.list->GetHeaderCtrl();
-        const QPoint centre = HeaderItemCentre(*host.list, 0);
+        CFlatHeaderCtrl* header = host.pList->GetHeaderCtrl();
+        const QPoint centre = HeaderItemCentre(*host.pList, 0);
         const QStringList orders[] = {
             {"B", "C", "a", "b"}, {"b", "a", "C", "B"}, {"B", "C", "a", "b"}};
         const bool directions[] = {true, false, true};
@@ -222,24 +222,24 @@ private slots:
             QStringList expected;
             for (const QString& n : orders[click])
                 expected << base + n;
-            QCOMPARE(RowTexts(*host.list), expected);
+            QCOMPARE(RowTexts(*host.pList), expected);
             bool bAscending = !directions[click];
             QCOMPARE(header->GetSortIndicator(&bAscending), 0);
             QCOMPARE(bAscending, directions[click]);
             // The selection went with its row; the click selected nothing itself.
-            const int selected = host.list->GetNextSelectedItem(-1);
-            QCOMPARE(host.list->GetItemText(selected, 0), base + "b");
-            QCOMPARE(host.list->GetNextSelectedItem(selected), -1);
+            const int selected = host.pList->GetNextSelectedItem(-1);
+            QCOMPARE(host.pList->GetItemText(selected, 0), base + "b");
+            QCOMPARE(host.pList->GetNextSelectedItem(selected), -1);
         }
         QTest::mouseClick(header->viewport(), Qt::RightButton, {}, centre);
         QTest::mouseClick(header->viewport(), Qt::MiddleButton, {}, centre);
-        QCOMPARE(RowTexts(*host.list).first(), base + "B");
+        QCOMPARE(RowTexts(*host.pList).first(), base + "B");
         bool bAscending = false;
         QCOMPARE(header->GetSortIndicator(&bAscending), 0);
         QCOMPARE(bAscending, true);
         // Only the left button sorts, whoever reports the click.
-        host.list->OnHeaderItemClick(0, 1);
-        QCOMPARE(RowTexts(*host.list).first(), base + "B");
+        host.pList->OnHeaderItemClick(0, 1);
+        QCOMPARE(RowTexts(*host.pList).first(), base + "B");
     }
 
     void sortCarriesWholeRows() {
@@ -332,29 +332,29 @@ private slots:
     void clickSelectsAndFocusesTheRow() {
         HostDialog host;
         for (int i = 0; i < 5; ++i)
-            host.list->AddFileRow(File("c.txt"));
+            host.pList->AddFileRow(File("c.txt"));
         QVERIFY(host.Show());
-        QWidget* vp = host.list->viewport();
+        QWidget* vp = host.pList->viewport();
         const auto rowPoint = [&](int r) {
-            return QPoint(20, host.list->rowViewportPosition(r) + 2);
+            return QPoint(20, host.pList->rowViewportPosition(r) + 2);
         };
         QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
-        QCOMPARE(host.list->currentRow(), 3);
-        QCOMPARE(host.list->GetNextSelectedItem(-1), 3);
+        QCOMPARE(host.pList->currentRow(), 3);
+        QCOMPARE(host.pList->GetNextSelectedItem(-1), 3);
         QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, rowPoint(1));
-        QCOMPARE(host.list->currentRow(), 1);
-        QCOMPARE(host.list->GetNextSelectedItem(-1), 1);
-        QCOMPARE(host.list->GetNextSelectedItem(1), 3);
-        QVERIFY(host.list->hasFocus());
+        QCOMPARE(host.pList->currentRow(), 1);
+        QCOMPARE(host.pList->GetNextSelectedItem(-1), 1);
+        QCOMPARE(host.pList->GetNextSelectedItem(1), 3);
+        QVERIFY(host.pList->hasFocus());
         // Ctrl+click on a selected row deselects it, the first time as any other.
         QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, rowPoint(3));
-        QCOMPARE(host.list->GetNextSelectedItem(-1), 1);
-        QCOMPARE(host.list->GetNextSelectedItem(1), -1);
+        QCOMPARE(host.pList->GetNextSelectedItem(-1), 1);
+        QCOMPARE(host.pList->GetNextSelectedItem(1), -1);
         // A plain click on the focused row keeps it selected and drops the others.
         QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
         QTest::mouseClick(vp, Qt::LeftButton, {}, rowPoint(3));
-        QCOMPARE(host.list->GetNextSelectedItem(-1), 3);
-        QCOMPARE(host.list->GetNextSelectedItem(3), -1);
+        QCOMPARE(host.pList->GetNextSelectedItem(-1), 3);
+        QCOMPARE(host.pList->GetNextSelectedItem(3), -1);
     }
 };
 

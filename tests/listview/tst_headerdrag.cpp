@@ -36,45 +36,45 @@ CFHDragWnd* DragWindow() {
 class HeaderParent : public QWidget, public IHeaderNotifyTarget {
 public:
     struct Call {
-        UINT code;
-        int item;
-        QString text;
-        QObject* from;
+        UINT nCode;
+        int nItem;
+        QString strText;
+        QObject* pFrom;
     };
     QList<Call> calls;
-    bool beginAnswer = false;
-    bool endAnswer = false;
+    bool bBeginAnswer = false;
+    bool bEndAnswer = false;
 
     bool OnHeaderNotify(const NMHEADER& nmh) override {
         calls.append({nmh.hdr.code, nmh.iItem, nmh.pitem ? nmh.pitem->pszText : QString(),
                       nmh.hdr.hwndFrom});
-        return nmh.hdr.code == HDN_BEGINDRAG ? beginAnswer : endAnswer;
+        return nmh.hdr.code == HDN_BEGINDRAG ? bBeginAnswer : bEndAnswer;
     }
 };
 
 struct DragFixture {
     QStandardItemModel model;
     HeaderParent parent;
-    CFlatHeaderCtrl* header;
+    CFlatHeaderCtrl* pHeader;
 
     explicit DragFixture(const QString& names = "EFGH", bool dragDrop = true)
-        : header(new CFlatHeaderCtrl(&parent)) {
+        : pHeader(new CFlatHeaderCtrl(&parent)) {
         model.setColumnCount(int(names.size()));
         for (int i = 0; i < names.size(); ++i)
             model.setHorizontalHeaderItem(i, new QStandardItem(QString(names[i])));
-        header->setModel(&model);
+        pHeader->setModel(&model);
         QPalette pal;
         pal.setColor(QPalette::Button, kFace);
         pal.setColor(QPalette::Light, kLight);
         pal.setColor(QPalette::Dark, kShadow);
         pal.setColor(QPalette::ButtonText, Qt::black);
-        header->setPalette(pal);
-        header->setFont(QFont("DejaVu Sans", 9));
+        pHeader->setPalette(pal);
+        pHeader->setFont(QFont("DejaVu Sans", 9));
         for (int i = 0; i < names.size(); ++i)
-            header->resizeSection(i, kW);
-        header->setGeometry(0, 0, 300, kH);
+            pHeader->resizeSection(i, kW);
+        pHeader->setGeometry(0, 0, 300, kH);
         if (dragDrop)
-            header->ModifyStyle(0, HDS_DRAGDROP);
+            pHeader->ModifyStyle(0, HDS_DRAGDROP);
         parent.resize(300, 80);
         parent.show();
         parent.activateWindow();
@@ -84,7 +84,7 @@ struct DragFixture {
         if (QWidget::mouseGrabber() || DragWindow())
             QTest::mouseRelease(&parent, Qt::LeftButton, {}, QPoint(290, 70));
     }
-    QWidget* Vp() const { return header->viewport(); }
+    QWidget* Vp() const { return pHeader->viewport(); }
     void Press(int x, int y = kY) { QTest::mousePress(Vp(), Qt::LeftButton, {}, QPoint(x, y)); }
     void Move(int x, int y = kY) { QTest::mouseMove(Vp(), QPoint(x, y)); }
     void Release(int x, int y = kY) { QTest::mouseRelease(Vp(), Qt::LeftButton, {}, QPoint(x, y)); }
@@ -102,8 +102,8 @@ struct DragFixture {
     }
     QString Order() const {
         QString s;
-        for (int p = 0; p < header->count(); ++p)
-            s += model.headerData(header->logicalIndex(p), Qt::Horizontal).toString();
+        for (int p = 0; p < pHeader->count(); ++p)
+            s += model.headerData(pHeader->logicalIndex(p), Qt::Horizontal).toString();
         return s;
     }
     QImage Grab() const { return Vp()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
@@ -185,13 +185,13 @@ private slots:
         QVERIFY(!QWidget::mouseGrabber());
         QTRY_COMPARE(f.MarkerX(), kNoMarker);
         QCOMPARE(f.parent.calls.size(), 2);
-        QCOMPARE(f.parent.calls[0].code, HDN_BEGINDRAG);
-        QCOMPARE(f.parent.calls[1].code, HDN_ENDDRAG);
+        QCOMPARE(f.parent.calls[0].nCode, HDN_BEGINDRAG);
+        QCOMPARE(f.parent.calls[1].nCode, HDN_ENDDRAG);
         const int item = pressX / kW;
         for (const auto& call : f.parent.calls) {
-            QCOMPARE(call.item, item);
-            QCOMPARE(call.text, QString("EFGH"[item]));
-            QCOMPARE(call.from, f.header);
+            QCOMPARE(call.nItem, item);
+            QCOMPARE(call.strText, QString("EFGH"[item]));
+            QCOMPARE(call.pFrom, f.pHeader);
         }
     }
 
@@ -201,10 +201,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         int paints = 0;
         struct PaintCounter : QObject {
-            int* n;
-            explicit PaintCounter(int* p) : n(p) {}
+            int* pPaints;
+            explicit PaintCounter(int* p) : pPaints(p) {}
             bool eventFilter(QObject*, QEvent* e) override {
-                *n += e->type() == QEvent::Paint;
+                *pPaints += e->type() == QEvent::Paint;
                 return false;
             }
         } filter(&paints);
@@ -281,7 +281,7 @@ private slots:
         QFETCH(bool, drags);
         DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
-        QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
+        QSignalSpy clicks(f.pHeader, &CFlatHeaderCtrl::ItemClick);
         f.Press(90, kY);
         f.Move(90 + dx, kY + dy);
         QCOMPARE(f.Captured(), drags);
@@ -299,10 +299,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         // Plain moves stay with this header, which shows the resize cursor itself.
         f.Move(kW - 1);
-        QVERIFY(f.header->testAttribute(Qt::WA_SetCursor));
-        QCOMPARE(f.header->cursor().shape(), Qt::SplitHCursor);
+        QVERIFY(f.pHeader->testAttribute(Qt::WA_SetCursor));
+        QCOMPARE(f.pHeader->cursor().shape(), Qt::SplitHCursor);
         f.Move(30);
-        QVERIFY(!f.header->testAttribute(Qt::WA_SetCursor));
+        QVERIFY(!f.pHeader->testAttribute(Qt::WA_SetCursor));
         f.Move(kW - 1);
         f.Press(kW - 1);
         f.Move(kW + 40);
@@ -310,7 +310,7 @@ private slots:
         QVERIFY(!f.Captured());
         QCOMPARE(f.MarkerX(), kNoMarker);
         f.Release(kW + 40);
-        QCOMPARE(f.header->sectionSize(0), kW + 41);
+        QCOMPARE(f.pHeader->sectionSize(0), kW + 41);
         QCOMPARE(f.Order(), QString("EFGH"));
         QVERIFY(f.parent.calls.isEmpty());
     }
@@ -318,8 +318,8 @@ private slots:
     void withoutDragDropMovesAreSwallowed() {
         DragFixture f("EFGH", false);
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
-        QSignalSpy entered(f.header, &QHeaderView::sectionEntered);
-        QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
+        QSignalSpy entered(f.pHeader, &QHeaderView::sectionEntered);
+        QSignalSpy clicks(f.pHeader, &CFlatHeaderCtrl::ItemClick);
         f.Press(30);
         for (int x : {50, 100, 170, 230})
             f.Move(x);
@@ -336,9 +336,9 @@ private slots:
 
     void refusedStart() {
         DragFixture f;
-        f.parent.beginAnswer = true;
+        f.parent.bBeginAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
-        QSignalSpy entered(f.header, &QHeaderView::sectionEntered);
+        QSignalSpy entered(f.pHeader, &QHeaderView::sectionEntered);
         f.StartDrag(30);
         QCOMPARE(f.parent.calls.size(), 1);
         QVERIFY(!DragWindow());
@@ -350,14 +350,14 @@ private slots:
         QCOMPARE(entered.size(), 0);
         f.Release(170);
         QCOMPARE(f.parent.calls.size(), 2);
-        QCOMPARE(f.parent.calls[1].code, HDN_ENDDRAG);
+        QCOMPARE(f.parent.calls[1].nCode, HDN_ENDDRAG);
         QCOMPARE(f.Order(), QString("EFGH"));
         QVERIFY(!QWidget::mouseGrabber());
     }
 
     void refusedEnd() {
         DragFixture f;
-        f.parent.endAnswer = true;
+        f.parent.bEndAnswer = true;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         f.StartDrag(30);
         f.Move(170);
@@ -369,7 +369,7 @@ private slots:
         QVERIFY(!QWidget::mouseGrabber());
         QTRY_COMPARE(f.MarkerX(), kNoMarker);
         // The next drag works as ever.
-        f.parent.endAnswer = false;
+        f.parent.bEndAnswer = false;
         QCOMPARE(f.DragEBeforeH(), QString("FGEH"));
     }
 
@@ -385,7 +385,7 @@ private slots:
         QFETCH(bool, ascending);
         DragFixture f;
         f.model.setHorizontalHeaderItem(1, new QStandardItem("Fig"));
-        f.header->SetSortIndicator(markColumn, ascending);
+        f.pHeader->SetSortIndicator(markColumn, ascending);
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
         f.StartDrag(90);
         CFHDragWnd* pWnd = DragWindow();
@@ -408,7 +408,7 @@ private slots:
             QCOMPARE(Px(img, kW - 1, y), kShadow & 0xFFFFFF);
         }
         // The text starts one gap in; the mark follows it after another gap.
-        const int textWidth = QFontMetrics(f.header->font()).horizontalAdvance("Fig");
+        const int textWidth = QFontMetrics(f.pHeader->font()).horizontalAdvance("Fig");
         int inkLeft = kW, inkRight = -1;
         for (int y = 1; y < kH - 1; ++y)
             for (int x = 1; x < kW - 1; ++x)
@@ -451,7 +451,7 @@ private slots:
         f.Move(170);
         QPointer<CFHDragWnd> pWnd = DragWindow();
         QVERIFY(pWnd && pWnd->isVisible());
-        delete f.header;
+        delete f.pHeader;
         QVERIFY(pWnd.isNull());
         QVERIFY(!DragWindow());
         QVERIFY(!QWidget::mouseGrabber());
@@ -488,7 +488,7 @@ private slots:
         QFETCH(QString, how);
         DragFixture f;
         QVERIFY(QTest::qWaitForWindowActive(&f.parent));
-        QSignalSpy clicks(f.header, &CFlatHeaderCtrl::ItemClick);
+        QSignalSpy clicks(f.pHeader, &CFlatHeaderCtrl::ItemClick);
         f.StartDrag(30);
         f.Move(170);
         QTRY_COMPARE(f.MarkerX(), GapX(3));
@@ -514,7 +514,7 @@ private slots:
         QTRY_COMPARE(f.MarkerX(), kNoMarker);
         QCOMPARE(f.Order(), QString("EFGH"));
         QCOMPARE(f.parent.calls.size(), 2);
-        QCOMPARE(f.parent.calls[1].code, HDN_ENDDRAG);
+        QCOMPARE(f.parent.calls[1].nCode, HDN_ENDDRAG);
         other.releaseMouse();
         menu.close();
         other.close();
@@ -572,12 +572,12 @@ private slots:
         DragFixture f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         if (moveHFirst)
-            QVERIFY(f.header->SetOrderArray({3, 0, 1, 2}));
-        QCOMPARE(f.header->SetHotDivider(f.Vp()->mapToGlobal(QPoint(x, y))), gap);
+            QVERIFY(f.pHeader->SetOrderArray({3, 0, 1, 2}));
+        QCOMPARE(f.pHeader->SetHotDivider(f.Vp()->mapToGlobal(QPoint(x, y))), gap);
         QTRY_COMPARE(f.MarkerX(), GapX(gap));
-        QCOMPARE(f.header->SetHotDivider(2), 2);
+        QCOMPARE(f.pHeader->SetHotDivider(2), 2);
         QTRY_COMPARE(f.MarkerX(), GapX(2));
-        QCOMPARE(f.header->SetHotDivider(-1), -1);
+        QCOMPARE(f.pHeader->SetHotDivider(-1), -1);
         QTRY_COMPARE(f.MarkerX(), kNoMarker);
     }
 
@@ -594,9 +594,9 @@ private slots:
         QFETCH(QString, result);
         DragFixture f;
         const std::vector<int> v(order.begin(), order.end());
-        QCOMPARE(f.header->SetOrderArray(v) != false, result != "EFGH");
+        QCOMPARE(f.pHeader->SetOrderArray(v) != false, result != "EFGH");
         QCOMPARE(f.Order(), result);
-        const std::vector<int> back = f.header->GetOrderArray();
+        const std::vector<int> back = f.pHeader->GetOrderArray();
         const QList<int> want = result == "EFGH" ? QList<int>{0, 1, 2, 3} : order;
         QCOMPARE(QList<int>(back.begin(), back.end()), want);
     }

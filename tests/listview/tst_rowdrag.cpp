@@ -35,30 +35,30 @@ QList<int> TimersOf(QObject* object, int interval) {
 // that the mouse goes where the window system would send it (capture included).
 struct DragHost {
     QWidget window;
-    CFlatListCtrl* list;
-    QLineEdit* edit;
+    CFlatListCtrl* pList;
+    QLineEdit* pEdit;
 
     DragHost(const QStringList& paths, int listHeight = 220) {
         auto* layout = new QHBoxLayout(&window);
-        list = new CFlatListCtrl(&window);
-        edit = new QLineEdit(&window);
-        layout->addWidget(list);
-        layout->addWidget(edit);
-        list->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
-        list->setFixedSize(500, listHeight);
+        pList = new CFlatListCtrl(&window);
+        pEdit = new QLineEdit(&window);
+        layout->addWidget(pList);
+        layout->addWidget(pEdit);
+        pList->InsertColumn(0, "Files to join", LVCFMT_LEFT, 470);
+        pList->setFixedSize(500, listHeight);
         window.resize(680, listHeight + 60);
         for (const QString& path : paths)
-            list->AddFileRow(path);
+            pList->AddFileRow(path);
     }
     bool Show() {
         window.show();
         window.activateWindow();
         return QTest::qWaitForWindowActive(&window);
     }
-    QWidget* Viewport() const { return list->viewport(); }
-    QPoint RowPoint(int nRow, int x = 40) const { return ::RowPoint(list, &window, nRow, x); }
+    QWidget* Viewport() const { return pList->viewport(); }
+    QPoint RowPoint(int nRow, int x = 40) const { return ::RowPoint(pList, &window, nRow, x); }
     QPoint HeaderPoint() const {
-        QHeaderView* header = list->horizontalHeader();
+        QHeaderView* header = pList->horizontalHeader();
         return header->mapTo(&window, header->rect().center());
     }
     QPoint BelowListPoint() const {
@@ -88,7 +88,7 @@ struct DragHost {
     }
     QList<int> SelectedRows() const {
         QList<int> rows;
-        for (int r = list->GetNextSelectedItem(-1); r >= 0; r = list->GetNextSelectedItem(r))
+        for (int r = pList->GetNextSelectedItem(-1); r >= 0; r = pList->GetNextSelectedItem(r))
             rows << r;
         return rows;
     }
@@ -125,7 +125,7 @@ class TestRowDrag : public QObject {
     }
     QList<int> SelectedFiles(const DragHost& host) {
         QList<int> files;
-        const QList<int> order = Order(*host.list);
+        const QList<int> order = Order(*host.pList);
         for (int r : host.SelectedRows())
             files << order[r];
         return files;
@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(host.SelectedRows(), selected);
         host.Move(host.RowPoint(target));
         host.Release(host.RowPoint(target));
-        QCOMPARE(Order(*host.list), order);
+        QCOMPARE(Order(*host.pList), order);
         // The dragged rows are selected at their new place; the target got its selection back.
         QCOMPARE(SelectedFiles(host), selected);
         QVERIFY(!DragImageWindow());
@@ -171,7 +171,7 @@ private slots:
         host.BeginDrag(4);
         host.Move(host.RowPoint(0));
         host.Release(host.RowPoint(0));
-        QCOMPARE(Order(*host.list), (QList<int>{0, 4, 1, 2, 3, 5}));
+        QCOMPARE(Order(*host.pList), (QList<int>{0, 4, 1, 2, 3, 5}));
         QCOMPARE(SelectedFiles(host), QList<int>{4});
     }
 
@@ -189,7 +189,7 @@ private slots:
         host.Move(host.RowPoint(0));
         QCOMPARE(host.SelectedRows(), (QList<int>{0, 2, 4}));
         host.Release(host.RowPoint(0));
-        QCOMPARE(Order(*host.list), (QList<int>{0, 2, 4, 1, 3, 5}));
+        QCOMPARE(Order(*host.pList), (QList<int>{0, 2, 4, 1, 3, 5}));
         QCOMPARE(host.SelectedRows(), (QList<int>{1, 2}));
     }
 
@@ -205,21 +205,21 @@ private slots:
         paths.insert(1, longPath);
         DragHost host(paths);
         QVERIFY(host.Show());
-        host.list->item(1, 0)->setData(kItemDataRole, QVariant::fromValue<qulonglong>(77));
-        host.list->SetItemStateBits(1, LVIS_CUT);
-        const QImage icon = host.list->item(1, 0)->icon().pixmap(16).toImage();
+        host.pList->item(1, 0)->setData(kItemDataRole, QVariant::fromValue<qulonglong>(77));
+        host.pList->SetItemStateBits(1, LVIS_CUT);
+        const QImage icon = host.pList->item(1, 0)->icon().pixmap(16).toImage();
         host.SelectRows({1});
         host.BeginDrag(1);
         host.Move(host.RowPoint(3));
         host.Release(host.RowPoint(3));
-        QCOMPARE(host.list->GetItemText(3, 0), QDir::toNativeSeparators(longPath));
-        QCOMPARE(host.list->GetItemImage(3), 1);
-        QCOMPARE(host.list->GetItemData(3), DWORD_PTR(77));
-        QCOMPARE(host.list->GetItemStateBits(3), LVIS_CUT);
-        QCOMPARE(host.list->item(3, 0)->icon().pixmap(16).toImage(), icon);
-        QCOMPARE(host.list->currentRow(), 3); // the focus went with it
+        QCOMPARE(host.pList->GetItemText(3, 0), QDir::toNativeSeparators(longPath));
+        QCOMPARE(host.pList->GetItemImage(3), 1);
+        QCOMPARE(host.pList->GetItemData(3), DWORD_PTR(77));
+        QCOMPARE(host.pList->GetItemStateBits(3), LVIS_CUT);
+        QCOMPARE(host.pList->item(3, 0)->icon().pixmap(16).toImage(), icon);
+        QCOMPARE(host.pList->currentRow(), 3); // the focus went with it
         QCOMPARE(host.SelectedRows(), QList<int>{3});
-        QCOMPARE(host.list->GetItemStateBits(0), 0u);
+        QCOMPARE(host.pList->GetItemStateBits(0), 0u);
     }
 
     void autoScroll_data() {
@@ -232,11 +232,11 @@ private slots:
         const int n = 30;
         DragHost host(Files(n), 150);
         QVERIFY(host.Show());
-        QScrollBar* bar = host.list->verticalScrollBar();
+        QScrollBar* bar = host.pList->verticalScrollBar();
         const int dragged = up ? n - 3 : 2;
         const int first = up ? n - 5 : 4; // the first target, marked by the pointer
         if (up)
-            host.list->scrollToBottom();
+            host.pList->scrollToBottom();
         QVERIFY(bar->maximum() > 10);
         host.SelectRows({dragged});
         host.BeginDrag(dragged);
@@ -246,13 +246,13 @@ private slots:
         QList<int> targets{first};
         QList<int> values{bar->value()};
         QElapsedTimer clock;
-        const auto conn =
-            connect(host.list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [&] {
-                for (int r : host.SelectedRows()) {
-                    if (r != dragged && r != targets.last())
-                        targets << r;
-                }
-            });
+        const auto conn = connect(host.pList->selectionModel(),
+                                  &QItemSelectionModel::selectionChanged, this, [&] {
+                                      for (int r : host.SelectedRows()) {
+                                          if (r != dragged && r != targets.last())
+                                              targets << r;
+                                      }
+                                  });
         const auto connBar =
             connect(bar, &QScrollBar::valueChanged, this, [&](int v) { values << v; });
         clock.start();
@@ -272,12 +272,12 @@ private slots:
         QVERIFY2(elapsed >= (steps - 1) * (kScrollTick - 5), qPrintable(QString::number(elapsed)));
         // At the first or last row the ticks go on and the target stays. The ticks are delivered
         // here rather than waited for, so none can be missed.
-        const QList<int> scrollTimers = TimersOf(host.list, kScrollTick);
+        const QList<int> scrollTimers = TimersOf(host.pList, kScrollTick);
         QCOMPARE(scrollTimers.size(), 1);
         const qsizetype scrolled = values.size();
         for (int i = 0; i < 3; ++i) {
             QTimerEvent tick(scrollTimers[0]);
-            QCoreApplication::sendEvent(host.list, &tick);
+            QCoreApplication::sendEvent(host.pList, &tick);
         }
         QCOMPARE(targets.last(), last);
         QCOMPARE(targets.size(), steps + 1);
@@ -285,11 +285,11 @@ private slots:
         disconnect(conn);
         disconnect(connBar);
         host.Release(up ? host.HeaderPoint() : host.BelowListPoint());
-        const QList<int> order = Order(*host.list);
+        const QList<int> order = Order(*host.pList);
         QCOMPARE(order.indexOf(dragged), up ? 1 : n - 1);
         QCOMPARE(host.SelectedRows(), QList<int>{int(order.indexOf(dragged))});
         // The timer is gone with the drag: nothing scrolls any more.
-        QVERIFY(!TimersOf(host.list, kScrollTick).contains(scrollTimers[0]));
+        QVERIFY(!TimersOf(host.pList, kScrollTick).contains(scrollTimers[0]));
     }
 
     void releaseOutsideTheList_data() {
@@ -309,10 +309,10 @@ private slots:
         const QPoint outside =
             outsideWindow
                 ? QPoint(-30, host.RowPoint(4).y())
-                : QPoint(host.edit->mapTo(&host.window, QPoint()).x() + 5, host.RowPoint(4).y());
+                : QPoint(host.pEdit->mapTo(&host.window, QPoint()).x() + 5, host.RowPoint(4).y());
         host.Move(outside);
         host.Release(outside);
-        QCOMPARE(Order(*host.list), (QList<int>{0, 2, 3, 4, 1, 5}));
+        QCOMPARE(Order(*host.pList), (QList<int>{0, 2, 3, 4, 1, 5}));
         QCOMPARE(host.SelectedRows(), QList<int>{4});
         QVERIFY(!DragImageWindow());
         QVERIFY(QWidget::mouseGrabber() == nullptr);
@@ -332,21 +332,21 @@ private slots:
         host.BeginDrag(0);
         host.Move(host.RowPoint(4));
         host.Release(host.RowPoint(4));
-        QCOMPARE(Order(*host.list), (QList<int>{1, 2, 3, 4, 0, 5}));
+        QCOMPARE(Order(*host.pList), (QList<int>{1, 2, 3, 4, 0, 5}));
 
         host.SelectRows({2, 3});
-        const QList<int> before = Order(*host.list);
+        const QList<int> before = Order(*host.pList);
         host.BeginDrag(3);
         QTRY_VERIFY(DragImageWindow());
         QPoint pt = host.RowPoint(3) + QPoint(QApplication::startDragDistance() + 1, 0);
         if (belowRows) {
             // Inside the list, where no row is: no target, and no scroll zone either.
             pt = host.Viewport()->mapTo(&host.window, QPoint(40, host.Viewport()->height() - 3));
-            QVERIFY(host.list->rowAt(host.Viewport()->height() - 3) < 0);
+            QVERIFY(host.pList->rowAt(host.Viewport()->height() - 3) < 0);
             host.Move(pt);
         }
         host.Release(pt);
-        QCOMPARE(Order(*host.list), before);
+        QCOMPARE(Order(*host.pList), before);
         QCOMPARE(host.SelectedRows(), (QList<int>{2, 3}));
     }
 
@@ -363,8 +363,8 @@ private slots:
         QCOMPARE(host.SelectedRows(), (QList<int>{1, 3, 4}));
         host.Release(host.RowPoint(3, 43));
         QCOMPARE(host.SelectedRows(), QList<int>{3});
-        QCOMPARE(host.list->currentRow(), 3);
-        QCOMPARE(Order(*host.list), (QList<int>{0, 1, 2, 3, 4, 5}));
+        QCOMPARE(host.pList->currentRow(), 3);
+        QCOMPARE(Order(*host.pList), (QList<int>{0, 1, 2, 3, 4, 5}));
     }
 
     void dragEndsWhenItsReleaseIsLostOrTheListGoes() {
@@ -379,7 +379,7 @@ private slots:
                       Qt::NoButton, {});
         QApplication::sendEvent(host->Viewport(), &e);
         QVERIFY(!host->Viewport()->hasMouseTracking());
-        QCOMPARE(Order(*host->list), (QList<int>{1, 2, 0, 3, 4, 5}));
+        QCOMPARE(Order(*host->pList), (QList<int>{1, 2, 0, 3, 4, 5}));
         QVERIFY(!DragImageWindow());
         QVERIFY(QWidget::mouseGrabber() == nullptr);
         QTest::mouseRelease(host->window.windowHandle(), Qt::LeftButton, {}, host->RowPoint(2));
@@ -397,8 +397,8 @@ private slots:
         host.SelectRows({1, 3});
         QWidget* vp = host.Viewport();
         const QRect row1 =
-            QRect(0, host.list->rowViewportPosition(1), 470, host.list->rowHeight(1));
-        const QRect row3 = row1.translated(0, host.list->rowViewportPosition(3) - row1.y());
+            QRect(0, host.pList->rowViewportPosition(1), 470, host.pList->rowHeight(1));
+        const QRect row3 = row1.translated(0, host.pList->rowViewportPosition(3) - row1.y());
         // The press gives row 1 the focus; the rows look like this when the drag begins.
         host.Press(host.RowPoint(1));
         const QImage look1 = vp->grab(row1).toImage().convertToFormat(QImage::Format_RGB32);
@@ -425,7 +425,7 @@ private slots:
         const QImage shown = wnd->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shown.copy(QRect(QPoint(0, 0), row1.size())), look1);
         QCOMPARE(shown.copy(QRect(QPoint(0, row3.y() - row1.y()), row3.size())), look3);
-        const int gapY = host.list->rowViewportPosition(2) - row1.y() + row1.height() / 2;
+        const int gapY = host.pList->rowViewportPosition(2) - row1.y() + row1.height() / 2;
         // Half its pixels let the list show through, so the target stays in sight.
         const QRegion shape = wnd->mask();
         QVERIFY(!shape.contains(QPoint(40, gapY)) && !shape.contains(QPoint(41, gapY)));

@@ -11,14 +11,14 @@ namespace {
 
 // Rows are their original indices; a copy carries the index and its selection with it.
 struct Row {
-    int id = 0;
-    bool selected = false;
+    int nId = 0;
+    bool bSelected = false;
 };
 
 class TestRows final : public IRowList {
 public:
     std::vector<Row> rows;
-    bool outOfRange = false;
+    bool bOutOfRange = false;
 
     explicit TestRows(int n) {
         for (int i = 0; i < n; ++i)
@@ -27,7 +27,7 @@ public:
     int GetRowCount() const override { return static_cast<int>(rows.size()); }
     void InsertRowCopy(int nSource, int nAt) override {
         if (nSource < 0 || nSource >= GetRowCount() || nAt < 0 || nAt > GetRowCount()) {
-            outOfRange = true;
+            bOutOfRange = true;
             return;
         }
         const Row copy = rows[nSource];
@@ -35,7 +35,7 @@ public:
     }
     void DeleteRow(int nRow) override {
         if (nRow < 0 || nRow >= GetRowCount()) {
-            outOfRange = true;
+            bOutOfRange = true;
             return;
         }
         rows.erase(rows.begin() + nRow);
@@ -43,7 +43,7 @@ public:
     QList<int> Ids() const {
         QList<int> ids;
         for (const Row& r : rows)
-            ids << r.id;
+            ids << r.nId;
         return ids;
     }
 };
@@ -93,16 +93,16 @@ private slots:
         TestRows rows(6);
         for (int r : dragged) {
             if (r >= 0 && r < 6)
-                rows.rows[r].selected = true;
+                rows.rows[r].bSelected = true;
         }
         std::vector<int> drag(dragged.begin(), dragged.end());
         int nDropIndex = target;
         MoveDraggedRows(rows, drag, nDropIndex);
-        QVERIFY(!rows.outOfRange);
+        QVERIFY(!rows.bOutOfRange);
         QCOMPARE(rows.Ids(), order);
         // The dragged rows are still selected, and no other row is.
         for (const Row& r : rows.rows)
-            QCOMPARE(r.selected, dragged.contains(r.id));
+            QCOMPARE(r.bSelected, dragged.contains(r.nId));
     }
 
     // Every non-empty selection and every target of lists of 1 to 8 rows.
@@ -121,7 +121,7 @@ private slots:
                     int nDropIndex = target;
                     MoveDraggedRows(rows, drag, nDropIndex);
                     const QList<int> expected = ExpectedOrder(n, dragged, target);
-                    if (rows.outOfRange || rows.Ids() != expected) {
+                    if (rows.bOutOfRange || rows.Ids() != expected) {
                         qWarning() << "rows" << n << "dragged"
                                    << QList<int>(dragged.begin(), dragged.end()) << "target"
                                    << target << "got" << rows.Ids();

@@ -12,24 +12,24 @@
 namespace {
 
 struct Row {
-    std::string text;
-    int id = 0; // stands for everything else a row carries
+    std::string strText;
+    int nId = 0; // stands for everything else a row carries
 };
 
 class TestRows final : public IRowTable {
 public:
     std::vector<Row> rows;
-    int columns = 1;
-    int exchanges = 0;
-    int equalExchanges = 0;
+    int nColumns = 1;
+    int nExchanges = 0;
+    int nEqualExchanges = 0;
 
     int GetRowCount() const override { return static_cast<int>(rows.size()); }
-    int GetColumnCount() const override { return columns; }
-    std::string GetRowText(int nRow, int) const override { return rows.at(nRow).text; }
+    int GetColumnCount() const override { return nColumns; }
+    std::string GetRowText(int nRow, int) const override { return rows.at(nRow).strText; }
     void ExchangeRows(int a, int b) override {
-        ++exchanges;
-        if (rows.at(a).text == rows.at(b).text)
-            ++equalExchanges;
+        ++nExchanges;
+        if (rows.at(a).strText == rows.at(b).strText)
+            ++nEqualExchanges;
         std::swap(rows.at(a), rows.at(b));
     }
 };
@@ -100,19 +100,19 @@ private slots:
             // Ordered by the reference order: std::string compares bytes as unsigned.
             std::vector<std::string> expected;
             for (const Row& r : before)
-                expected.push_back(r.text);
+                expected.push_back(r.strText);
             std::sort(expected.begin(), expected.end());
             if (!ascending)
                 std::reverse(expected.begin(), expected.end());
             for (int i = 0; i < n; ++i)
-                QCOMPARE(table.rows[i].text, expected[i]);
-            QCOMPARE(table.equalExchanges, 0);
+                QCOMPARE(table.rows[i].strText, expected[i]);
+            QCOMPARE(table.nEqualExchanges, 0);
             // Every row is still there once, with what it carried.
             std::vector<bool> seen(n, false);
             for (const Row& r : table.rows) {
-                QVERIFY(!seen[r.id]);
-                seen[r.id] = true;
-                QCOMPARE(r.text, before[r.id].text);
+                QVERIFY(!seen[r.nId]);
+                seen[r.nId] = true;
+                QCOMPARE(r.strText, before[r.nId].strText);
             }
         }
     }
@@ -123,7 +123,7 @@ private slots:
         for (int i = 0; i < 50; ++i)
             table.rows.push_back({std::string(1, char('A' + i / 3)), i});
         QVERIFY(SortRows(table, 0, true, 0, -1));
-        QCOMPARE(table.exchanges, 0);
+        QCOMPARE(table.nExchanges, 0);
     }
 
     void subRange() {
@@ -133,7 +133,7 @@ private slots:
         QVERIFY(SortRows(table, 0, true, 1, 3));
         std::string order;
         for (const Row& r : table.rows)
-            order += r.text;
+            order += r.strText;
         QCOMPARE(QString::fromStdString(order), QStringLiteral("ebcda"));
     }
 
@@ -158,7 +158,7 @@ private slots:
         for (int i = 0; i < rows; ++i)
             table.rows.push_back({std::string(1, char('z' - i)), i});
         QVERIFY(!SortRows(table, column, true, low, high));
-        QCOMPARE(table.exchanges, 0);
+        QCOMPARE(table.nExchanges, 0);
     }
 };
 

@@ -81,7 +81,7 @@ private slots:
         data->setData("libfm/files", "file:///tmp/c.txt\r\n");
 #endif
         const DropResult r = DropOnto(*m_list, *data, Qt::CopyAction | Qt::MoveAction);
-        QVERIFY(r.dropAccepted);
+        QVERIFY(r.bDropAccepted);
         QTRY_COMPARE(RowTexts(*m_list), paths);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(m_list->GetItemData(i), DWORD_PTR(kIncludeInJoin));
@@ -116,15 +116,15 @@ private slots:
         for (int i = 0; i < dropped; ++i)
             paths << File(QString("d%1").arg(i));
         std::unique_ptr<QMimeData> data(UrlData(paths));
-        QVERIFY(DropOnto(*m_list, *data, Qt::CopyAction).dropAccepted);
+        QVERIFY(DropOnto(*m_list, *data, Qt::CopyAction).bDropAccepted);
         if (refused) {
             QTRY_COMPARE(boxes.calls.size(), 1);
-            QCOMPARE(boxes.calls[0].text,
+            QCOMPARE(boxes.calls[0].strText,
                      QStringLiteral("This version does not allow joining more than 500 files at "
                                     "once \nPlease join files in batches not exceeding 500 "
                                     "count."));
-            QCOMPARE(boxes.calls[0].type & MB_ICONMASK, MB_ICONEXCLAMATION);
-            QCOMPARE(boxes.calls[0].type & MB_TYPEMASK, MB_OK);
+            QCOMPARE(boxes.calls[0].nType & MB_ICONMASK, MB_ICONEXCLAMATION);
+            QCOMPARE(boxes.calls[0].nType & MB_TYPEMASK, MB_OK);
             QCOMPARE(m_list->GetItemCount(), before);
         } else {
             QTRY_COMPARE(m_list->GetItemCount(), rows);
@@ -155,7 +155,7 @@ private slots:
         const QStringList paths{File("p.txt"), gone, File("q.txt")};
         std::unique_ptr<QMimeData> data(UrlData(paths));
         QFile::remove(gone); // removed while it was being dragged
-        QVERIFY(DropOnto(*m_list, *data, Qt::CopyAction).dropAccepted);
+        QVERIFY(DropOnto(*m_list, *data, Qt::CopyAction).bDropAccepted);
         QTRY_COMPARE(m_list->GetItemCount(), 2);
         QCOMPARE(RowTexts(*m_list), (QStringList{paths[0], paths[2]}));
         QVERIFY(boxes.calls.isEmpty());
@@ -204,15 +204,15 @@ private slots:
         }
         const DropResult r = DropOnto(*m_list, data, offered);
         if (added) {
-            QVERIFY(r.dropAccepted);
+            QVERIFY(r.bDropAccepted);
             QTRY_COMPARE(boxes.calls.size(), 1);
             QCOMPARE(RowTexts(*m_list), QStringList{File("t.txt")});
-            QCOMPARE(boxes.calls[0].text, "These files could not be added to the list:\n"
-                                          "sftp://host/t.txt\n" +
-                                              longLink.left(260) + "...");
+            QCOMPARE(boxes.calls[0].strText, "These files could not be added to the list:\n"
+                                             "sftp://host/t.txt\n" +
+                                                 longLink.left(260) + "...");
             return;
         }
-        QVERIFY(!r.enterAccepted);
+        QVERIFY(!r.bEnterAccepted);
         // Even a drop that arrives without an accepted enter is refused.
         QDropEvent drop(QPointF(30, 10), offered, &data, Qt::NoButton, {});
         drop.accept();
@@ -242,9 +242,9 @@ private slots:
         const QString path = File("keep.txt");
         std::unique_ptr<QMimeData> data(UrlData({path}));
         const DropResult r = DropOnto(*m_list, *data, Qt::DropActions(offered));
-        QVERIFY(r.enterAccepted);
+        QVERIFY(r.bEnterAccepted);
         QCOMPARE(int(r.enterAction), whileDragging);
-        QVERIFY(r.dropAccepted);
+        QVERIFY(r.bDropAccepted);
         QCOMPARE(int(r.dropAction), answered);
         RunQueuedDropCalls(*m_list); // what the refusals rely on to see nothing added
         QCOMPARE(m_list->GetItemCount(), 1);

@@ -146,8 +146,8 @@ void TestPlatform::afxMessageBoxFromWorkerIsOwnedByMainWindow() {
     QCOMPARE(answer.get(), IDYES);
     QCOMPARE(recorder.calls.size(), 1);
     QCOMPARE(recorder.calls[0].owner.data(), &window);
-    QCOMPARE(recorder.calls[0].caption, QString("Vantrel"));
-    QCOMPARE(recorder.calls[0].text, QString("From a worker"));
+    QCOMPARE(recorder.calls[0].strCaption, QString("Vantrel"));
+    QCOMPARE(recorder.calls[0].strText, QString("From a worker"));
     QVERIFY(hookOnUiThread);
 }
 

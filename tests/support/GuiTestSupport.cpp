@@ -18,12 +18,12 @@
 
 #include <utility>
 
-MessageBoxRecorder::MessageBoxRecorder(int answer) : answer(answer) {
+MessageBoxRecorder::MessageBoxRecorder(int nAnswer) : nAnswer(nAnswer) {
     SetMessageBoxHookForTesting([this](const MessageBoxCall& call) {
         calls.append(call);
         if (onCall)
             onCall(call);
-        return this->answer;
+        return this->nAnswer;
     });
 }
 

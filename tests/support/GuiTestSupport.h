@@ -16,13 +16,13 @@
 // Answers message boxes instead of showing them and records what was asked.
 class MessageBoxRecorder {
 public:
-    explicit MessageBoxRecorder(int answer = IDOK);
+    explicit MessageBoxRecorder(int nAnswer = IDOK);
     ~MessageBoxRecorder();
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     QList<MessageBoxCall> calls;
-    int answer;
+    int nAnswer;
     std::function<void(const MessageBoxCall&)> onCall; // runs while the box is "up"
 };
 
@@ -80,9 +80,9 @@ public:
     void Next(const QStringList& names) { m_answers.append(names); }
 
     struct Call {
-        QString title;
-        QString folder;
-        int fileMode;
+        QString strTitle;
+        QString strFolder;
+        int nFileMode;
     };
     QList<Call> calls;
 
@@ -105,9 +105,9 @@ QStringList RowNames(const QTableWidget* list);
 // The middle of a row, at x in the viewport, in window's coordinates (an ancestor's).
 QPoint RowPoint(const QTableWidget* table, const QWidget* window, int nRow, int x = 40);
 struct DropResult {
-    bool enterAccepted = false;
+    bool bEnterAccepted = false;
     Qt::DropAction enterAction = Qt::IgnoreAction;
-    bool dropAccepted = false;
+    bool bDropAccepted = false;
     Qt::DropAction dropAction = Qt::IgnoreAction;
 };
 // A drag from outside that enters the view, moves over it and is dropped.

@@ -8,7 +8,7 @@
 #include <QString>
 
 struct HostilePage {
-    QString name;
+    QString strName;
     QByteArray html;
     QHash<QString, QByteArray> files; // other paths the server answers, with PNG bodies
     bool bEveryLetterShown = false;   // the installed fonts have every letter

@@ -49,10 +49,10 @@ ChildRun::ChildRun(const std::function<std::string()>& fn, bool asNobody) {
     int fds[2];
     if (pipe(fds) != 0)
         qFatal("pipe failed");
-    m_pid = fork();
-    if (m_pid < 0)
+    m_nPid = fork();
+    if (m_nPid < 0)
         qFatal("fork failed");
-    if (m_pid == 0) {
+    if (m_nPid == 0) {
         ::close(fds[0]);
         std::string result;
         if (asNobody && getuid() == 0) {
@@ -74,14 +74,14 @@ ChildRun::ChildRun(const std::function<std::string()>& fn, bool asNobody) {
 ChildRun::~ChildRun() {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (m_pid > 0) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+    if (m_nPid > 0) {
+        kill(m_nPid, SIGKILL);
+        waitpid(m_nPid, nullptr, 0);
     }
 }
 
 std::string ChildRun::Result(int timeoutMs) {
-    if (m_pid <= 0)
+    if (m_nPid <= 0)
         return "<child failed>";
     QElapsedTimer elapsed;
     elapsed.start();
@@ -104,8 +104,8 @@ std::string ChildRun::Result(int timeoutMs) {
         result.append(buf, static_cast<std::size_t>(n));
     }
     int status = 0;
-    waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    waitpid(m_nPid, &status, 0);
+    m_nPid = -1;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "<child failed>";
     return result;
@@ -151,7 +151,7 @@ HelperRun RunPastWindowClose(const QString& program, const QStringList& args, in
     }
     // It may end at once after the close (nothing left to wait for).
     if (!run.out.contains("window closed")) {
-        run.failure = "the window did not close within 15 s";
+        run.strFailure = "the window did not close within 15 s";
         helper.kill();
         helper.waitForFinished();
         run.err = helper.readAllStandardError();
@@ -163,14 +163,14 @@ HelperRun RunPastWindowClose(const QString& program, const QStringList& args, in
         helper.waitForFinished(10);
     }
     if (helper.state() == QProcess::Running) {
-        run.failure = QString("did not end within %1 ms of the window closing").arg(endWithinMs);
+        run.strFailure = QString("did not end within %1 ms of the window closing").arg(endWithinMs);
         helper.kill();
         helper.waitForFinished();
     }
     run.out += helper.readAllStandardOutput();
     run.err = helper.readAllStandardError();
-    if (run.failure.isEmpty() &&
+    if (run.strFailure.isEmpty() &&
         (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0))
-        run.failure = QString("ended with exit code %1").arg(helper.exitCode());
+        run.strFailure = QString("ended with exit code %1").arg(helper.exitCode());
     return run;
 }

@@ -29,12 +29,12 @@ public:
     ChildRun(const ChildRun&) = delete;
     ChildRun& operator=(const ChildRun&) = delete;
 
-    int pid() const { return m_pid; }
+    int pid() const { return m_nPid; }
     // What fn returned; "<timed out>" (the child is then killed) or "<child failed>".
     std::string Result(int timeoutMs = -1);
 
 private:
-    int m_pid = -1;
+    int m_nPid = -1;
     int m_fd = -1;
 };
 
@@ -46,7 +46,7 @@ std::function<std::string()> PipeWriter(const QString& pipe, const QByteArray& d
 
 // What a helper process did that closes its window while a join runs.
 struct HelperRun {
-    QString failure; // empty when it ran to a normal exit with code 0 in time
+    QString strFailure; // empty when it ran to a normal exit with code 0 in time
     QByteArray out;
     QByteArray err;
 };
