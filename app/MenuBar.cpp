@@ -10,7 +10,7 @@
 // the window sees it.
 class MenuBar::F10Filter : public QObject {
 public:
-    explicit F10Filter(MenuBar* bar) : QObject(bar), m_bar(bar) { qApp->installEventFilter(this); }
+    explicit F10Filter(MenuBar* bar) : QObject(bar), m_pBar(bar) { qApp->installEventFilter(this); }
     ~F10Filter() override { qApp->removeEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -19,15 +19,15 @@ public:
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_F10 || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
-        if (static_cast<QWidget*>(watched)->window() != m_bar->window() || !m_bar->isVisible() ||
-            !m_bar->isEnabled())
+        if (static_cast<QWidget*>(watched)->window() != m_pBar->window() || !m_pBar->isVisible() ||
+            !m_pBar->isEnabled())
             return false;
-        m_bar->ToggleKeyboardMode();
+        m_pBar->ToggleKeyboardMode();
         return true;
     }
 
 private:
-    MenuBar* m_bar;
+    MenuBar* m_pBar;
 };
 
 namespace {

@@ -47,10 +47,10 @@ struct BoxSeen {
 struct PressCounter : QObject {
     explicit PressCounter(QWidget* w) { w->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
-        count += e->type() == QEvent::MouseButtonPress;
+        nCount += e->type() == QEvent::MouseButtonPress;
         return false;
     }
-    int count = 0;
+    int nCount = 0;
 };
 
 CTopLevelWatch WatchNextBox(BoxSeen& seen, const std::function<void(QMessageBox*)>& more = {}) {
@@ -111,7 +111,7 @@ private slots:
             // dropped on the way), and the box stays up.
             PressCounter presses(list->viewport());
             ClickThroughWindow(list->viewport());
-            windowStillUsable = presses.count == 1 && box->isVisible();
+            windowStillUsable = presses.nCount == 1 && box->isVisible();
         });
         if (command == ID_JOIN_COMPLETED)
             dlg.OnJoinCompleted(); // what a finished join calls

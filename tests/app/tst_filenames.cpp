@@ -77,12 +77,12 @@ class TestFileNames : public QObject {
     QByteArray Bytes(const QByteArray& name) const {
         return QFile::encodeName(m_dir.path()) + '/' + name;
     }
-    CVantrelDlg* m_dlg = nullptr;
+    CVantrelDlg* m_pDlg = nullptr;
     QByteArray m_cwd;
 
     // The window's list, pressed and moved through the window system as a user does.
     void Mouse(QEvent::Type type, const QPoint& pt, Qt::KeyboardModifiers mods = {}) {
-        QWindow* w = m_dlg->windowHandle();
+        QWindow* w = m_pDlg->windowHandle();
         if (type == QEvent::MouseButtonPress)
             QTest::mousePress(w, Qt::LeftButton, mods, pt);
         else if (type == QEvent::MouseButtonRelease)
@@ -109,18 +109,18 @@ void TestFileNames::init() {
     m_cwd = cwd;
     free(cwd);
     ResetUiThreadCallsForTesting();
-    m_dlg = new CVantrelDlg;
-    AfxSetMainWnd(m_dlg);
-    m_dlg->show();
-    m_dlg->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_dlg));
+    m_pDlg = new CVantrelDlg;
+    AfxSetMainWnd(m_pDlg);
+    m_pDlg->show();
+    m_pDlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pDlg));
 }
 
 void TestFileNames::cleanup() {
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     AfxSetMainWnd(nullptr);
-    delete m_dlg;
-    m_dlg = nullptr;
+    delete m_pDlg;
+    m_pDlg = nullptr;
     CloseTopLevelsAfterTest();
     QCOMPARE(chdir(m_cwd.constData()), 0);
     // By bytes: Qt would look for the non-text names under their shown form.
@@ -178,7 +178,7 @@ void TestFileNames::droppedNamesJoinExactly() {
     const RawUriList data(lists);
 
     MessageBoxRecorder boxes;
-    CFlatListCtrl* list = m_dlg->FileList();
+    CFlatListCtrl* list = m_pDlg->FileList();
     QVERIFY(DropOnto(*list, data, Qt::CopyAction).bDropAccepted);
     QCOMPARE(list->GetItemCount(), 0); // rows and boxes come after the drop returns
     QTRY_COMPARE(list->GetItemCount(), names.size());
@@ -191,16 +191,16 @@ void TestFileNames::droppedNamesJoinExactly() {
     QVERIFY(boxes.calls[0].strText.contains("a\ufffdb.bin"));
     QCOMPARE(boxes.calls[0].strText.count('\n'), 2);
 
-    m_dlg->SetOutputFile(QFile::decodeName(Bytes("out.bin")));
-    m_dlg->UpdateData(false);
-    m_dlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
+    m_pDlg->SetOutputFile(QFile::decodeName(Bytes("out.bin")));
+    m_pDlg->UpdateData(false);
+    m_pDlg->GetCommandAction(ID_ACTION_JOIN)->trigger();
     QTRY_COMPARE(CJoinThread::LiveCount(), 0);
     QCOMPARE(boxes.calls.size(), 2);
     QCOMPARE(boxes.calls[1].strText, kSuccess);
     QCOMPARE(ReadBytesNamed(Bytes("out.bin")), expected);
 
     // Sorted, the names take their byte order, the same as their text's where it is text.
-    m_dlg->FileList()->SortRows(0, true, 0, -1);
+    m_pDlg->FileList()->SortRows(0, true, 0, -1);
     QList<QByteArray> sorted = names;
     std::sort(sorted.begin(), sorted.end());
     for (int i = 0; i < names.size(); ++i)
@@ -223,24 +223,24 @@ void TestFileNames::noEditDuringRowDrag() {
     QFETCH(QString, edit);
     QFETCH(QList<int>, dragged);
     QFETCH(QStringList, order);
-    CFlatListCtrl* list = m_dlg->FileList();
+    CFlatListCtrl* list = m_pDlg->FileList();
     for (const char* name : {"A", "B", "C", "D", "E", "F"})
         WriteFile(m_dir.filePath(name), name);
     for (const char* name : {"A", "B", "C", "D", "E"})
         QVERIFY(list->AddFileRow(m_dir.filePath(name)) >= 0);
 
     // The rows are selected, then the first is pressed and dragged onto B.
-    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[0]));
-    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, dragged[0]));
+    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_pDlg, dragged[0]));
+    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_pDlg, dragged[0]));
     for (int i = 1; i < dragged.size(); ++i) {
-        Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[i]), Qt::ControlModifier);
-        Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, dragged[i]), Qt::ControlModifier);
+        Mouse(QEvent::MouseButtonPress, RowPoint(list, m_pDlg, dragged[i]), Qt::ControlModifier);
+        Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_pDlg, dragged[i]), Qt::ControlModifier);
     }
-    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_dlg, dragged[0]));
+    Mouse(QEvent::MouseButtonPress, RowPoint(list, m_pDlg, dragged[0]));
     Mouse(QEvent::MouseMove,
-          RowPoint(list, m_dlg, dragged[0]) + QPoint(QApplication::startDragDistance() + 1, 0));
+          RowPoint(list, m_pDlg, dragged[0]) + QPoint(QApplication::startDragDistance() + 1, 0));
     QVERIFY(list->IsDraggingRows());
-    Mouse(QEvent::MouseMove, RowPoint(list, m_dlg, 1));
+    Mouse(QEvent::MouseMove, RowPoint(list, m_pDlg, 1));
 
     MessageBoxRecorder boxes(IDYES);
     FileDialogAnswers answers;
@@ -250,17 +250,17 @@ void TestFileNames::noEditDuringRowDrag() {
     if (edit == "Delete")
         QTest::keyClick(list, Qt::Key_Delete);
     else if (edit == "Add Files")
-        m_dlg->GetCommandAction(ID_FILE_ADDFILES)->trigger();
+        m_pDlg->GetCommandAction(ID_FILE_ADDFILES)->trigger();
     else if (edit == "Remove Files")
-        m_dlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
+        m_pDlg->GetCommandAction(ID_FILE_REMOVEFILES)->trigger();
     else if (edit == "New")
-        m_dlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
+        m_pDlg->GetCommandAction(ID_FILE_NEWLIST)->trigger();
     else
         QVERIFY(!DropOnto(*list, data, Qt::CopyAction).bDropAccepted);
     QCoreApplication::processEvents();
     QCOMPARE(list->GetItemCount(), 5);
 
-    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_dlg, 1));
+    Mouse(QEvent::MouseButtonRelease, RowPoint(list, m_pDlg, 1));
     QVERIFY(!list->IsDraggingRows());
     QCOMPARE(RowNames(list), order);
     QVERIFY(boxes.calls.isEmpty());
@@ -305,19 +305,19 @@ void TestFileNames::chooserStartsOnlyInAFolderItCanName() {
     MessageBoxRecorder boxes;
     FileDialogAnswers answers;
     answers.Next({answer.startsWith("\ufffd") ? m_dir.filePath(answer) : answer});
-    QTest::mouseClick(m_dlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
+    QTest::mouseClick(m_pDlg->findChild<QPushButton*>("IDC_BROWSE_OUTPUT"), Qt::LeftButton);
     QCOMPARE(answers.calls.size(), 1);
     const QString home = QDir::homePath();
     QCOMPARE(answers.calls[0].strFolder, startsAtHome ? home : QFile::decodeName(Bytes(cwd)));
     if (startsAtHome) {
-        QCOMPARE(m_dlg->OutputPath().bytes(), QFile::encodeName(home) + "/new.bin");
+        QCOMPARE(m_pDlg->OutputPath().bytes(), QFile::encodeName(home) + "/new.bin");
     } else if (output.isEmpty()) {
-        QVERIFY(m_dlg->OutputFile().isEmpty());
+        QVERIFY(m_pDlg->OutputFile().isEmpty());
         QCOMPARE(boxes.calls.size(), 1);
         QVERIFY(boxes.calls[0].strText.contains(answer));
     } else {
-        QCOMPARE(m_dlg->OutputPath().bytes(), Bytes(output));
-        QCOMPARE(m_dlg->OutputFile(), QFile::decodeName(Bytes(output)));
+        QCOMPARE(m_pDlg->OutputPath().bytes(), Bytes(output));
+        QCOMPARE(m_pDlg->OutputFile(), QFile::decodeName(Bytes(output)));
     }
 #endif
 }

@@ -16,9 +16,9 @@ namespace {
 
 class NotifyTarget : public QObject {
 public:
-    void OnJoinCompleted() { ++completions; }
+    void OnJoinCompleted() { ++nCompletions; }
     void OnJoinFailed(const QString& message) { failures << message; }
-    int completions = 0;
+    int nCompletions = 0;
     QStringList failures;
 };
 
@@ -66,7 +66,7 @@ void TestJoinCore::failureNamesTheFileAsItIsCalled() {
     QVERIFY2(
         window.failures[0].contains("\"" + QDir::toNativeSeparators(gone) + "\" does not exist"),
         qPrintable(window.failures[0]));
-    QCOMPARE(window.completions, 0);
+    QCOMPARE(window.nCompletions, 0);
 }
 
 void TestJoinCore::completionForADestroyedWindowIsDropped() {

@@ -18,12 +18,12 @@ namespace {
 class TestWindow : public QWidget {
 public:
     void OnJoinCompleted() {
-        ++completions;
+        ++nCompletions;
         bAllOnUiThread = bAllOnUiThread && IsUiThread();
         if (onCompleted)
             onCompleted();
     }
-    int completions = 0;
+    int nCompletions = 0;
     bool bAllOnUiThread = true;
     std::function<void()> onCompleted;
 };
@@ -93,7 +93,7 @@ void TestJoinThread::completionIsSentOnceTheJoinIsDone() {
 
     QPointer<CJoinThread> worker = StartJoin(&window, output, inputs);
     QTRY_VERIFY(worker.isNull()); // it deleted itself when its thread ended
-    QCOMPARE(window.completions, 1);
+    QCOMPARE(window.nCompletions, 1);
     QVERIFY(window.bAllOnUiThread);
     QCOMPARE(outputAtCompletion, expected); // whole and closed before the notice
     QVERIFY(boxes.calls.isEmpty());

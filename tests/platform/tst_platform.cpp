@@ -21,11 +21,11 @@ namespace {
 class TestWindow : public QWidget {
 public:
     TestWindow() {
-        button = new QPushButton("Press", this);
-        button->setGeometry(10, 10, 80, 30);
+        pButton = new QPushButton("Press", this);
+        pButton->setGeometry(10, 10, 80, 30);
         resize(200, 100);
     }
-    QPushButton* button;
+    QPushButton* pButton;
 };
 
 } // namespace
@@ -103,12 +103,12 @@ void TestPlatform::ownerlessBoxLeavesWindowsUsable() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     int presses = 0;
-    connect(window.button, &QPushButton::clicked, [&] { ++presses; });
+    connect(window.pButton, &QPushButton::clicked, [&] { ++presses; });
 
     const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->windowModality(), Qt::NonModal);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        ClickThroughWindow(window.button);
+        ClickThroughWindow(window.pButton);
         QCOMPARE(presses, 1); // the window took the click while the box was up
         box->button(QMessageBox::Ok)->click();
     });
@@ -121,12 +121,12 @@ void TestPlatform::ownedBoxBlocksItsOwner() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     int presses = 0;
-    connect(window.button, &QPushButton::clicked, [&] { ++presses; });
+    connect(window.pButton, &QPushButton::clicked, [&] { ++presses; });
 
     const CTopLevelWatch watch = WhenBoxShown([&](QMessageBox* box) {
         QCOMPARE(box->parentWidget(), &window);
         QCOMPARE(box->windowModality(), Qt::WindowModal);
-        ClickThroughWindow(window.button);
+        ClickThroughWindow(window.pButton);
         QCOMPARE(presses, 0);
         box->button(QMessageBox::Ok)->click();
     });
