@@ -154,19 +154,25 @@ bool HttpGet::TakeHead() {
     }
 }
 
+// Moves n bytes of the buffer into the body. False when that passes the limit, which ends
+// the answer.
+bool HttpGet::TakeBytes(qint64 n) {
+    m_data += m_buffer.left(n);
+    m_buffer.remove(0, n);
+    m_nLeft -= n;
+    if (m_data.size() <= m_nMaxBytes)
+        return true;
+    Finish(false);
+    return false;
+}
+
 // Takes what the buffer holds of the body. False when the answer has ended.
 bool HttpGet::TakeBody() {
     if (m_body == Body::Chunked)
         return TakeChunks();
-    const qint64 n =
-        m_body == Body::Sized ? qMin(m_nLeft, qint64(m_buffer.size())) : m_buffer.size();
-    m_data += m_buffer.left(n);
-    m_buffer.remove(0, n);
-    m_nLeft -= n;
-    if (m_data.size() > m_nMaxBytes) {
-        Finish(false);
+    if (!TakeBytes(m_body == Body::Sized ? qMin(m_nLeft, qint64(m_buffer.size()))
+                                         : m_buffer.size()))
         return false;
-    }
     if (m_body == Body::Sized && m_nLeft == 0) {
         Finish(true);
         return false;
@@ -177,14 +183,8 @@ bool HttpGet::TakeBody() {
 bool HttpGet::TakeChunks() {
     for (;;) {
         if (m_bChunkData) {
-            const qint64 n = qMin(m_nLeft, qint64(m_buffer.size()));
-            m_data += m_buffer.left(n);
-            m_buffer.remove(0, n);
-            m_nLeft -= n;
-            if (m_data.size() > m_nMaxBytes) {
-                Finish(false);
+            if (!TakeBytes(qMin(m_nLeft, qint64(m_buffer.size()))))
                 return false;
-            }
             if (m_nLeft > 0)
                 return true;
             m_bChunkData = false; // the line end after the data comes as an empty line

@@ -37,6 +37,7 @@ private:
     void OnReadyRead();
     void OnClosed();
     bool TakeHead();
+    bool TakeBytes(qint64 n);
     bool TakeBody();
     bool TakeChunks();
     void Finish(bool ok);
