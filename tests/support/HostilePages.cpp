@@ -7,12 +7,8 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 
-#include <algorithm>
 #include <ctime>
 #include <string>
-#ifdef Q_OS_LINUX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -66,44 +62,7 @@ QByteArray JpegOfManyScans() {
     return jpeg.chopped(2) + Repeat(scan, int(440000 / scan.size())) + "\xff\xd9";
 }
 
-QHash<qint64, double> QueuedMsByThread() {
-    QHash<qint64, double> queued;
-#ifdef Q_OS_LINUX
-    const QString tasks = QStringLiteral("/proc/self/task/");
-    for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(tasks + tid + QStringLiteral("/schedstat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue; // the thread has ended
-        // time run, time waiting on a run queue, time slices; in nanoseconds
-        const QList<QByteArray> fields = stat.readAll().simplified().split(' ');
-        if (fields.size() >= 2)
-            queued.insert(tid.toLongLong(), fields[1].toDouble() / 1e6);
-    }
-#endif
-    return queued;
-}
-
 } // namespace
-
-QueueWaits::QueueWaits() : m_queuedAtStart(QueuedMsByThread()) {}
-
-double QueueWaits::NoiseMs() const {
-    const QHash<qint64, double> now = QueuedMsByThread();
-#ifdef Q_OS_LINUX
-    const qint64 nSelf = gettid();
-#else
-    const qint64 nSelf = -1;
-#endif
-    double own = 0, longestOther = 0;
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        const double waited = it.value() - m_queuedAtStart.value(it.key(), 0);
-        if (it.key() == nSelf)
-            own = waited;
-        else
-            longestOther = std::max(longestOther, waited);
-    }
-    return own + longestOther;
-}
 
 double ThreadCpuMs() {
     timespec ts{};

@@ -26,16 +26,3 @@ QByteArray PngBytes(int width, int height, bool mono = false);
 
 // CPU time the calling thread has used, in milliseconds: what a page costs that thread.
 double ThreadCpuMs();
-
-// What a busy machine adds to a wall-clock wait between this snapshot and NoiseMs(): the time
-// the calling thread was ready to run but waited for a core, and the longest any other thread of
-// the process so waited (a lock's holder is one of them). 0 where the system does not tell
-// (Linux's schedstat does).
-class QueueWaits {
-public:
-    QueueWaits();
-    double NoiseMs() const;
-
-private:
-    QHash<qint64, double> m_queuedAtStart; // by thread id, in milliseconds
-};
