@@ -212,6 +212,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
     // While the page is laid out the user-interface thread takes Qt's font lock as a menu's
     // text does: its longest wait is what the worker's font searches cost the window.
     double fontWaitMs = 0, probeCpuMs = 0;
+    const QString uiThread = QString::number(gettid()); // the probe's thread
     QTimer probe;
     connect(&probe, &QTimer::timeout, [&] {
         const double cpu = ThreadCpuMs();
@@ -225,7 +226,7 @@ void TestBannerPages::hostilePageCostsTheWindowLittle() {
         const QHash<QString, double> queued = QueuedMs();
         for (auto it = queued.cbegin(); it != queued.cend(); ++it) {
             const double ms = it.value() - queuedBefore.value(it.key());
-            if (it.key() == QString::number(gettid()))
+            if (it.key() == uiThread)
                 waitMs -= ms;
             else
                 longestOther = std::max(longestOther, ms);
